@@ -1,0 +1,243 @@
+// The group reader, the section driver and the section loops of the abstract DXF reader.
+// SPDX-License-Identifier: MIT
+#include "CDXFReader.h"
+
+#include <fstream>  // std::ifstream
+#include <vector>   // std::vector
+
+#include "WideFileStream.h"
+
+namespace {
+
+constexpr int kLineFeed = 0x0A;
+constexpr int kCarriageReturn = 0x0D;
+constexpr int kSpace = 0x20;
+constexpr int kTab = 0x09;
+constexpr unsigned short kCommentCode = 999;
+
+// The file stream's own buffer; a larger one than the library default keeps the byte-wise
+// reads of the group reader cheap on large drawings.
+constexpr std::size_t kFileBufferSize = 1 << 16;
+
+// Reads one byte through the stream's buffer. The end of the file (or a stream without a
+// buffer) marks the stream as ended, as an unformatted single-character read would.
+inline int NextByte(std::istream& stream) {
+    std::streambuf* buffer = stream.rdbuf();
+    const int byte = buffer ? buffer->sbumpc() : std::char_traits<char>::eof();
+    if (byte == std::char_traits<char>::eof()) stream.setstate(std::ios_base::eofbit);
+    return byte;
+}
+
+// True once a read has hit the end of the file or the stream has failed.
+inline bool AtEnd(const std::istream& stream) { return !stream.good(); }
+
+// Drops the rest of a line after a carriage return, through the next line feed or to the end.
+inline void DropRestOfLine(std::istream& stream) {
+    int byte;
+    do {
+        byte = NextByte(stream);
+    } while (byte != kLineFeed && byte != std::char_traits<char>::eof());
+}
+
+constexpr const wchar_t* kSection = L"SECTION";
+constexpr const wchar_t* kEndSection = L"ENDSEC";
+constexpr const wchar_t* kEndOfFile = L"EOF";
+
+}  // namespace
+
+CDXFReader::EReturnCode CDXFReader::Import(const std::wstring& fileName) {
+    std::vector<char> fileBuffer(kFileBufferSize);
+    std::ifstream stream;
+    stream.rdbuf()->pubsetbuf(fileBuffer.data(), static_cast<std::streamsize>(fileBuffer.size()));
+    // Read-only, text mode, bytes unconverted; the stream takes no lock on the file.
+    Vexlor::Platform::OpenByWidePath(stream, fileName, std::ios_base::in);
+    if (!stream.is_open()) return eOpenError;
+
+    unsigned short code = 0;
+    std::wstring value;
+    for (;;) {
+        short r = _ReadGroup(stream, code, value);
+        if (r < 0) return eReadError;
+        // The marker ends the file whatever its code, even when its line has no line feed.
+        if (value == kEndOfFile) {
+            const EReturnCode result = _PostProcess();
+            stream.close();
+            return result;
+        }
+        if (code != 0 || value != kSection || r == 0) return eReadError;
+
+        r = _ReadGroup(stream, code, value);
+        if (r <= 0 || code != 2) return eReadError;
+
+        if (value == L"HEADER") {
+            r = _ReadHeader(stream);
+        } else if (value == L"CLASSES") {
+            r = _ReadClasses(stream);
+        } else if (value == L"TABLES") {
+            r = _ReadTables(stream);
+        } else if (value == L"BLOCKS") {
+            r = _ReadBlocks(stream);
+        } else if (value == L"ENTITIES") {
+            r = _ReadEntities(stream);
+        } else if (value == L"OBJECTS") {
+            r = _ReadObjects(stream);
+        } else if (value == L"THUMBNAILIMAGE") {
+            r = _ReadThumbnailImage(stream);
+        } else {
+            r = _SkipBody(stream, 0, kEndSection);
+        }
+        if (r < 0) return eReadError;
+    }
+}
+
+short CDXFReader::_ReadBlockSection(std::istream& stream, unsigned short& code,
+                                    std::wstring& value) {
+    return _ReadDefaultSection(stream, code, value);
+}
+
+short CDXFReader::_ReadTableSection(std::istream& stream, unsigned short& code,
+                                    std::wstring& value) {
+    return _ReadDefaultSection(stream, code, value);
+}
+
+short CDXFReader::_ReadEntitySection(std::istream& stream, unsigned short& code,
+                                     std::wstring& value) {
+    return _ReadDefaultSection(stream, code, value);
+}
+
+short CDXFReader::_ReadObjectSection(std::istream& stream, unsigned short& code,
+                                     std::wstring& value) {
+    return _ReadDefaultSection(stream, code, value);
+}
+
+short CDXFReader::_GetNumber(std::istream& stream, unsigned short& code) {
+    code = 0;
+    bool anyDigit = false;
+    bool numberEnded = false;
+    if (AtEnd(stream)) return 0;
+    for (;;) {
+        const int byte = NextByte(stream);
+        if (byte == std::char_traits<char>::eof()) return 0;
+        if (byte >= '0' && byte <= '9' && !numberEnded) {
+            // Codes are taken modulo 65536, the range of the code type.
+            code = static_cast<unsigned short>(code * 10u + static_cast<unsigned>(byte - '0'));
+            anyDigit = true;
+            continue;
+        }
+        if (byte == kLineFeed) return 1;
+        if (byte == kCarriageReturn) {
+            DropRestOfLine(stream);
+            return 1;
+        }
+        if (byte == kSpace) {
+            if (anyDigit) numberEnded = true;
+            continue;
+        }
+        return -1;
+    }
+}
+
+short CDXFReader::_GetString(std::istream& stream, std::wstring& value) {
+    value.clear();
+    if (AtEnd(stream)) return 0;
+    for (;;) {
+        const int byte = NextByte(stream);
+        if (byte == std::char_traits<char>::eof()) return 0;
+        if (byte == kLineFeed) return 1;
+        if (byte == kCarriageReturn) {
+            DropRestOfLine(stream);
+            return 1;
+        }
+        if ((byte == kSpace || byte == kTab) && value.empty()) continue;
+        // Each byte becomes one wide character; bytes 0x80-0xFF are sign-extended from 8 to 16
+        // bits (0xE9 becomes 0xFFE9), with no code page applied.
+        const auto signedByte = static_cast<signed char>(static_cast<unsigned char>(byte));
+        value.push_back(static_cast<wchar_t>(static_cast<unsigned short>(signedByte)));
+    }
+}
+
+short CDXFReader::_ReadGroup(std::istream& stream, unsigned short& code, std::wstring& value) {
+    // A 16-bit count: 32,767 comment groups and one more group wrap it to a negative result.
+    short count = 0;
+    for (;;) {
+        if (_GetNumber(stream, code) <= 0) return -1;
+        count = static_cast<short>(static_cast<unsigned short>(count) + 1u);
+        if (_GetString(stream, value) == 0) return 0;
+        if (code != kCommentCode) return count;
+    }
+}
+
+namespace {
+
+// The loop shared by the blocks, entities and objects sections: one hook call per item.
+template <typename Hook>
+short ReadSectionItems(const unsigned short& code, const std::wstring& value, short firstResult,
+                       Hook&& hook) {
+    short r = firstResult;
+    if (r < 0) return -1;
+    while (code == 0) {
+        if (value == kEndSection) return r;
+        if (r == 0) return -1;  // the file ended inside the section
+        r = hook();
+        if (r < 0) return -1;
+    }
+    return r;
+}
+
+}  // namespace
+
+short CDXFReader::_ReadBlocks(std::istream& stream) {
+    unsigned short code = 0;
+    std::wstring value;
+    const short r = _ReadGroup(stream, code, value);
+    return ReadSectionItems(code, value, r, [&] { return _ReadBlockSection(stream, code, value); });
+}
+
+short CDXFReader::_ReadEntities(std::istream& stream) {
+    unsigned short code = 0;
+    std::wstring value;
+    const short r = _ReadGroup(stream, code, value);
+    return ReadSectionItems(code, value, r,
+                            [&] { return _ReadEntitySection(stream, code, value); });
+}
+
+short CDXFReader::_ReadObjects(std::istream& stream) {
+    unsigned short code = 0;
+    std::wstring value;
+    const short r = _ReadGroup(stream, code, value);
+    return ReadSectionItems(code, value, r,
+                            [&] { return _ReadObjectSection(stream, code, value); });
+}
+
+short CDXFReader::_ReadHeader(std::istream& stream) { return _SkipBody(stream, 0, kEndSection); }
+
+short CDXFReader::_ReadClasses(std::istream& stream) { return _SkipBody(stream, 0, kEndSection); }
+
+short CDXFReader::_ReadTables(std::istream& stream) { return _SkipBody(stream, 0, kEndSection); }
+
+short CDXFReader::_ReadThumbnailImage(std::istream& stream) {
+    return _SkipBody(stream, 0, kEndSection);
+}
+
+short CDXFReader::_SkipBody(std::istream& stream, unsigned short code, const std::wstring& name) {
+    unsigned short groupCode = 0;
+    std::wstring groupValue;
+    short r = 1;
+    for (;;) {
+        if (r == 0) return -1;
+        r = _ReadGroup(stream, groupCode, groupValue);
+        if (r < 0) return -1;
+        if (groupCode == code && groupValue == name) return r;
+    }
+}
+
+short CDXFReader::_ReadDefaultSection(std::istream& stream, unsigned short& code,
+                                      std::wstring& value) {
+    short r = 1;
+    for (;;) {
+        if (r == 0) return -1;
+        r = _ReadGroup(stream, code, value);
+        if (r < 0) return -1;
+        if (code == 0) return r;
+    }
+}
