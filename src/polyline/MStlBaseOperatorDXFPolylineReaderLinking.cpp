@@ -1,0 +1,36 @@
+// The polyline reader's post-processing: contours from the pieces, then the crossing test.
+// SPDX-License-Identifier: MIT
+#include <algorithm>  // std::remove_if
+#include <utility>    // std::move
+#include <vector>     // std::vector
+
+#include "MStlBaseOperatorDXFPolylineReader.h"
+#include "polyline/PolylineLinking.h"
+
+CDXFReader::EReturnCode MStlBaseOperatorDXFPolylineReader::_PostProcess() {
+    _LinkPolylines();
+    if (m_polylines.empty()) return eEmpty;
+    return _PolylinesIntersecting() ? eIntersecting : eOk;
+}
+
+void MStlBaseOperatorDXFPolylineReader::_LinkPolylines() {
+    // 1. Repeated consecutive points go, in every polyline.
+    std::vector<Polyline> reduced;
+    reduced.reserve(m_polylines.size());
+    for (const Polyline& polyline : m_polylines) {
+        reduced.push_back(Vexlor::Dxf::RemoveDuplicatePoints(polyline));
+    }
+    m_polylines = std::move(reduced);
+    // 2. Pieces of fewer than two points are no curves.
+    m_polylines.erase(std::remove_if(m_polylines.begin(), m_polylines.end(),
+                                     [](const Polyline& p) { return p.points.size() < 2; }),
+                      m_polylines.end());
+    // 3. Open pieces whose ends meet become chains, at the place of their first piece.
+    Vexlor::Dxf::LinkOpenPolylines(m_polylines);
+    // 4. Pieces taken over by a chain, or dropped as duplicates, were left empty.
+    m_polylines = Vexlor::Dxf::RemoveEmptyPolylines(std::move(m_polylines));
+}
+
+bool MStlBaseOperatorDXFPolylineReader::_PolylinesIntersecting() const {
+    return Vexlor::Dxf::AnyPolylinesCross(m_polylines);
+}

@@ -1,0 +1,208 @@
+// Point reduction, end-to-end linking of open pieces, and the crossing test.
+// SPDX-License-Identifier: MIT
+#include "polyline/PolylineLinking.h"
+
+#include <algorithm>  // std::min, std::max
+#include <cstddef>    // std::size_t
+#include <utility>    // std::move
+
+#include "polyline_reducing_utilities.h"
+
+namespace Vexlor::Dxf {
+
+namespace {
+
+using Point2d = Vexlor::Math::point<double, 2>;
+
+inline bool Meet(const Point2d& p, const Point2d& q) {
+    const double dx = p.x - q.x;
+    const double dy = p.y - q.y;
+    return dx * dx + dy * dy < kMeetDistanceSquared;
+}
+
+// Exact equality; a NaN coordinate is equal to nothing.
+inline bool Equal(const Point2d& p, const Point2d& q) { return p.x == q.x && p.y == q.y; }
+
+enum class EndPair { FrontToFront, BackToFront, FrontToBack, BackToBack };
+
+// Reading A forward from its matched end and B forward from its own, both cyclically, the
+// first m pairs are all equal. B shorter than A repeats; of a longer B only m points count.
+bool IsDuplicate(const std::vector<Point2d>& a, std::size_t aStart, const std::vector<Point2d>& b,
+                 std::size_t bStart) {
+    const std::size_t m = a.size();
+    const std::size_t n = b.size();
+    for (std::size_t k = 0; k < m; ++k) {
+        if (!Equal(a[(aStart + k) % m], b[(bStart + k) % n])) return false;
+    }
+    return true;
+}
+
+// A keeps its own direction and its own point at the joint; B's matched end point goes.
+void Join(std::vector<Point2d>& a, const std::vector<Point2d>& b, EndPair pair) {
+    const std::size_t n = b.size();
+    const std::size_t joinedSize = a.size() + n - 1;
+    switch (pair) {
+        case EndPair::FrontToFront: {
+            std::vector<Point2d> joined;
+            joined.reserve(joinedSize);
+            for (std::size_t k = n - 1; k >= 1; --k) joined.push_back(b[k]);
+            joined.insert(joined.end(), a.begin(), a.end());
+            a = std::move(joined);
+            break;
+        }
+        case EndPair::FrontToBack: {
+            std::vector<Point2d> joined;
+            joined.reserve(joinedSize);
+            joined.insert(joined.end(), b.begin(), b.end() - 1);
+            joined.insert(joined.end(), a.begin(), a.end());
+            a = std::move(joined);
+            break;
+        }
+        case EndPair::BackToFront:
+            if (a.capacity() < joinedSize) a.reserve(joinedSize);
+            a.insert(a.end(), b.begin() + 1, b.end());
+            break;
+        case EndPair::BackToBack:
+            if (a.capacity() < joinedSize) a.reserve(joinedSize);
+            for (std::size_t k = n - 1; k-- > 0;) a.push_back(b[k]);
+            break;
+    }
+}
+
+// One scan: the first pair of open pieces whose ends meet is joined (or the duplicate dropped).
+// Returns false when no pair meets.
+bool LinkOnce(std::vector<Polyline2d>& polylines) {
+    const std::size_t count = polylines.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        Polyline2d& a = polylines[i];
+        if (a.closed || a.points.empty()) continue;
+        for (std::size_t j = i + 1; j < count; ++j) {
+            Polyline2d& b = polylines[j];
+            if (b.closed || b.points.empty()) continue;
+            const std::size_t m = a.points.size();
+            const std::size_t n = b.points.size();
+            EndPair pair;
+            std::size_t aStart;
+            std::size_t bStart;
+            if (Meet(a.points[0], b.points[0])) {
+                pair = EndPair::FrontToFront, aStart = 0, bStart = 0;
+            } else if (Meet(a.points[m - 1], b.points[0])) {
+                pair = EndPair::BackToFront, aStart = m - 1, bStart = 0;
+            } else if (Meet(a.points[0], b.points[n - 1])) {
+                pair = EndPair::FrontToBack, aStart = 0, bStart = n - 1;
+            } else if (Meet(a.points[m - 1], b.points[n - 1])) {
+                pair = EndPair::BackToBack, aStart = m - 1, bStart = n - 1;
+            } else {
+                continue;
+            }
+            if (!IsDuplicate(a.points, aStart, b.points, bStart)) Join(a.points, b.points, pair);
+            // B stays in place, empty, so that no index moves.
+            b.points.clear();
+            return true;
+        }
+    }
+    return false;
+}
+
+// The side of `q` against the line through p1 and p2, evaluated in exactly this order.
+struct Line {
+    double a;
+    double b;
+    double c;
+    Line(const Point2d& p1, const Point2d& p2)
+        : a(p2.y - p1.y), b(p1.x - p2.x), c((-p1.y) * b - p1.x * a) {}
+    double Side(const Point2d& q) const { return (q.y * b + q.x * a) + c; }
+};
+
+bool SegmentsCross(const Point2d& p1, const Point2d& p2, const Point2d& q1, const Point2d& q2) {
+    // Boxes that only touch are not rejected; a NaN passes here and fails the side tests.
+    if (std::min(q1.x, q2.x) > std::max(p1.x, p2.x)) return false;
+    if (std::min(p1.x, p2.x) > std::max(q1.x, q2.x)) return false;
+    if (std::min(q1.y, q2.y) > std::max(p1.y, p2.y)) return false;
+    if (std::min(p1.y, p2.y) > std::max(q1.y, q2.y)) return false;
+    // Strict signs, no tolerance: an end point exactly on the other line is no crossing.
+    const Line lineP(p1, p2);
+    if (!(lineP.Side(q1) * lineP.Side(q2) < 0)) return false;
+    const Line lineQ(q1, q2);
+    return lineQ.Side(p2) * lineQ.Side(p1) < 0;
+}
+
+// Number of segments: one per pair of neighbours, and one more back to the start when closed.
+inline std::size_t SegmentCount(const Polyline2d& polyline) {
+    const std::size_t k = polyline.points.size();
+    if (k == 0) return 0;
+    return polyline.closed ? k : k - 1;
+}
+
+inline const Point2d& SegmentEnd(const Polyline2d& polyline, std::size_t s) {
+    const std::size_t next = s + 1;
+    return polyline.points[next == polyline.points.size() ? 0 : next];
+}
+
+}  // namespace
+
+Polyline2d RemoveDuplicatePoints(const Polyline2d& polyline) {
+    namespace reducing = Vexlor::Math::polyline_reducing_utilities;
+    const std::vector<Point2d>& points = polyline.points;
+    const std::size_t n = points.size();
+    if (n < 2) return polyline;
+
+    reducing::bidirectional_polyline_indexing indexing(n, polyline.closed);
+    // An open polyline never compares its last point with its first.
+    const std::size_t iterations = polyline.closed ? indexing.count : indexing.count - 1;
+    std::size_t cursor = indexing.first;
+    for (std::size_t iteration = 0; iteration < iterations; ++iteration) {
+        const auto next = static_cast<std::size_t>(indexing.next[cursor]);
+        if (Equal(points[cursor], points[next])) {
+            reducing::remove_point(indexing, next);
+        } else {
+            cursor = next;
+        }
+    }
+
+    Polyline2d result;
+    result.closed = polyline.closed;
+    result.points.reserve(indexing.count);
+    std::size_t walk = indexing.first;
+    for (std::size_t k = 0; k < indexing.count; ++k) {
+        result.points.push_back(points[walk]);
+        walk = static_cast<std::size_t>(indexing.next[walk]);
+    }
+    return result;
+}
+
+std::vector<Polyline2d> RemoveEmptyPolylines(std::vector<Polyline2d> polylines) {
+    polylines.erase(std::remove_if(polylines.begin(), polylines.end(),
+                                   [](const Polyline2d& p) { return p.points.empty(); }),
+                    polylines.end());
+    return polylines;
+}
+
+void LinkOpenPolylines(std::vector<Polyline2d>& polylines) {
+    while (LinkOnce(polylines)) {
+    }
+}
+
+bool PolylinesCross(const Polyline2d& first, const Polyline2d& second) {
+    const std::size_t firstSegments = SegmentCount(first);
+    const std::size_t secondSegments = SegmentCount(second);
+    for (std::size_t s = 0; s < firstSegments; ++s) {
+        const Point2d& p1 = first.points[s];
+        const Point2d& p2 = SegmentEnd(first, s);
+        for (std::size_t t = 0; t < secondSegments; ++t) {
+            if (SegmentsCross(p1, p2, second.points[t], SegmentEnd(second, t))) return true;
+        }
+    }
+    return false;
+}
+
+bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines) {
+    for (std::size_t i = 0; i < polylines.size(); ++i) {
+        for (std::size_t j = i + 1; j < polylines.size(); ++j) {
+            if (PolylinesCross(polylines[i], polylines[j])) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace Vexlor::Dxf

@@ -1,0 +1,124 @@
+// Locale-independent number conversion of group values.
+// SPDX-License-Identifier: MIT
+#include "polyline/ValueConversion.h"
+
+#include <locale.h>  // newlocale, freelocale
+
+#include <cerrno>     // errno, ERANGE
+#include <charconv>   // std::from_chars
+#include <climits>    // INT_MAX, INT_MIN
+#include <cmath>      // std::fpclassify
+#include <cstdlib>    // strtof_l
+#include <new>        // std::bad_alloc
+#include <stdexcept>  // std::invalid_argument, std::out_of_range
+#include <string>     // std::string
+
+namespace Vexlor::Dxf {
+
+namespace {
+
+constexpr std::size_t kShortText = 64;
+
+[[noreturn]] void ThrowInvalidFloat() { throw std::invalid_argument("invalid stof argument"); }
+[[noreturn]] void ThrowFloatRange() { throw std::out_of_range("stof argument out of range"); }
+
+// White space as the "C" locale classifies it.
+inline bool IsSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+
+// Characters that can belong to a number's text: digits, letters (exponents, hexadecimal
+// digits, inf, nan and its payload), point, signs, parentheses and underscore.
+inline bool MayBeNumberText(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') ||
+           c == L'.' || c == L'+' || c == L'-' || c == L'(' || c == L')' || c == L'_';
+}
+
+// The rare forms (hexadecimal, inf, nan, results near the ends of float's range) go through
+// the C library in its "C" locale, which is what defines their exact results and errors.
+float ConvertWithCLibrary(const char* text) {
+    const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    if (cLocale == static_cast<locale_t>(nullptr)) throw std::bad_alloc();
+    char* end = nullptr;
+    const int savedErrno = errno;
+    errno = 0;
+    const float result = strtof_l(text, &end, cLocale);
+    const int conversionErrno = errno;
+    errno = savedErrno;
+    freelocale(cLocale);
+    if (end == text) ThrowInvalidFloat();
+    if (conversionErrno == ERANGE) ThrowFloatRange();
+    return result;
+}
+
+float ConvertNarrow(const char* begin, const char* end) {
+    const char* digits = begin;
+    bool negative = false;
+    if (digits != end && (*digits == '+' || *digits == '-')) {
+        negative = *digits == '-';
+        ++digits;
+    }
+    const bool plainDecimal =
+        digits != end && ((*digits >= '0' && *digits <= '9') || *digits == '.') &&
+        !(digits[0] == '0' && digits + 1 != end && (digits[1] == 'x' || digits[1] == 'X'));
+    if (!plainDecimal) return ConvertWithCLibrary(begin);
+
+    float magnitude = 0.0f;
+    const auto [stop, error] = std::from_chars(digits, end, magnitude, std::chars_format::general);
+    if (error == std::errc::invalid_argument) ThrowInvalidFloat();
+    const int kind = std::fpclassify(magnitude);
+    if (error != std::errc() || kind == FP_SUBNORMAL || kind == FP_INFINITE) {
+        return ConvertWithCLibrary(begin);
+    }
+    if (kind == FP_ZERO) {
+        // A zero result from non-zero digits is an underflow, which the C library reports.
+        for (const char* p = digits; p != stop; ++p) {
+            if (*p >= '1' && *p <= '9') return ConvertWithCLibrary(begin);
+            if (*p == 'e' || *p == 'E') break;
+        }
+    }
+    return negative ? -magnitude : magnitude;
+}
+
+}  // namespace
+
+float StringToFloat(const std::wstring& text) {
+    std::size_t first = 0;
+    while (first < text.size() && IsSpace(text[first])) ++first;
+    std::size_t last = first;
+    while (last < text.size() && MayBeNumberText(text[last])) ++last;
+
+    // Only ASCII can be part of a number, so the narrowed prefix converts the same way.
+    const std::size_t length = last - first;
+    char shortBuffer[kShortText + 1];
+    std::string longBuffer;
+    char* narrow = shortBuffer;
+    if (length > kShortText) {
+        longBuffer.resize(length);
+        narrow = longBuffer.data();
+    }
+    for (std::size_t i = 0; i < length; ++i) narrow[i] = static_cast<char>(text[first + i]);
+    narrow[length] = '\0';
+    return ConvertNarrow(narrow, narrow + length);
+}
+
+int StringToInt(const std::wstring& text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    const std::size_t firstDigit = i;
+    // Magnitudes beyond int's range only need to be known as such; the count saturates.
+    long long magnitude = 0;
+    const long long limit = static_cast<long long>(INT_MAX) + 1;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        if (magnitude <= limit) magnitude = magnitude * 10 + (text[i] - L'0');
+    }
+    if (i == firstDigit) throw std::invalid_argument("invalid stoi argument");
+    const long long result = negative ? -magnitude : magnitude;
+    if (result > INT_MAX || result < INT_MIN) throw std::out_of_range("stoi argument out of range");
+    return static_cast<int>(result);
+}
+
+}  // namespace Vexlor::Dxf
