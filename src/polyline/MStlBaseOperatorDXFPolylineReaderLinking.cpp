@@ -26,11 +26,11 @@ void MStlBaseOperatorDXFPolylineReader::_LinkPolylines() {
                                      [](const Polyline& p) { return p.points.size() < 2; }),
                       m_polylines.end());
     // 3. Open pieces whose ends meet become chains, at the place of their first piece.
-    Vexlor::Dxf::LinkOpenPolylines(m_polylines);
+    Vexlor::Dxf::LinkOpenPolylinesIndexed(m_polylines);
     // 4. Pieces taken over by a chain, or dropped as duplicates, were left empty.
     m_polylines = Vexlor::Dxf::RemoveEmptyPolylines(std::move(m_polylines));
 }
 
 bool MStlBaseOperatorDXFPolylineReader::_PolylinesIntersecting() const {
-    return Vexlor::Dxf::AnyPolylinesCross(m_polylines);
+    return Vexlor::Dxf::AnyPolylinesCrossSweep(m_polylines);
 }

@@ -6,24 +6,12 @@
 #include <cstddef>    // std::size_t
 #include <utility>    // std::move
 
+#include "polyline/PolylineGeometry.h"
 #include "polyline_reducing_utilities.h"
 
 namespace Vexlor::Dxf {
 
 namespace {
-
-using Point2d = Vexlor::Math::point<double, 2>;
-
-inline bool Meet(const Point2d& p, const Point2d& q) {
-    const double dx = p.x - q.x;
-    const double dy = p.y - q.y;
-    return dx * dx + dy * dy < kMeetDistanceSquared;
-}
-
-// Exact equality; a NaN coordinate is equal to nothing.
-inline bool Equal(const Point2d& p, const Point2d& q) { return p.x == q.x && p.y == q.y; }
-
-enum class EndPair { FrontToFront, BackToFront, FrontToBack, BackToBack };
 
 // Reading A forward from its matched end and B forward from its own, both cyclically, the
 // first m pairs are all equal. B shorter than A repeats; of a longer B only m points count.
@@ -66,6 +54,8 @@ void Join(std::vector<Point2d>& a, const std::vector<Point2d>& b, EndPair pair) 
             if (a.capacity() < joinedSize) a.reserve(joinedSize);
             for (std::size_t k = n - 1; k-- > 0;) a.push_back(b[k]);
             break;
+        case EndPair::None:
+            break;
     }
 }
 
@@ -81,20 +71,11 @@ bool LinkOnce(std::vector<Polyline2d>& polylines) {
             if (b.closed || b.points.empty()) continue;
             const std::size_t m = a.points.size();
             const std::size_t n = b.points.size();
-            EndPair pair;
-            std::size_t aStart;
-            std::size_t bStart;
-            if (Meet(a.points[0], b.points[0])) {
-                pair = EndPair::FrontToFront, aStart = 0, bStart = 0;
-            } else if (Meet(a.points[m - 1], b.points[0])) {
-                pair = EndPair::BackToFront, aStart = m - 1, bStart = 0;
-            } else if (Meet(a.points[0], b.points[n - 1])) {
-                pair = EndPair::FrontToBack, aStart = 0, bStart = n - 1;
-            } else if (Meet(a.points[m - 1], b.points[n - 1])) {
-                pair = EndPair::BackToBack, aStart = m - 1, bStart = n - 1;
-            } else {
-                continue;
-            }
+            const EndPair pair =
+                MatchEnds(a.points[0], a.points[m - 1], b.points[0], b.points[n - 1]);
+            if (pair == EndPair::None) continue;
+            const std::size_t aStart = StartsAtFront(pair, true) ? 0 : m - 1;
+            const std::size_t bStart = StartsAtFront(pair, false) ? 0 : n - 1;
             if (!IsDuplicate(a.points, aStart, b.points, bStart)) Join(a.points, b.points, pair);
             // B stays in place, empty, so that no index moves.
             b.points.clear();
@@ -102,41 +83,6 @@ bool LinkOnce(std::vector<Polyline2d>& polylines) {
         }
     }
     return false;
-}
-
-// The side of `q` against the line through p1 and p2, evaluated in exactly this order.
-struct Line {
-    double a;
-    double b;
-    double c;
-    Line(const Point2d& p1, const Point2d& p2)
-        : a(p2.y - p1.y), b(p1.x - p2.x), c((-p1.y) * b - p1.x * a) {}
-    double Side(const Point2d& q) const { return (q.y * b + q.x * a) + c; }
-};
-
-bool SegmentsCross(const Point2d& p1, const Point2d& p2, const Point2d& q1, const Point2d& q2) {
-    // Boxes that only touch are not rejected; a NaN passes here and fails the side tests.
-    if (std::min(q1.x, q2.x) > std::max(p1.x, p2.x)) return false;
-    if (std::min(p1.x, p2.x) > std::max(q1.x, q2.x)) return false;
-    if (std::min(q1.y, q2.y) > std::max(p1.y, p2.y)) return false;
-    if (std::min(p1.y, p2.y) > std::max(q1.y, q2.y)) return false;
-    // Strict signs, no tolerance: an end point exactly on the other line is no crossing.
-    const Line lineP(p1, p2);
-    if (!(lineP.Side(q1) * lineP.Side(q2) < 0)) return false;
-    const Line lineQ(q1, q2);
-    return lineQ.Side(p2) * lineQ.Side(p1) < 0;
-}
-
-// Number of segments: one per pair of neighbours, and one more back to the start when closed.
-inline std::size_t SegmentCount(const Polyline2d& polyline) {
-    const std::size_t k = polyline.points.size();
-    if (k == 0) return 0;
-    return polyline.closed ? k : k - 1;
-}
-
-inline const Point2d& SegmentEnd(const Polyline2d& polyline, std::size_t s) {
-    const std::size_t next = s + 1;
-    return polyline.points[next == polyline.points.size() ? 0 : next];
 }
 
 }  // namespace

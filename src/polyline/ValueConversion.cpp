@@ -9,6 +9,7 @@
 #include <climits>    // INT_MAX, INT_MIN
 #include <cmath>      // std::fpclassify
 #include <cstdlib>    // strtof_l
+#include <limits>     // std::numeric_limits
 #include <new>        // std::bad_alloc
 #include <stdexcept>  // std::invalid_argument, std::out_of_range
 #include <string>     // std::string
@@ -65,7 +66,10 @@ float ConvertNarrow(const char* begin, const char* end) {
     const auto [stop, error] = std::from_chars(digits, end, magnitude, std::chars_format::general);
     if (error == std::errc::invalid_argument) ThrowInvalidFloat();
     const int kind = std::fpclassify(magnitude);
-    if (error != std::errc() || kind == FP_SUBNORMAL || kind == FP_INFINITE) {
+    // Results at the edges of float's range carry the C library's range error: overflow,
+    // subnormals, and values just below the smallest normal that round up to it.
+    if (error != std::errc() || kind == FP_SUBNORMAL || kind == FP_INFINITE ||
+        magnitude == std::numeric_limits<float>::min()) {
         return ConvertWithCLibrary(begin);
     }
     if (kind == FP_ZERO) {

@@ -1,0 +1,182 @@
+// The indexed linking and the sweeping crossing test against the straightforward forms, on
+// seeded random piece sets built to be hard, and on the real drawings.
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include <cmath>       // std::nan
+#include <cstdlib>     // std::getenv
+#include <cstring>     // std::memcmp
+#include <filesystem>  // std::filesystem
+#include <limits>      // std::numeric_limits
+#include <random>      // std::mt19937_64
+#include <string>      // std::string
+#include <vector>      // std::vector
+
+#include "MStlBaseOperatorDXFPolylineReader.h"
+#include "polyline/PolylineLinking.h"
+
+namespace {
+
+using Vexlor::Dxf::Polyline2d;
+using Point2d = Vexlor::Math::point<double, 2>;
+
+#ifdef NDEBUG
+constexpr int kRounds = 4000;
+#else
+constexpr int kRounds = 800;
+#endif
+
+// Bit-for-bit equality of two polyline vectors, NaN payloads included.
+::testing::AssertionResult SameBits(const std::vector<Polyline2d>& expected,
+                                    const std::vector<Polyline2d>& actual) {
+    if (expected.size() != actual.size()) {
+        return ::testing::AssertionFailure()
+               << "sizes " << expected.size() << " and " << actual.size();
+    }
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& e = expected[i];
+        const auto& a = actual[i];
+        if (e.closed != a.closed || e.points.size() != a.points.size() ||
+            (!e.points.empty() && std::memcmp(e.points.data(), a.points.data(),
+                                              e.points.size() * sizeof(Point2d)) != 0)) {
+            return ::testing::AssertionFailure() << "polyline " << i << " differs";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Random pieces whose ends share, nearly share (inside and just outside the joining
+// distance) or repeat each other's points, with reversed duplicates, closed shapes among the
+// open ones, and now and then a point that is not finite.
+class PieceGenerator {
+public:
+    explicit PieceGenerator(std::uint64_t seed) : m_random(seed) {
+        // Half the anchors sit on whole numbers, where the arithmetic is exact; the others
+        // have arbitrary fractions, so rounding decides the near cases.
+        std::uniform_real_distribution<double> fraction(0.0, 3.0);
+        for (int k = 0; k < 16; ++k) {
+            m_anchors.push_back(k % 2 == 0 ? Point2d{double(k % 4), double(k / 4 % 4)}
+                                           : Point2d{fraction(m_random), fraction(m_random)});
+        }
+    }
+
+    std::vector<Polyline2d> Pieces() {
+        std::vector<Polyline2d> pieces;
+        const int count = Uniform(0, 30);
+        for (int k = 0; k < count; ++k) {
+            const int kind = Uniform(0, 9);
+            if (kind == 0 && !pieces.empty()) {
+                Polyline2d copy = pieces[static_cast<std::size_t>(
+                    Uniform(0, static_cast<int>(pieces.size()) - 1))];
+                if (Uniform(0, 1) == 1)
+                    copy.points.assign(copy.points.rbegin(), copy.points.rend());
+                pieces.push_back(copy);
+                continue;
+            }
+            Polyline2d piece;
+            piece.closed = kind == 1;
+            const int points = Uniform(1, 4);
+            for (int p = 0; p < points; ++p) piece.points.push_back(NearAnchor());
+            pieces.push_back(piece);
+        }
+        return pieces;
+    }
+
+    Point2d NearAnchor() {
+        static constexpr double kOffsets[] = {0.0, 0.0, 0.0, 0.00004, -0.00004, 0.00011, 0.0002};
+        const Point2d& anchor = m_anchors[static_cast<std::size_t>(Uniform(0, 15))];
+        const double x = anchor.x + kOffsets[Uniform(0, 6)];
+        const double y = anchor.y + kOffsets[Uniform(0, 6)];
+        switch (Uniform(0, 60)) {
+            case 0:
+                return {std::nan(""), y};
+            case 1:
+                return {x, std::numeric_limits<double>::infinity()};
+            default:
+                return {x, y};
+        }
+    }
+
+    int Uniform(int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(m_random);
+    }
+
+private:
+    std::mt19937_64 m_random;
+    std::vector<Point2d> m_anchors;
+};
+
+TEST(FastPostProcessing, IndexedLinkingJoinsAsTheRescanningForm) {
+    for (int round = 0; round < kRounds; ++round) {
+        const std::uint64_t seed = 1000 + static_cast<std::uint64_t>(round);
+        PieceGenerator generator(seed);
+        std::vector<Polyline2d> reference = generator.Pieces();
+        std::vector<Polyline2d> indexed = reference;
+        Vexlor::Dxf::LinkOpenPolylines(reference);
+        Vexlor::Dxf::LinkOpenPolylinesIndexed(indexed);
+        ASSERT_TRUE(SameBits(reference, indexed)) << "seed " << seed;
+    }
+}
+
+TEST(FastPostProcessing, SweepAnswersAsThePairwiseTest) {
+    int crossings = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::uint64_t seed = 5000 + static_cast<std::uint64_t>(round);
+        PieceGenerator generator(seed);
+        std::vector<Polyline2d> polylines = generator.Pieces();
+        // Keep only some pieces, so that answers of both kinds come up.
+        if (polylines.size() > 4)
+            polylines.resize(static_cast<std::size_t>(generator.Uniform(2, 4)));
+        const bool expected = Vexlor::Dxf::AnyPolylinesCross(polylines);
+        crossings += expected ? 1 : 0;
+        ASSERT_EQ(expected, Vexlor::Dxf::AnyPolylinesCrossSweep(polylines)) << "seed " << seed;
+    }
+    // The generator must produce both answers, or the comparison proves nothing.
+    EXPECT_GT(crossings, kRounds / 20);
+    EXPECT_LT(crossings, kRounds - kRounds / 20);
+}
+
+// A reader whose post-processing runs the straightforward forms, as the reference.
+class ReferenceReader : public MStlBaseOperatorDXFPolylineReader {
+public:
+    using MStlBaseOperatorDXFPolylineReader::MStlBaseOperatorDXFPolylineReader;
+    bool crossing = false;
+
+protected:
+    EReturnCode _PostProcess() override { return eOk; }
+};
+
+// The corpus drawings small enough for the cubic reference: both forms give the same result.
+TEST(FastPostProcessing, CorpusDrawingsLinkAsTheRescanningForm) {
+    const char* corpus = std::getenv("VEXLOR_DXF_CORPUS_DIR");
+    if (!corpus || !*corpus || !std::filesystem::is_directory(corpus)) {
+        GTEST_SKIP() << "VEXLOR_DXF_CORPUS_DIR names no folder";
+    }
+    int compared = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+        const std::string name = entry.path().string();
+        const std::string extension = entry.path().extension().string();
+        if (extension != ".dxf" && extension != ".DXF") continue;
+        std::vector<Polyline2d> raw;
+        ReferenceReader reader(raw);
+        try {
+            if (reader.Import(std::wstring(name.begin(), name.end())) != CDXFReader::eOk) continue;
+        } catch (const std::exception&) {
+            continue;
+        }
+        std::vector<Polyline2d> fast = raw;
+        std::vector<Polyline2d> slow = raw;
+        std::size_t open = 0;
+        for (const auto& p : raw) open += p.closed ? 0 : 1;
+        if (open > 400) continue;  // too slow for the cubic form
+        Vexlor::Dxf::LinkOpenPolylines(slow);
+        Vexlor::Dxf::LinkOpenPolylinesIndexed(fast);
+        EXPECT_TRUE(SameBits(slow, fast)) << name;
+        EXPECT_EQ(Vexlor::Dxf::AnyPolylinesCross(slow), Vexlor::Dxf::AnyPolylinesCrossSweep(fast))
+            << name;
+        ++compared;
+    }
+    EXPECT_GT(compared, 20);
+}
+
+}  // namespace
