@@ -31,3 +31,11 @@ cmake --install build/dev --prefix "$prefix" >/dev/null
 cmake -S tests/package -B build/package-consumer -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build build/package-consumer -j "$jobs"
 ctest --test-dir build/package-consumer --output-on-failure
+
+# Fuzz harnesses, replayed over the regression inputs and run briefly, and the threads check.
+for extra in scripts/fuzz-smoke.sh scripts/threads.sh; do
+    if [ -x "$extra" ]; then
+        echo "== $extra"
+        "$extra"
+    fi
+done
