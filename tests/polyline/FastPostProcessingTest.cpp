@@ -136,6 +136,23 @@ TEST(FastPostProcessing, SweepAnswersAsThePairwiseTest) {
     EXPECT_LT(crossings, kRounds - kRounds / 20);
 }
 
+// Long segments fill too many buckets, which sends the test down its sweep; both layouts must
+// still answer as the pairwise test.
+TEST(FastPostProcessing, LongSegmentsAnswerAsThePairwiseTest) {
+    for (const bool meshed : {false, true}) {
+        std::vector<Polyline2d> polylines;
+        for (int k = 0; k < 400; ++k) {
+            const double offset = k * 2.5;
+            polylines.push_back(Polyline2d{{{0.0, offset}, {1000.0, offset + 0.01}}, false});
+            // Vertical segments either cross the horizontal ones or stay to their right.
+            const double x = meshed ? 1.0 + offset : 1001.0 + offset;
+            polylines.push_back(Polyline2d{{{x, -1.0}, {x + 0.01, 1000.0}}, false});
+        }
+        EXPECT_EQ(meshed, Vexlor::Dxf::AnyPolylinesCross(polylines));
+        EXPECT_EQ(meshed, Vexlor::Dxf::AnyPolylinesCrossSweep(polylines));
+    }
+}
+
 // A reader whose post-processing runs the straightforward forms, as the reference.
 class ReferenceReader : public MStlBaseOperatorDXFPolylineReader {
 public:
