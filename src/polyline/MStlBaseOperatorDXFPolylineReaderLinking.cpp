@@ -15,10 +15,16 @@ CDXFReader::EReturnCode MStlBaseOperatorDXFPolylineReader::_PostProcess() {
 
 void MStlBaseOperatorDXFPolylineReader::_LinkPolylines() {
     // 1. Repeated consecutive points go, in every polyline.
+    // A polyline without repeated points comes out unchanged, so it is moved rather than
+    // rebuilt; most pieces of a drawing are such.
     std::vector<Polyline> reduced;
     reduced.reserve(m_polylines.size());
-    for (const Polyline& polyline : m_polylines) {
-        reduced.push_back(Vexlor::Dxf::RemoveDuplicatePoints(polyline));
+    for (Polyline& polyline : m_polylines) {
+        if (Vexlor::Dxf::HasRepeatedPoints(polyline)) {
+            reduced.push_back(Vexlor::Dxf::RemoveDuplicatePoints(polyline));
+        } else {
+            reduced.push_back(std::move(polyline));
+        }
     }
     m_polylines = std::move(reduced);
     // 2. Pieces of fewer than two points are no curves.

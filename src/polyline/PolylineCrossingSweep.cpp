@@ -3,6 +3,8 @@
 #include <algorithm>  // std::sort, std::min, std::max
 #include <cmath>      // std::isnan, std::isfinite, std::sqrt, std::floor
 #include <cstddef>    // std::size_t
+#include <cstdint>    // std::uint32_t
+#include <limits>     // std::numeric_limits
 #include <vector>     // std::vector
 
 #include "polyline/PolylineGeometry.h"
@@ -12,133 +14,165 @@ namespace Vexlor::Dxf {
 
 namespace {
 
-struct Segment {
-    double minX;
-    double maxX;
-    double minY;
-    double maxY;
-    std::size_t polyline;
-    const Point2d* start;
-    const Point2d* end;
-};
-
 // Above this many cell entries per segment (long segments fill many cells), or this many pair
 // tests for segments with infinite coordinates, one sweep over all segments is cheaper.
 constexpr double kMaxCellEntriesPerSegment = 16;
 constexpr double kMaxWidePairTests = 2e8;
 
+// One segment: its polyline and the index of its first point. Kept small, since a drawing
+// may have millions; everything else is read from the polylines.
+struct Segment {
+    std::uint32_t polyline;
+    std::uint32_t start;
+};
+
+struct Box {
+    double minX;
+    double maxX;
+    double minY;
+    double maxY;
+    bool Finite() const {
+        return std::isfinite(minX) && std::isfinite(maxX) && std::isfinite(minY) &&
+               std::isfinite(maxY);
+    }
+};
+
 inline bool HasNaN(const Point2d& p) { return std::isnan(p.x) || std::isnan(p.y); }
 
-inline bool IsFinite(const Segment& s) {
-    return std::isfinite(s.minX) && std::isfinite(s.maxX) && std::isfinite(s.minY) &&
-           std::isfinite(s.maxY);
-}
+class Segments {
+public:
+    explicit Segments(const std::vector<Polyline2d>& polylines) : m_polylines(polylines) {
+        std::size_t total = 0;
+        for (const Polyline2d& polyline : polylines) total += SegmentCount(polyline);
+        m_segments.reserve(total);
+        for (std::size_t i = 0; i < polylines.size(); ++i) {
+            const std::size_t count = SegmentCount(polylines[i]);
+            for (std::size_t s = 0; s < count; ++s) {
+                // A NaN coordinate makes every side test fail: such a segment crosses nothing.
+                if (HasNaN(polylines[i].points[s]) || HasNaN(SegmentEnd(polylines[i], s))) {
+                    continue;
+                }
+                m_segments.push_back(
+                    Segment{static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(s)});
+            }
+        }
+    }
 
-// The pairwise test of two segments of different polylines, with the segment of the polyline
-// that comes first in the vector as the first operand, as in the pairwise form.
-inline bool Cross(const Segment& a, const Segment& b) {
-    if (a.polyline == b.polyline) return false;
-    if (a.minX > b.maxX || b.minX > a.maxX || a.minY > b.maxY || b.minY > a.maxY) return false;
-    const bool aFirst = a.polyline < b.polyline;
-    const Segment& p = aFirst ? a : b;
-    const Segment& q = aFirst ? b : a;
-    return SegmentsCross(*p.start, *p.end, *q.start, *q.end);
-}
+    std::size_t Size() const { return m_segments.size(); }
+    const Point2d& Start(std::size_t k) const {
+        return m_polylines[m_segments[k].polyline].points[m_segments[k].start];
+    }
+    const Point2d& End(std::size_t k) const {
+        return SegmentEnd(m_polylines[m_segments[k].polyline], m_segments[k].start);
+    }
+    std::uint32_t PolylineOf(std::size_t k) const { return m_segments[k].polyline; }
+    Box BoxOf(std::size_t k) const {
+        const Point2d& p = Start(k);
+        const Point2d& q = End(k);
+        return {std::min(p.x, q.x), std::max(p.x, q.x), std::min(p.y, q.y), std::max(p.y, q.y)};
+    }
+
+    // The pairwise test of segments of different polylines, the segment of the polyline that
+    // comes first in the vector as the first operand, as in the pairwise form.
+    bool Cross(std::size_t a, std::size_t b) const {
+        const std::uint32_t polylineA = PolylineOf(a);
+        const std::uint32_t polylineB = PolylineOf(b);
+        if (polylineA == polylineB) return false;
+        if (polylineA > polylineB) std::swap(a, b);
+        return SegmentsCross(Start(a), End(a), Start(b), End(b));
+    }
+
+private:
+    const std::vector<Polyline2d>& m_polylines;
+    std::vector<Segment> m_segments;
+};
 
 // A sweep over the segments sorted by x: each is tested against those whose x range still
 // reaches it. Pairs whose x ranges are apart are exactly those the box test rejects on x.
-bool SweepCross(const std::vector<Segment>& segments) {
-    std::vector<std::size_t> order(segments.size());
-    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+bool SweepCross(const Segments& segments) {
+    std::vector<std::pair<double, std::uint32_t>> order(segments.Size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        order[k] = {segments.BoxOf(k).minX, static_cast<std::uint32_t>(k)};
+    }
     std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return segments[a].minX < segments[b].minX; });
-    std::vector<const Segment*> active;
-    for (const std::size_t index : order) {
-        const Segment& segment = segments[index];
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::pair<double, std::uint32_t>> active;  // (max x, segment)
+    for (const auto& [minX, index] : order) {
         std::size_t kept = 0;
         for (std::size_t k = 0; k < active.size(); ++k) {
-            const Segment* other = active[k];
-            if (other->maxX < segment.minX) continue;  // behind the sweep for good
-            active[kept++] = other;
-            if (Cross(*other, segment)) return true;
+            if (active[k].first < minX) continue;  // behind the sweep for good
+            active[kept++] = active[k];
+            if (segments.Cross(active[k].second, index)) return true;
         }
         active.resize(kept);
-        active.push_back(&segment);
+        active.emplace_back(segments.BoxOf(index).maxX, index);
     }
     return false;
 }
 
-// A uniform grid over the drawing, about one cell per segment: every pair of segments whose
-// boxes overlap shares a cell, so testing the pairs within each cell finds every crossing.
 struct CellRange {
-    std::size_t firstColumn;
-    std::size_t lastColumn;
-    std::size_t firstRow;
-    std::size_t lastRow;
+    std::uint32_t firstColumn;
+    std::uint32_t lastColumn;
+    std::uint32_t firstRow;
+    std::uint32_t lastRow;
+    std::size_t Count() const {
+        return std::size_t{lastColumn - firstColumn + 1} * std::size_t{lastRow - firstRow + 1};
+    }
 };
 
+// A uniform grid over the drawing, about one cell per segment: every pair of segments whose
+// boxes overlap shares a cell, so testing the pairs within each cell finds every crossing.
 class SegmentGrid {
 public:
-    explicit SegmentGrid(const std::vector<Segment>& segments) : m_segments(segments) {}
+    explicit SegmentGrid(const Segments& segments) : m_segments(segments) {}
 
     // Buckets the finite segments; those with infinite coordinates are left in `wide`.
     // Returns false when the segments would fill too many cells.
-    bool Build(std::vector<std::size_t>& wide) {
-        double minX = 0;
-        double maxX = 0;
-        double minY = 0;
-        double maxY = 0;
+    bool Build(std::vector<std::uint32_t>& wide) {
+        Box bounds{0, 0, 0, 0};
         bool any = false;
-        for (const Segment& s : m_segments) {
-            if (!IsFinite(s)) continue;
-            minX = any ? std::min(minX, s.minX) : s.minX;
-            maxX = any ? std::max(maxX, s.maxX) : s.maxX;
-            minY = any ? std::min(minY, s.minY) : s.minY;
-            maxY = any ? std::max(maxY, s.maxY) : s.maxY;
+        for (std::size_t k = 0; k < m_segments.Size(); ++k) {
+            const Box box = m_segments.BoxOf(k);
+            if (!box.Finite()) {
+                wide.push_back(static_cast<std::uint32_t>(k));
+                continue;
+            }
+            bounds = any ? Box{std::min(bounds.minX, box.minX), std::max(bounds.maxX, box.maxX),
+                               std::min(bounds.minY, box.minY), std::max(bounds.maxY, box.maxY)}
+                         : box;
             any = true;
         }
-        const double count = static_cast<double>(m_segments.size());
-        const double width = maxX - minX;
-        const double height = maxY - minY;
+        const double count = static_cast<double>(m_segments.Size());
+        const double width = bounds.maxX - bounds.minX;
+        const double height = bounds.maxY - bounds.minY;
         double cell = width * height > 0 ? std::sqrt(width * height / count)
                                          : std::max(width, height) / count;
         if (!(cell > 0) || !std::isfinite(cell)) cell = 1.0;
-        m_minX = minX;
-        m_minY = minY;
+        m_minX = bounds.minX;
+        m_minY = bounds.minY;
         m_inverseCell = 1.0 / cell;
-        m_columns = Clamp(std::floor(width / cell) + 1, 4 * count + 1);
+        m_columns = Clamp(std::floor(width / cell) + 1, 2 * count + 1);
         m_rows =
-            Clamp(std::floor(height / cell) + 1, 4 * count / static_cast<double>(m_columns) + 1);
+            Clamp(std::floor(height / cell) + 1, 2 * count / static_cast<double>(m_columns) + 1);
 
-        // The cell range of every finite segment, then a counting pass and a filling pass
-        // into one array of cell lists.
-        std::vector<std::size_t> finite;
-        finite.reserve(m_segments.size());
-        m_ranges.resize(m_segments.size());
+        // A counting pass, then a filling pass into one array of cell lists.
         double entries = 0;
-        for (std::size_t k = 0; k < m_segments.size(); ++k) {
-            const Segment& s = m_segments[k];
-            if (!IsFinite(s)) {
-                wide.push_back(k);
-                continue;
-            }
-            finite.push_back(k);
-            CellRange& range = m_ranges[k];
-            range = {Column(s.minX), Column(s.maxX), Row(s.minY), Row(s.maxY)};
-            entries += static_cast<double>((range.lastColumn - range.firstColumn + 1) *
-                                           (range.lastRow - range.firstRow + 1));
+        for (std::size_t k = 0; k < m_segments.Size(); ++k) {
+            const Box box = m_segments.BoxOf(k);
+            if (box.Finite()) entries += static_cast<double>(RangeOf(box).Count());
         }
-        if (entries > kMaxCellEntriesPerSegment * count + 1024) return false;
+        if (entries > kMaxCellEntriesPerSegment * count + 1024 ||
+            entries >= static_cast<double>(std::numeric_limits<std::uint32_t>::max())) {
+            return false;
+        }
         m_start.assign(m_columns * m_rows + 1, 0);
-        for (const std::size_t k : finite) {
-            ForEachCell(m_ranges[k], [&](std::size_t c) { ++m_start[c + 1]; });
-        }
+        ForEachEntry([&](std::size_t index, std::size_t) { ++m_start[index + 1]; });
         for (std::size_t c = 0; c + 1 < m_start.size(); ++c) m_start[c + 1] += m_start[c];
         m_entries.resize(m_start.back());
-        std::vector<std::size_t> fill(m_start.begin(), m_start.end() - 1);
-        for (const std::size_t k : finite) {
-            ForEachCell(m_ranges[k], [&](std::size_t c) { m_entries[fill[c]++] = k; });
-        }
+        std::vector<std::uint32_t> fill(m_start.begin(), m_start.end() - 1);
+        ForEachEntry([&](std::size_t index, std::size_t k) {
+            m_entries[fill[index]++] = static_cast<std::uint32_t>(k);
+        });
         return true;
     }
 
@@ -154,9 +188,8 @@ public:
                 if (a == groupEnd) {
                     while (groupEnd < end && PolylineOf(groupEnd) == PolylineOf(a)) ++groupEnd;
                 }
-                const Segment& first = m_segments[m_entries[a]];
                 for (std::size_t b = groupEnd; b < end; ++b) {
-                    if (Cross(first, m_segments[m_entries[b]])) return true;
+                    if (m_segments.Cross(m_entries[a], m_entries[b])) return true;
                 }
             }
         }
@@ -168,71 +201,72 @@ private:
         const double bounded = std::max(1.0, std::min(cells, limit));
         return static_cast<std::size_t>(bounded);
     }
-    std::size_t PolylineOf(std::size_t entry) const {
-        return m_segments[m_entries[entry]].polyline;
+    std::uint32_t PolylineOf(std::size_t entry) const {
+        return m_segments.PolylineOf(m_entries[entry]);
     }
     // Any mapping that keeps the order of coordinates puts overlapping boxes into a shared
     // cell; multiplying by the inverse cell size is one.
-    std::size_t Column(double x) const {
-        return Clamp(std::floor((x - m_minX) * m_inverseCell) + 1, static_cast<double>(m_columns)) -
-               1;
+    std::uint32_t Column(double x) const {
+        return static_cast<std::uint32_t>(
+            Clamp(std::floor((x - m_minX) * m_inverseCell) + 1, static_cast<double>(m_columns)) -
+            1);
     }
-    std::size_t Row(double y) const {
-        return Clamp(std::floor((y - m_minY) * m_inverseCell) + 1, static_cast<double>(m_rows)) - 1;
+    std::uint32_t Row(double y) const {
+        return static_cast<std::uint32_t>(
+            Clamp(std::floor((y - m_minY) * m_inverseCell) + 1, static_cast<double>(m_rows)) - 1);
+    }
+    CellRange RangeOf(const Box& box) const {
+        return {Column(box.minX), Column(box.maxX), Row(box.minY), Row(box.maxY)};
     }
     template <typename Visit>
-    void ForEachCell(const CellRange& range, Visit&& visit) const {
-        for (std::size_t row = range.firstRow; row <= range.lastRow; ++row) {
-            for (std::size_t column = range.firstColumn; column <= range.lastColumn; ++column) {
-                visit(row * m_columns + column);
+    void ForEachEntry(Visit&& visit) const {
+        for (std::size_t k = 0; k < m_segments.Size(); ++k) {
+            const Box box = m_segments.BoxOf(k);
+            if (!box.Finite()) continue;
+            const CellRange range = RangeOf(box);
+            for (std::size_t row = range.firstRow; row <= range.lastRow; ++row) {
+                for (std::size_t column = range.firstColumn; column <= range.lastColumn; ++column) {
+                    visit(row * m_columns + column, k);
+                }
             }
         }
     }
 
-    const std::vector<Segment>& m_segments;
+    const Segments& m_segments;
     double m_minX = 0;
     double m_minY = 0;
     double m_inverseCell = 1;
     std::size_t m_columns = 1;
     std::size_t m_rows = 1;
-    std::vector<std::size_t> m_start;
-    std::vector<std::size_t> m_entries;
-    std::vector<CellRange> m_ranges;
+    std::vector<std::uint32_t> m_start;
+    std::vector<std::uint32_t> m_entries;
 };
 
 }  // namespace
 
 bool AnyPolylinesCrossSweep(const std::vector<Polyline2d>& polylines) {
     if (polylines.size() < 2) return false;
-    std::vector<Segment> segments;
+    // Indices are 32-bit to keep the structures small; larger inputs take the pairwise form.
     std::size_t total = 0;
     for (const Polyline2d& polyline : polylines) total += SegmentCount(polyline);
-    segments.reserve(total);
-    for (std::size_t i = 0; i < polylines.size(); ++i) {
-        const Polyline2d& polyline = polylines[i];
-        const std::size_t count = SegmentCount(polyline);
-        for (std::size_t s = 0; s < count; ++s) {
-            const Point2d& p1 = polyline.points[s];
-            const Point2d& p2 = SegmentEnd(polyline, s);
-            // A NaN coordinate makes every side test fail: such a segment crosses nothing.
-            if (HasNaN(p1) || HasNaN(p2)) continue;
-            segments.push_back(Segment{std::min(p1.x, p2.x), std::max(p1.x, p2.x),
-                                       std::min(p1.y, p2.y), std::max(p1.y, p2.y), i, &p1, &p2});
-        }
+    if (polylines.size() >= std::numeric_limits<std::uint32_t>::max() ||
+        total >= std::numeric_limits<std::uint32_t>::max() / 2) {
+        return AnyPolylinesCross(polylines);
     }
-    if (segments.size() < 2) return false;
+    const Segments segments(polylines);
+    if (segments.Size() < 2) return false;
 
     SegmentGrid grid(segments);
-    std::vector<std::size_t> wide;
+    std::vector<std::uint32_t> wide;
     if (!grid.Build(wide) ||
-        static_cast<double>(wide.size()) * static_cast<double>(segments.size()) >
+        static_cast<double>(wide.size()) * static_cast<double>(segments.Size()) >
             kMaxWidePairTests) {
         return SweepCross(segments);
     }
     if (grid.AnyCellCross()) return true;
-    for (const std::size_t w : wide) {
-        for (const Segment& other : segments) {
-            if (Cross(segments[w], other)) return true;
+    for (const std::uint32_t w : wide) {
+        for (std::size_t k = 0; k < segments.Size(); ++k) {
+            if (segments.Cross(w, k)) return true;
         }
     }
     return false;

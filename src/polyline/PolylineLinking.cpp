@@ -117,6 +117,15 @@ Polyline2d RemoveDuplicatePoints(const Polyline2d& polyline) {
     return result;
 }
 
+bool HasRepeatedPoints(const Polyline2d& polyline) {
+    const std::vector<Point2d>& points = polyline.points;
+    if (points.size() < 2) return false;
+    for (std::size_t k = 1; k < points.size(); ++k) {
+        if (Equal(points[k - 1], points[k])) return true;
+    }
+    return polyline.closed && Equal(points.back(), points.front());
+}
+
 std::vector<Polyline2d> RemoveEmptyPolylines(std::vector<Polyline2d> polylines) {
     polylines.erase(std::remove_if(polylines.begin(), polylines.end(),
                                    [](const Polyline2d& p) { return p.points.empty(); }),

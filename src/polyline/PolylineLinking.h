@@ -17,6 +17,10 @@ constexpr double kMeetDistanceSquared = 1e-8;
 /// in a closed polyline the last point is also compared with the first. Keeps the flag.
 Polyline2d RemoveDuplicatePoints(const Polyline2d& polyline);
 
+/// True when `RemoveDuplicatePoints` would change `polyline`: two consecutive points are
+/// equal, or, in a closed polyline of two or more points, the last equals the first.
+bool HasRepeatedPoints(const Polyline2d& polyline);
+
 /// `polylines` without those that have no points, the others in their order.
 std::vector<Polyline2d> RemoveEmptyPolylines(std::vector<Polyline2d> polylines);
 

@@ -1,14 +1,12 @@
 // End-to-end linking through a hash grid over the end points, with the joins of the rescanning
 // form in the same order.
 // SPDX-License-Identifier: MIT
-#include <cmath>          // std::floor, std::isfinite
-#include <cstdint>        // std::int64_t, std::uint64_t
-#include <deque>          // std::deque
-#include <limits>         // std::numeric_limits
-#include <optional>       // std::optional
-#include <unordered_map>  // std::unordered_map
-#include <utility>        // std::move, std::swap
-#include <vector>         // std::vector
+#include <cmath>     // std::floor, std::isfinite
+#include <cstdint>   // std::int64_t, std::uint64_t
+#include <limits>    // std::numeric_limits
+#include <optional>  // std::optional
+#include <utility>   // std::move, std::swap
+#include <vector>    // std::vector
 
 #include "polyline/PolylineGeometry.h"
 #include "polyline/PolylineLinking.h"
@@ -19,7 +17,7 @@ namespace {
 
 // Points that meet lie less than 0.0001 apart, so they fall into the same or neighbouring
 // cells of this size (twice the distance, to leave room for rounding).
-constexpr double kCellSize = 2e-4;
+constexpr double kCellsPerUnit = 5000.0;  // cells of 0.0002
 // Cell coordinates are clamped here; beyond it points that meet are equal anyway.
 constexpr double kCellLimit = 4.0e18;
 
@@ -38,7 +36,7 @@ struct CellKeyHash {
 };
 
 inline std::int64_t CellCoordinate(double value) {
-    double cell = std::floor(value / kCellSize);
+    double cell = std::floor(value * kCellsPerUnit);
     if (cell > kCellLimit) cell = kCellLimit;
     if (cell < -kCellLimit) cell = -kCellLimit;
     return static_cast<std::int64_t>(cell);
@@ -49,67 +47,149 @@ inline bool CanMeet(const Point2d& p) { return std::isfinite(p.x) && std::isfini
 
 inline CellKey CellOf(const Point2d& p) { return {CellCoordinate(p.x), CellCoordinate(p.y)}; }
 
-// A piece while it is being linked: a double-ended sequence that can also be read backwards,
-// so that joining costs the length of the shorter piece.
+// A piece while it is being linked: a sequence that grows and shrinks at both ends and can
+// be read backwards, so that joining costs the length of the shorter piece. The points are
+// front[frontEnd - 1] ... front[frontBegin], then back[backBegin] ... back[backEnd - 1]; a
+// piece's own vector becomes `back` without a copy.
 class Chain {
 public:
-    explicit Chain(std::vector<Point2d>&& points) : m_points(points.begin(), points.end()) {
-        points.clear();
-        points.shrink_to_fit();
-    }
-    std::size_t Size() const { return m_points.size(); }
-    const Point2d& At(std::size_t k) const {
-        return m_reversed ? m_points[m_points.size() - 1 - k] : m_points[k];
-    }
-    const Point2d& Front() const { return At(0); }
-    const Point2d& Back() const { return At(Size() - 1); }
-    void PushFront(const Point2d& p) {
-        if (m_reversed)
-            m_points.push_back(p);
-        else
-            m_points.push_front(p);
-    }
-    void PushBack(const Point2d& p) {
-        if (m_reversed)
-            m_points.push_front(p);
-        else
-            m_points.push_back(p);
-    }
-    void PopFront() {
-        if (m_reversed)
-            m_points.pop_back();
-        else
-            m_points.pop_front();
-    }
-    void PopBack() {
-        if (m_reversed)
-            m_points.pop_front();
-        else
-            m_points.pop_back();
-    }
+    explicit Chain(std::vector<Point2d>&& points)
+        : m_back(std::move(points)), m_backEnd(m_back.size()) {}
+    std::size_t Size() const { return FrontCount() + (m_backEnd - m_backBegin); }
+    const Point2d& At(std::size_t k) const { return Raw(m_reversed ? Size() - 1 - k : k); }
+    void PushFront(const Point2d& p) { m_reversed ? RawPushBack(p) : RawPushFront(p); }
+    void PushBack(const Point2d& p) { m_reversed ? RawPushFront(p) : RawPushBack(p); }
+    void PopFront() { m_reversed ? RawPopBack() : RawPopFront(); }
+    void PopBack() { m_reversed ? RawPopFront() : RawPopBack(); }
     void Reverse() { m_reversed = !m_reversed; }
     std::vector<Point2d> TakePoints() {
+        if (!m_reversed && FrontCount() == 0 && m_backBegin == 0) {
+            m_back.resize(m_backEnd);
+            return std::move(m_back);
+        }
         std::vector<Point2d> points;
         points.reserve(Size());
         for (std::size_t k = 0; k < Size(); ++k) points.push_back(At(k));
-        m_points.clear();
         return points;
     }
 
 private:
-    std::deque<Point2d> m_points;
+    std::size_t FrontCount() const { return m_frontEnd - m_frontBegin; }
+    const Point2d& Raw(std::size_t k) const {
+        const std::size_t frontCount = FrontCount();
+        return k < frontCount ? m_front[m_frontEnd - 1 - k] : m_back[m_backBegin + k - frontCount];
+    }
+    void RawPushFront(const Point2d& p) {
+        m_front.resize(m_frontEnd);
+        m_front.push_back(p);
+        ++m_frontEnd;
+    }
+    void RawPushBack(const Point2d& p) {
+        m_back.resize(m_backEnd);
+        m_back.push_back(p);
+        ++m_backEnd;
+    }
+    void RawPopFront() {
+        if (FrontCount() > 0) {
+            --m_frontEnd;
+        } else {
+            ++m_backBegin;
+        }
+    }
+    void RawPopBack() {
+        if (m_backEnd > m_backBegin) {
+            --m_backEnd;
+        } else {
+            ++m_frontBegin;
+        }
+    }
+
+    std::vector<Point2d> m_front;
+    std::vector<Point2d> m_back;
+    std::size_t m_frontBegin = 0;
+    std::size_t m_frontEnd = 0;
+    std::size_t m_backBegin = 0;
+    std::size_t m_backEnd;
     bool m_reversed = false;
 };
 
-struct EndEntry {
-    std::size_t polyline;
-    bool back;
+// The end points of the open pieces, by cell: an open-addressing table of cells, each the
+// head of a list threaded through `m_next`. Entry 2i is the front of piece i, 2i + 1 its back.
+class EndGrid {
+public:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    explicit EndGrid(std::size_t pieces) : m_next(2 * pieces, kNone) { Rehash(4 * pieces + 16); }
+
+    void Add(const CellKey& key, std::size_t entry) {
+        if (2 * (m_cells + 1) > m_keys.size()) Rehash(2 * m_keys.size());
+        const std::size_t slot = Slot(key);
+        if (!m_used[slot]) {
+            m_used[slot] = 1;
+            m_keys[slot] = key;
+            m_heads[slot] = kNone;
+            ++m_cells;
+        }
+        m_next[entry] = m_heads[slot];
+        m_heads[slot] = entry;
+    }
+
+    void Remove(const CellKey& key, std::size_t entry) {
+        const std::size_t slot = Slot(key);
+        if (!m_used[slot]) return;
+        for (std::size_t* link = &m_heads[slot]; *link != kNone; link = &m_next[*link]) {
+            if (*link == entry) {
+                *link = m_next[entry];
+                return;
+            }
+        }
+    }
+
+    template <typename Visit>
+    void ForEach(const CellKey& key, Visit&& visit) const {
+        const std::size_t slot = Slot(key);
+        if (!m_used[slot]) return;
+        for (std::size_t entry = m_heads[slot]; entry != kNone; entry = m_next[entry]) visit(entry);
+    }
+
+private:
+    // The slot holding `key`, or the free slot where it would go.
+    std::size_t Slot(const CellKey& key) const {
+        const std::size_t mask = m_keys.size() - 1;
+        std::size_t slot = CellKeyHash()(key) & mask;
+        while (m_used[slot] && !(m_keys[slot] == key)) slot = (slot + 1) & mask;
+        return slot;
+    }
+
+    void Rehash(std::size_t minimum) {
+        std::size_t capacity = 16;
+        while (capacity < minimum) capacity *= 2;
+        std::vector<CellKey> keys(capacity);
+        std::vector<std::size_t> heads(capacity, kNone);
+        std::vector<unsigned char> used(capacity, 0);
+        m_keys.swap(keys);
+        m_heads.swap(heads);
+        m_used.swap(used);
+        for (std::size_t old = 0; old < keys.size(); ++old) {
+            if (!used[old]) continue;
+            const std::size_t slot = Slot(keys[old]);
+            m_used[slot] = 1;
+            m_keys[slot] = keys[old];
+            m_heads[slot] = heads[old];
+        }
+    }
+
+    std::vector<CellKey> m_keys;
+    std::vector<std::size_t> m_heads;
+    std::vector<unsigned char> m_used;
+    std::vector<std::size_t> m_next;
+    std::size_t m_cells = 0;
 };
 
 class Linker {
 public:
     explicit Linker(std::vector<Polyline2d>& polylines)
-        : m_polylines(polylines), m_chains(polylines.size()) {}
+        : m_polylines(polylines), m_chains(polylines.size()), m_grid(polylines.size()) {}
 
     void Run() {
         for (std::size_t i = 0; i < m_polylines.size(); ++i) {
@@ -154,30 +234,13 @@ private:
         return *m_chains[i];
     }
 
-    void AddEnd(const Point2d& p, EndEntry entry) {
-        if (CanMeet(p)) m_grid[CellOf(p)].push_back(entry);
-    }
-    void RemoveEnd(const Point2d& p, EndEntry entry) {
-        if (!CanMeet(p)) return;
-        const auto cell = m_grid.find(CellOf(p));
-        if (cell == m_grid.end()) return;
-        std::vector<EndEntry>& entries = cell->second;
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            if (entries[k].polyline == entry.polyline && entries[k].back == entry.back) {
-                entries[k] = entries.back();
-                entries.pop_back();
-                break;
-            }
-        }
-        if (entries.empty()) m_grid.erase(cell);
-    }
     void Register(std::size_t i) {
-        AddEnd(Front(i), {i, false});
-        AddEnd(Back(i), {i, true});
+        if (CanMeet(Front(i))) m_grid.Add(CellOf(Front(i)), 2 * i);
+        if (CanMeet(Back(i))) m_grid.Add(CellOf(Back(i)), 2 * i + 1);
     }
     void Unregister(std::size_t i) {
-        RemoveEnd(Front(i), {i, false});
-        RemoveEnd(Back(i), {i, true});
+        if (CanMeet(Front(i))) m_grid.Remove(CellOf(Front(i)), 2 * i);
+        if (CanMeet(Back(i))) m_grid.Remove(CellOf(Back(i)), 2 * i + 1);
     }
 
     // The lowest piece after i with an end that meets an end of piece i.
@@ -185,17 +248,29 @@ private:
         std::optional<std::size_t> lowest;
         for (const Point2d& end : {Front(i), Back(i)}) {
             if (!CanMeet(end)) continue;
+            // Points that meet this end lie less than half a cell away, so only the cells on
+            // the nearer side of each axis can hold them (both sides when it is close to the
+            // middle of its cell).
+            const double scaledX = end.x * kCellsPerUnit;
+            const double scaledY = end.y * kCellsPerUnit;
             const CellKey center = CellOf(end);
-            for (std::int64_t dx = -1; dx <= 1; ++dx) {
-                for (std::int64_t dy = -1; dy <= 1; ++dy) {
-                    const auto cell = m_grid.find(CellKey{center.x + dx, center.y + dy});
-                    if (cell == m_grid.end()) continue;
-                    for (const EndEntry& entry : cell->second) {
-                        const std::size_t other = entry.polyline;
-                        if (other <= i || (lowest && other >= *lowest)) continue;
-                        const Point2d& otherEnd = entry.back ? Back(other) : Front(other);
+            // The margin covers the rounding of the scaled coordinates, which grows with them.
+            const double marginX = 0.01 + std::fabs(scaledX) * 4.5e-16;
+            const double marginY = 0.01 + std::fabs(scaledY) * 4.5e-16;
+            const double fractionX = scaledX - std::floor(scaledX);
+            const double fractionY = scaledY - std::floor(scaledY);
+            const std::int64_t fromX = fractionX < 0.5 + marginX ? -1 : 0;
+            const std::int64_t toX = fractionX > 0.5 - marginX ? 1 : 0;
+            const std::int64_t fromY = fractionY < 0.5 + marginY ? -1 : 0;
+            const std::int64_t toY = fractionY > 0.5 - marginY ? 1 : 0;
+            for (std::int64_t dx = fromX; dx <= toX; ++dx) {
+                for (std::int64_t dy = fromY; dy <= toY; ++dy) {
+                    m_grid.ForEach(CellKey{center.x + dx, center.y + dy}, [&](std::size_t e) {
+                        const std::size_t other = e / 2;
+                        if (other <= i || (lowest && other >= *lowest)) return;
+                        const Point2d& otherEnd = e % 2 == 1 ? Back(other) : Front(other);
                         if (Meet(end, otherEnd)) lowest = other;
-                    }
+                    });
                 }
             }
         }
@@ -279,7 +354,7 @@ private:
 
     std::vector<Polyline2d>& m_polylines;
     std::vector<std::optional<Chain>> m_chains;
-    std::unordered_map<CellKey, std::vector<EndEntry>, CellKeyHash> m_grid;
+    EndGrid m_grid;
 };
 
 }  // namespace

@@ -8,9 +8,12 @@
 #include <charconv>   // std::from_chars
 #include <climits>    // INT_MAX, INT_MIN
 #include <cmath>      // std::fpclassify
+#include <cstdint>    // std::uint64_t
 #include <cstdlib>    // strtof_l
+#include <cstring>    // std::memcpy
 #include <limits>     // std::numeric_limits
 #include <new>        // std::bad_alloc
+#include <optional>   // std::optional
 #include <stdexcept>  // std::invalid_argument, std::out_of_range
 #include <string>     // std::string
 
@@ -82,11 +85,92 @@ float ConvertNarrow(const char* begin, const char* end) {
     return negative ? -magnitude : magnitude;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common shape of a coordinate, an optional sign, digits and a fraction without exponent,
+// converted without the general algorithm. The digits form an integer w below 2^53 and the
+// fraction a power of ten p at most 10^22, both exact in double, so w / p is the correctly
+// rounded double of the decimal. Rounding that double to float gives the correctly rounded
+// float unless it lies exactly halfway between two floats; that case, any longer or other
+// shape, and results near the ends of float's range are left to the general conversion.
+std::optional<float> PlainDecimal(const std::wstring& text, std::size_t position) {
+    const std::size_t size = text.size();
+    bool negative = false;
+    if (position < size && (text[position] == L'-' || text[position] == L'+')) {
+        negative = text[position] == L'-';
+        ++position;
+    }
+    // Digits before and after the point; zeros in front of the first other digit are not
+    // significant. A mantissa of more than 15 significant digits may have wrapped, but it is
+    // then not used.
+    std::uint64_t mantissa = 0;
+    int significant = 0;
+    int fractionDigits = 0;
+    bool anyDigit = false;
+    for (; position < size; ++position) {
+        const auto digit = static_cast<std::uint64_t>(text[position]) - L'0';
+        if (digit > 9) break;
+        mantissa = mantissa * 10 + digit;
+        significant += mantissa != 0 ? 1 : 0;
+        anyDigit = true;
+    }
+    if (position < size && text[position] == L'.') {
+        ++position;
+        for (; position < size; ++position) {
+            const auto digit = static_cast<std::uint64_t>(text[position]) - L'0';
+            if (digit > 9) break;
+            mantissa = mantissa * 10 + digit;
+            significant += mantissa != 0 ? 1 : 0;
+            ++fractionDigits;
+            anyDigit = true;
+        }
+    }
+    if (significant > 15) return std::nullopt;
+    if (position < size) {
+        const wchar_t c = text[position];
+        // Exponents and hexadecimal numbers take the general way.
+        if (c == L'e' || c == L'E' || c == L'x' || c == L'X') return std::nullopt;
+    }
+    // Without any digit the general conversion reports the error; zero needs no division.
+    if (!anyDigit) return std::nullopt;
+    if (mantissa == 0) return negative ? -0.0f : 0.0f;
+    if (fractionDigits > 22) return std::nullopt;
+    const double value = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
+    const float rounded = static_cast<float>(value);
+    // Halfway cases and the edges of float's range go the general way.
+    if (!(rounded > std::numeric_limits<float>::min() * 2 &&
+          rounded < std::numeric_limits<float>::max() / 2)) {
+        return std::nullopt;
+    }
+    // The floats next to a positive normal float differ from it by one in their bit pattern.
+    std::uint32_t bits;
+    std::memcpy(&bits, &rounded, sizeof bits);
+    float belowFloat;
+    float aboveFloat;
+    const std::uint32_t belowBits = bits - 1;
+    const std::uint32_t aboveBits = bits + 1;
+    std::memcpy(&belowFloat, &belowBits, sizeof belowFloat);
+    std::memcpy(&aboveFloat, &aboveBits, sizeof aboveFloat);
+    const double below = static_cast<double>(belowFloat);
+    const double above = static_cast<double>(aboveFloat);
+    // Neighbouring floats are within a factor of two, so these differences are exact.
+    const double offset = value - static_cast<double>(rounded);
+    if (offset == (above - static_cast<double>(rounded)) / 2 ||
+        -offset == (static_cast<double>(rounded) - below) / 2) {
+        return std::nullopt;
+    }
+    return negative ? -rounded : rounded;
+}
+
 }  // namespace
 
 float StringToFloat(const std::wstring& text) {
     std::size_t first = 0;
     while (first < text.size() && IsSpace(text[first])) ++first;
+    if (const std::optional<float> plain = PlainDecimal(text, first)) return *plain;
     std::size_t last = first;
     while (last < text.size() && MayBeNumberText(text[last])) ++last;
 

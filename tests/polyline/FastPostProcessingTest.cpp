@@ -118,6 +118,19 @@ TEST(FastPostProcessing, IndexedLinkingJoinsAsTheRescanningForm) {
     }
 }
 
+// Pieces without repeated points are moved instead of reduced; that must never skip a change.
+TEST(FastPostProcessing, RepeatedPointsAreSeenWhereReductionChangesAPiece) {
+    for (int round = 0; round < kRounds; ++round) {
+        const std::uint64_t seed = 9000 + static_cast<std::uint64_t>(round);
+        PieceGenerator generator(seed);
+        for (const Polyline2d& piece : generator.Pieces()) {
+            const Polyline2d reduced = Vexlor::Dxf::RemoveDuplicatePoints(piece);
+            const bool changed = !SameBits({piece}, {reduced});
+            ASSERT_EQ(changed, Vexlor::Dxf::HasRepeatedPoints(piece)) << "seed " << seed;
+        }
+    }
+}
+
 TEST(FastPostProcessing, SweepAnswersAsThePairwiseTest) {
     int crossings = 0;
     for (int round = 0; round < kRounds; ++round) {
