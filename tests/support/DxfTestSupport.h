@@ -8,9 +8,13 @@
 #include <filesystem>  // std::filesystem
 #include <fstream>     // std::ofstream
 #include <initializer_list>
+#include <ios>      // std::hexfloat
+#include <sstream>  // std::istringstream, std::ostringstream
 #include <string>   // std::string, std::wstring
 #include <utility>  // std::pair
 #include <vector>   // std::vector
+
+#include "MStlBaseOperatorDXFPolylineReader.h"
 
 namespace VexlorDxfTest {
 
@@ -94,5 +98,99 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+/// Groups from a compact text of words: "NAME" is the group (0, NAME) and "code=value" any other
+/// group, for example Groups("LINE 10=1 20=2 11=3 21=4"). Values cannot hold blanks.
+inline std::vector<Group> Groups(const std::string& text) {
+    std::vector<Group> groups;
+    std::istringstream words(text);
+    std::string word;
+    while (words >> word) {
+        const std::size_t equals = word.find('=');
+        if (equals == std::string::npos) {
+            groups.push_back({0, word});
+        } else {
+            groups.push_back({std::stoi(word.substr(0, equals)), word.substr(equals + 1)});
+        }
+    }
+    return groups;
+}
+
+/// The polyline reader as a host's derived reader sees it, with its protected readers and
+/// primitives re-exported and post-processing switched off: an import leaves the entity
+/// readers' output exactly as they made it.
+struct RawPolylineReader : MStlBaseOperatorDXFPolylineReader {
+    using MStlBaseOperatorDXFPolylineReader::_AddPoint;
+    using MStlBaseOperatorDXFPolylineReader::_AddPolyline;
+    using MStlBaseOperatorDXFPolylineReader::_ReadArc;
+    using MStlBaseOperatorDXFPolylineReader::_ReadBlock;
+    using MStlBaseOperatorDXFPolylineReader::_ReadBlockSection;
+    using MStlBaseOperatorDXFPolylineReader::_ReadCircle;
+    using MStlBaseOperatorDXFPolylineReader::_ReadEllipse;
+    using MStlBaseOperatorDXFPolylineReader::_ReadEntitySection;
+    using MStlBaseOperatorDXFPolylineReader::_ReadHatch;
+    using MStlBaseOperatorDXFPolylineReader::_ReadInsert;
+    using MStlBaseOperatorDXFPolylineReader::_ReadLine;
+    using MStlBaseOperatorDXFPolylineReader::_ReadLwPolyline;
+    using MStlBaseOperatorDXFPolylineReader::_ReadPolyline;
+    using MStlBaseOperatorDXFPolylineReader::_ReadSpline;
+    using MStlBaseOperatorDXFPolylineReader::_ReadVertex;
+    using MStlBaseOperatorDXFPolylineReader::MStlBaseOperatorDXFPolylineReader;
+
+protected:
+    EReturnCode _PostProcess() override { return eOk; }
+};
+
+/// Imports the DXF text of `groups` with `reader`, through a temporary file named after the test
+/// plus `suffix`.
+inline CDXFReader::EReturnCode ImportGroups(CDXFReader& reader, const std::vector<Group>& groups,
+                                            const std::string& suffix = ".dxf") {
+    TempFile file(suffix);
+    file.Write(DxfText(groups));
+    return reader.Import(file.WidePath());
+}
+
+/// A coordinate as the import must store it: the text's single-precision value, widened.
+inline double Stof(const std::string& text) { return static_cast<double>(std::stof(text)); }
+
+/// `value` in hexadecimal floating-point notation, for messages about exact values.
+inline std::string Hex(double value) {
+    std::ostringstream out;
+    out << std::hexfloat << value;
+    return out.str();
+}
+
+/// Whether `actual` holds exactly the polylines of `expected`: the same `closed` flags and the
+/// same points, each coordinate compared with `==`; a mismatch is described in hexfloat.
+inline testing::AssertionResult SamePolylines(
+    const std::vector<MStlBaseOperatorDXFPolylineReader::Polyline>& actual,
+    const std::vector<MStlBaseOperatorDXFPolylineReader::Polyline>& expected) {
+    if (actual.size() != expected.size()) {
+        return testing::AssertionFailure()
+               << actual.size() << " polylines, expected " << expected.size();
+    }
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        const auto& got = actual[i];
+        const auto& want = expected[i];
+        if (got.closed != want.closed) {
+            return testing::AssertionFailure()
+                   << "polyline " << i << ": closed " << got.closed << ", expected " << want.closed;
+        }
+        if (got.points.size() != want.points.size()) {
+            return testing::AssertionFailure() << "polyline " << i << ": " << got.points.size()
+                                               << " points, expected " << want.points.size();
+        }
+        for (std::size_t k = 0; k < got.points.size(); ++k) {
+            const auto& p = got.points[k];
+            const auto& q = want.points[k];
+            if (!(p.x == q.x) || !(p.y == q.y)) {
+                return testing::AssertionFailure()
+                       << "polyline " << i << ", point " << k << ": (" << Hex(p.x) << ", "
+                       << Hex(p.y) << "), expected (" << Hex(q.x) << ", " << Hex(q.y) << ")";
+            }
+        }
+    }
+    return testing::AssertionSuccess();
+}
 
 }  // namespace VexlorDxfTest
