@@ -5,7 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-need_packages cmake g++ make libgtest-dev libgmock-dev clang-format
+need_packages cmake g++ make libgtest-dev libgmock-dev clang-format libcli11-dev nlohmann-json3-dev python3
+
+# A locale with a decimal comma, so the tests can prove a host's locale never reaches numbers.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$' && [ "$(id -u)" -eq 0 ]; then
+    need_packages locales
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 || true
+fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 # Real drawings of public test suites, when they sit beside the project.

@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: MIT
 #include "DxfFaceWriter.h"
 
+#include <cstring>           // std::memcpy
 #include <initializer_list>  // the line lists
-#include <ios>               // std::fixed
+
+#include "export/FixedFormat.h"
 
 namespace Vexlor::DxfExport {
 
@@ -15,17 +17,22 @@ const char kLineFeed[] = "\n";
 
 void WriteLine(std::ostream& stream, const char* text) { stream << text << kLineFeed; }
 
-// One coordinate group: the code line (" 1", " 2" or " 3" directly followed by the corner index,
-// so 10 ... 33 with one leading blank), then the value in fixed notation.
-void WriteCoordinate(std::ostream& stream, const char* axisCode, int corner, double value) {
-    stream << axisCode << corner << kLineFeed;
-    stream << std::fixed << value << kLineFeed;
+// One coordinate group into `out`: the code line (" 1", " 2" or " 3" directly followed by the
+// corner index, so 10 ... 33 with one leading blank), then the value with six decimals.
+char* AppendCoordinate(char* out, char axis, int corner, double value) {
+    *out++ = ' ';
+    *out++ = axis;
+    *out++ = static_cast<char>('0' + corner);
+    *out++ = kLineFeed[0];
+    out += FormatFixed6(value, out);
+    *out++ = kLineFeed[0];
+    return out;
 }
 
-void WriteCorner(std::ostream& stream, int corner, const Vexlor::Math::point<double, 3>& point) {
-    WriteCoordinate(stream, " 1", corner, point.x);
-    WriteCoordinate(stream, " 2", corner, point.y);
-    WriteCoordinate(stream, " 3", corner, point.z);
+char* AppendCorner(char* out, int corner, const Vexlor::Math::point<double, 3>& point) {
+    out = AppendCoordinate(out, '1', corner, point.x);
+    out = AppendCoordinate(out, '2', corner, point.y);
+    return AppendCoordinate(out, '3', corner, point.z);
 }
 
 }  // namespace
@@ -39,14 +46,17 @@ void WritePreamble(std::ostream& stream) {
 
 void WriteFace(std::ostream& stream, const Vexlor::Math::point<double, 3>& a,
                const Vexlor::Math::point<double, 3>& b, const Vexlor::Math::point<double, 3>& c) {
-    WriteLine(stream, " 0");
-    WriteLine(stream, "3DFACE");
-    WriteLine(stream, " 8");
-    WriteLine(stream, "0");
-    WriteCorner(stream, 0, a);
-    WriteCorner(stream, 1, b);
-    WriteCorner(stream, 2, c);
-    WriteCorner(stream, 3, c);
+    // The face is put together in one buffer and handed to the stream at once: formatting
+    // each number through the stream costs several times more.
+    constexpr char kHead[] = " 0\n3DFACE\n 8\n0\n";
+    char buffer[sizeof kHead + 12 * (kFixedTextCapacity + 6)];
+    std::memcpy(buffer, kHead, sizeof kHead - 1);
+    char* out = buffer + sizeof kHead - 1;
+    out = AppendCorner(out, 0, a);
+    out = AppendCorner(out, 1, b);
+    out = AppendCorner(out, 2, c);
+    out = AppendCorner(out, 3, c);
+    stream.write(buffer, out - buffer);
 }
 
 void WriteClosing(std::ostream& stream) {

@@ -13,13 +13,18 @@
 
 namespace Vexlor::DxfExport {
 
+/// Size of the output file streams' buffers.
+constexpr std::size_t kFileBufferSize = 1 << 18;
+
 /// Writes the header section, which declares nothing but the drawing version AC1009, and the
 /// opening of the entities section: 14 lines.
 void WritePreamble(std::ostream& stream);
 
 /// Writes one 3DFACE entity on layer "0": 28 lines. Its fourth corner repeats `c`, which is how
-/// a triangle is written as a face. Each coordinate is set in fixed notation with the stream's
-/// precision (6 unless a caller changed it); the stream's fail state is left for the caller.
+/// a triangle is written as a face. Each coordinate is written in fixed notation with six
+/// decimals and a decimal point, as a stream in the "C" locale writes it, whatever locale the
+/// stream or the process has: a DXF file always uses a point. The stream's fail state is left
+/// for the caller.
 void WriteFace(std::ostream& stream, const Vexlor::Math::point<double, 3>& a,
                const Vexlor::Math::point<double, 3>& b, const Vexlor::Math::point<double, 3>& c);
 

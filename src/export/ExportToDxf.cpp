@@ -3,6 +3,7 @@
 #include "ExportToDxf.h"
 
 #include <fstream>  // std::ofstream
+#include <vector>   // std::vector
 
 #include "DxfFaceWriter.h"
 #include "WideFileStream.h"
@@ -57,7 +58,10 @@ ReturnCode Operate(const std::wstring& fileName, const PartData& part,
         delegate.reset();
         return eWriteError;
     }
+    // A larger buffer than the library default: a mesh file runs to hundreds of megabytes.
+    std::vector<char> fileBuffer(Vexlor::DxfExport::kFileBufferSize);
     std::ofstream stream;
+    stream.rdbuf()->pubsetbuf(fileBuffer.data(), static_cast<std::streamsize>(fileBuffer.size()));
     Vexlor::Platform::OpenByWidePath(stream, fileName, std::ios::out);
     if (!stream.is_open()) {
         delegate.reset();

@@ -5,6 +5,7 @@
 #include <cstddef>  // std::size_t
 #include <fstream>  // std::ofstream
 #include <utility>  // std::move
+#include <vector>   // std::vector
 
 #include "DxfFaceWriter.h"
 #include "MInternalUnits.h"
@@ -65,7 +66,10 @@ MExportToDxf::ERCode MExportToDxf::Operate(
         delegate.reset();
         return eNoMesh;
     }
+    // A larger buffer than the library default: a mesh file runs to hundreds of megabytes.
+    std::vector<char> fileBuffer(Vexlor::DxfExport::kFileBufferSize);
     std::ofstream stream;
+    stream.rdbuf()->pubsetbuf(fileBuffer.data(), static_cast<std::streamsize>(fileBuffer.size()));
     Vexlor::Platform::OpenByWidePath(stream, m_exportFileName, std::ios::out);
     if (!stream.is_open()) {
         delegate.reset();
