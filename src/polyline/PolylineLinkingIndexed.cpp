@@ -4,6 +4,7 @@
 #include <cmath>     // std::floor, std::isfinite
 #include <cstdint>   // std::int64_t, std::uint64_t
 #include <limits>    // std::numeric_limits
+#include <memory>    // std::unique_ptr, std::make_unique
 #include <optional>  // std::optional
 #include <utility>   // std::move, std::swap
 #include <vector>    // std::vector
@@ -117,27 +118,26 @@ private:
 // head of a list threaded through `m_next`. Entry 2i is the front of piece i, 2i + 1 its back.
 class EndGrid {
 public:
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-    explicit EndGrid(std::size_t pieces) : m_next(2 * pieces, kNone) { Rehash(4 * pieces + 16); }
+    explicit EndGrid(std::size_t pieces) : m_next(2 * pieces, kNone) { Rehash(2 * pieces + 16); }
 
-    void Add(const CellKey& key, std::size_t entry) {
-        if (2 * (m_cells + 1) > m_keys.size()) Rehash(2 * m_keys.size());
-        const std::size_t slot = Slot(key);
-        if (!m_used[slot]) {
-            m_used[slot] = 1;
-            m_keys[slot] = key;
-            m_heads[slot] = kNone;
+    void Add(const CellKey& key, std::uint32_t entry) {
+        // At most seven cells in ten slots keep the probe sequences short.
+        if (10 * (m_cells + 1) > 7 * m_slots.size()) Rehash(2 * m_slots.size());
+        Slot& slot = m_slots[Find(key)];
+        if (!slot.used) {
+            slot = Slot{key, kNone, true};
             ++m_cells;
         }
-        m_next[entry] = m_heads[slot];
-        m_heads[slot] = entry;
+        m_next[entry] = slot.head;
+        slot.head = entry;
     }
 
-    void Remove(const CellKey& key, std::size_t entry) {
-        const std::size_t slot = Slot(key);
-        if (!m_used[slot]) return;
-        for (std::size_t* link = &m_heads[slot]; *link != kNone; link = &m_next[*link]) {
+    void Remove(const CellKey& key, std::uint32_t entry) {
+        Slot& slot = m_slots[Find(key)];
+        if (!slot.used) return;
+        for (std::uint32_t* link = &slot.head; *link != kNone; link = &m_next[*link]) {
             if (*link == entry) {
                 *link = m_next[entry];
                 return;
@@ -147,42 +147,38 @@ public:
 
     template <typename Visit>
     void ForEach(const CellKey& key, Visit&& visit) const {
-        const std::size_t slot = Slot(key);
-        if (!m_used[slot]) return;
-        for (std::size_t entry = m_heads[slot]; entry != kNone; entry = m_next[entry]) visit(entry);
+        const Slot& slot = m_slots[Find(key)];
+        if (!slot.used) return;
+        for (std::uint32_t entry = slot.head; entry != kNone; entry = m_next[entry]) visit(entry);
     }
 
 private:
+    struct Slot {
+        CellKey key;
+        std::uint32_t head;
+        bool used;
+    };
+
     // The slot holding `key`, or the free slot where it would go.
-    std::size_t Slot(const CellKey& key) const {
-        const std::size_t mask = m_keys.size() - 1;
-        std::size_t slot = CellKeyHash()(key) & mask;
-        while (m_used[slot] && !(m_keys[slot] == key)) slot = (slot + 1) & mask;
-        return slot;
+    std::size_t Find(const CellKey& key) const {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t index = CellKeyHash()(key) & mask;
+        while (m_slots[index].used && !(m_slots[index].key == key)) index = (index + 1) & mask;
+        return index;
     }
 
     void Rehash(std::size_t minimum) {
         std::size_t capacity = 16;
         while (capacity < minimum) capacity *= 2;
-        std::vector<CellKey> keys(capacity);
-        std::vector<std::size_t> heads(capacity, kNone);
-        std::vector<unsigned char> used(capacity, 0);
-        m_keys.swap(keys);
-        m_heads.swap(heads);
-        m_used.swap(used);
-        for (std::size_t old = 0; old < keys.size(); ++old) {
-            if (!used[old]) continue;
-            const std::size_t slot = Slot(keys[old]);
-            m_used[slot] = 1;
-            m_keys[slot] = keys[old];
-            m_heads[slot] = heads[old];
+        std::vector<Slot> old(capacity, Slot{{0, 0}, kNone, false});
+        m_slots.swap(old);
+        for (const Slot& slot : old) {
+            if (slot.used) m_slots[Find(slot.key)] = slot;
         }
     }
 
-    std::vector<CellKey> m_keys;
-    std::vector<std::size_t> m_heads;
-    std::vector<unsigned char> m_used;
-    std::vector<std::size_t> m_next;
+    std::vector<Slot> m_slots;
+    std::vector<std::uint32_t> m_next;
     std::size_t m_cells = 0;
 };
 
@@ -230,17 +226,19 @@ private:
     const Point2d& Back(std::size_t i) const { return At(i, Size(i) - 1); }
 
     Chain& ChainOf(std::size_t i) {
-        if (!m_chains[i]) m_chains[i].emplace(std::move(m_polylines[i].points));
+        if (!m_chains[i]) m_chains[i] = std::make_unique<Chain>(std::move(m_polylines[i].points));
         return *m_chains[i];
     }
 
     void Register(std::size_t i) {
-        if (CanMeet(Front(i))) m_grid.Add(CellOf(Front(i)), 2 * i);
-        if (CanMeet(Back(i))) m_grid.Add(CellOf(Back(i)), 2 * i + 1);
+        const auto entry = static_cast<std::uint32_t>(2 * i);
+        if (CanMeet(Front(i))) m_grid.Add(CellOf(Front(i)), entry);
+        if (CanMeet(Back(i))) m_grid.Add(CellOf(Back(i)), entry + 1);
     }
     void Unregister(std::size_t i) {
-        if (CanMeet(Front(i))) m_grid.Remove(CellOf(Front(i)), 2 * i);
-        if (CanMeet(Back(i))) m_grid.Remove(CellOf(Back(i)), 2 * i + 1);
+        const auto entry = static_cast<std::uint32_t>(2 * i);
+        if (CanMeet(Front(i))) m_grid.Remove(CellOf(Front(i)), entry);
+        if (CanMeet(Back(i))) m_grid.Remove(CellOf(Back(i)), entry + 1);
     }
 
     // The lowest piece after i with an end that meets an end of piece i.
@@ -265,7 +263,7 @@ private:
             const std::int64_t toY = fractionY > 0.5 - marginY ? 1 : 0;
             for (std::int64_t dx = fromX; dx <= toX; ++dx) {
                 for (std::int64_t dy = fromY; dy <= toY; ++dy) {
-                    m_grid.ForEach(CellKey{center.x + dx, center.y + dy}, [&](std::size_t e) {
+                    m_grid.ForEach(CellKey{center.x + dx, center.y + dy}, [&](std::uint32_t e) {
                         const std::size_t other = e / 2;
                         if (other <= i || (lowest && other >= *lowest)) return;
                         const Point2d& otherEnd = e % 2 == 1 ? Back(other) : Front(other);
@@ -353,12 +351,20 @@ private:
     }
 
     std::vector<Polyline2d>& m_polylines;
-    std::vector<std::optional<Chain>> m_chains;
+    std::vector<std::unique_ptr<Chain>> m_chains;  // made on a piece's first join
     EndGrid m_grid;
 };
 
 }  // namespace
 
-void LinkOpenPolylinesIndexed(std::vector<Polyline2d>& polylines) { Linker(polylines).Run(); }
+void LinkOpenPolylinesIndexed(std::vector<Polyline2d>& polylines) {
+    // End entries are 32-bit; more pieces than that could never be held in memory anyway, but
+    // the rescanning form still gives the defined result.
+    if (polylines.size() >= 0x7FFFFFFFu) {
+        LinkOpenPolylines(polylines);
+        return;
+    }
+    Linker(polylines).Run();
+}
 
 }  // namespace Vexlor::Dxf

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in Release, generates the seeded workloads once, and prints one table:
+# each workload's import time beside the plain tokenizer floor measured in the same run, the
+# ratio, throughput and peak memory; then the export and the scaling benchmarks.
+# SPDX-License-Identifier: MIT
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+need_packages cmake g++ make libbenchmark-dev python3
+
+data="${VEXLOR_DXF_BENCH_DATA:-$PWD/build/workloads}"
+generator="${VEXLOR_DXF_WORKLOAD_GENERATOR:-../shared/bench/gen_workloads.py}"
+if [ ! -f "$data/manifest.json" ]; then
+    echo "== generating workloads into $data"
+    python3 "$generator" --out "$data" >/dev/null
+fi
+
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target vexlor_dxf_measure vexlor_dxf_bench >/dev/null
+measure=build/release/bench/vexlor_dxf_measure
+runs=5
+
+# The median of a field over several runs of one measurement.
+median() {
+    local field=$1
+    shift
+    for _ in $(seq $runs); do "$@"; done |
+        awk -v f="$field" '{for (i = 1; i < NF; ++i) if ($i == f) print $(i + 1)}' |
+        sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'
+}
+
+echo "== $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
+printf '%-16s %8s %9s %9s %6s %8s %9s %9s %10s\n' workload MB ours_s floor_s ratio MB/s peak_MB out_MB bound_MB
+for name in lines_100k mixed_50mb lwpoly_big lines_10k mixed_5mb lwpoly_100k; do
+    file="$data/$name.dxf"
+    [ -f "$file" ] || continue
+    bytes=$(stat -c %s "$file")
+    ours=$(median seconds "$measure" import "$file")
+    floor=$(median seconds "$measure" floor "$file")
+    peak=$(median peak_kb "$measure" import "$file")
+    out=$(median output_kb "$measure" import "$file")
+    awk -v n="$name" -v b="$bytes" -v o="$ours" -v f="$floor" -v p="$peak" -v out="$out" 'BEGIN {
+        printf "%-16s %8.1f %9.3f %9.3f %6.2f %8.0f %9.1f %9.1f %10.1f\n", n, b / 1e6, o, f, o / f,
+               b / 1e6 / o, p / 1024, out / 1024, 3 * out / 1024 + 16 }'
+done
+
+if [ -f "$data/mesh_1m.idx" ]; then
+    out_file="$(mktemp --suffix=.dxf)"
+    seconds=$(median seconds "$measure" export "$data/mesh_1m.idx" "$out_file")
+    peak=$(median peak_kb "$measure" export "$data/mesh_1m.idx" "$out_file")
+    input=$(median input_peak_kb "$measure" export "$data/mesh_1m.idx" "$out_file")
+    awk -v s="$seconds" -v p="$peak" -v i="$input" -v b="$(stat -c %s "$out_file")" 'BEGIN {
+        printf "export mesh_1m: %.3f s, %.0f MB/s, peak %.1f MB, %.1f MB above the input mesh\n",
+               s, b / 1e6 / s, p / 1024, (p - i) / 1024 }'
+    rm -f "$out_file"
+fi
+
+echo "== scaling (Google Benchmark)"
+VEXLOR_DXF_BENCH_DATA="$data" build/release/bench/vexlor_dxf_bench \
+    --benchmark_filter='BM_ImportLines|BM_LinkPieces|BM_CrossingTest|BM_ExportTriangles|BM_GroupReader' \
+    --benchmark_repetitions=1
