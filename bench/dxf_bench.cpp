@@ -130,8 +130,8 @@ BENCHMARK(BM_ExportTriangles)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMilli
 void RegisterWorkloads() {
     const char* folder = std::getenv("VEXLOR_DXF_BENCH_DATA");
     if (!folder || !std::filesystem::is_directory(folder)) return;
-    for (const char* name : {"lines_100k.dxf", "mixed_50mb.dxf", "lwpoly_big.dxf",
-                             "lines_10k.dxf", "mixed_5mb.dxf", "lwpoly_100k.dxf"}) {
+    for (const char* name : {"lines_100k.dxf", "mixed_50mb.dxf", "lwpoly_big.dxf", "lines_10k.dxf",
+                             "mixed_5mb.dxf", "lwpoly_100k.dxf"}) {
         const std::filesystem::path path = std::filesystem::path(folder) / name;
         if (!std::filesystem::exists(path)) continue;
         benchmark::RegisterBenchmark(("BM_Import/" + std::string(name)).c_str(), ImportFile, path)

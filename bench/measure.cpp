@@ -92,9 +92,10 @@ int main(int argc, char** argv) {
     for (const auto& p : polylines) points += p.points.size();
     const std::size_t outputBytes =
         points * sizeof(Vexlor::Math::point<double, 2>) + polylines.size() * sizeof(polylines[0]);
-    std::printf("result %d seconds %.4f peak_kb %ld start_kb %ld polylines %zu points %zu "
-                "output_kb %zu\n",
-                result, seconds, PeakKilobytes(), startKilobytes, polylines.size(), points,
-                outputBytes / 1024);
+    std::printf(
+        "result %d seconds %.4f peak_kb %ld start_kb %ld polylines %zu points %zu "
+        "output_kb %zu\n",
+        result, seconds, PeakKilobytes(), startKilobytes, polylines.size(), points,
+        outputBytes / 1024);
     return 0;
 }

@@ -29,8 +29,10 @@ std::vector<Polyline> ShuffledContourPieces(std::size_t count) {
             const double a0 = 6.283185307179586 * double(k) / double(kPiecesPerContour);
             const double a1 = 6.283185307179586 * double(k + 1) / double(kPiecesPerContour);
             // Points on a circle, rounded to float as the import would store them.
-            const Point p{double(float(cx + 40 * std::cos(a0))), double(float(cy + 40 * std::sin(a0)))};
-            const Point q{double(float(cx + 40 * std::cos(a1))), double(float(cy + 40 * std::sin(a1)))};
+            const Point p{double(float(cx + 40 * std::cos(a0))),
+                          double(float(cy + 40 * std::sin(a0)))};
+            const Point q{double(float(cx + 40 * std::cos(a1))),
+                          double(float(cy + 40 * std::sin(a1)))};
             pieces.push_back(Polyline{{p, q}, false});
         }
     }
@@ -46,10 +48,10 @@ std::string LinesDrawing(std::size_t count) {
     std::string text = "  0\nSECTION\n  2\nENTITIES\n";
     char buffer[256];
     for (const Polyline& piece : ShuffledContourPieces(count)) {
-        const int length = std::snprintf(buffer, sizeof buffer,
-                                         "  0\nLINE\n  8\n0\n 10\n%.6f\n 20\n%.6f\n 11\n%.6f\n 21\n%.6f\n",
-                                         piece.points[0].x, -piece.points[0].y, piece.points[1].x,
-                                         -piece.points[1].y);
+        const int length = std::snprintf(
+            buffer, sizeof buffer,
+            "  0\nLINE\n  8\n0\n 10\n%.6f\n 20\n%.6f\n 11\n%.6f\n 21\n%.6f\n", piece.points[0].x,
+            -piece.points[0].y, piece.points[1].x, -piece.points[1].y);
         text.append(buffer, static_cast<std::size_t>(length));
     }
     text += "  0\nENDSEC\n  0\nEOF\n";
