@@ -22,9 +22,21 @@ constexpr std::size_t kFileBufferSize = 1 << 16;
 
 // Reads one byte through the stream's buffer. The end of the file (or a stream without a
 // buffer) marks the stream as ended, as an unformatted single-character read would.
+// A buffer that fails to read (a directory opened as a file, an I/O error) marks the stream
+// bad and ends its input, as an unformatted read of the stream itself would, instead of
+// letting the buffer's exception out; it is rethrown only when the stream asks for that.
 inline int NextByte(std::istream& stream) {
     std::streambuf* buffer = stream.rdbuf();
-    const int byte = buffer ? buffer->sbumpc() : std::char_traits<char>::eof();
+    int byte = std::char_traits<char>::eof();
+    if (buffer) {
+        try {
+            byte = buffer->sbumpc();
+        } catch (...) {
+            if (stream.exceptions() & std::ios_base::badbit) throw;
+            stream.setstate(std::ios_base::badbit);
+            return std::char_traits<char>::eof();
+        }
+    }
     if (byte == std::char_traits<char>::eof()) stream.setstate(std::ios_base::eofbit);
     return byte;
 }

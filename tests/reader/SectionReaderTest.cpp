@@ -495,3 +495,23 @@ TEST(SectionReader, WidePathWithoutCodePointCannotBeOpened) {
 }
 
 }  // namespace
+
+namespace {
+
+// A directory opens as a file on some systems but cannot be read: that is a read failure of
+// the import, never an exception from the file buffer.
+TEST(ImportFailure, DirectoryIsReadFailureNotException) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "vexlor_dxf_ImportFailure_Directory";
+    std::filesystem::create_directories(folder);
+    struct Counter : CDXFReader {
+        EReturnCode _PostProcess() override { return eOk; }
+    } reader;
+    const std::string narrow = folder.string();
+    CDXFReader::EReturnCode result = CDXFReader::eOk;
+    EXPECT_NO_THROW(result = reader.Import(std::wstring(narrow.begin(), narrow.end())));
+    EXPECT_TRUE(result == CDXFReader::eReadError || result == CDXFReader::eOpenError) << result;
+    std::filesystem::remove(folder);
+}
+
+}  // namespace
