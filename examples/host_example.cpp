@@ -1,0 +1,47 @@
+// A host of the library: imports a drawing's contours, then exports a triangle record as DXF.
+// SPDX-License-Identifier: MIT
+#include <cstdio>      // std::printf
+#include <filesystem>  // std::filesystem::path
+#include <stdexcept>   // std::invalid_argument, std::out_of_range
+#include <vector>      // std::vector
+
+#include "ExportToDxf.h"
+#include "MStlBaseOperatorDXFPolylineReader.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: host_example DRAWING.dxf OUT.dxf\n");
+        return 64;
+    }
+    // Paths are wide strings; ASCII arguments convert as they are.
+    const std::wstring drawing = std::filesystem::path(argv[1]).wstring();
+    const std::wstring output = std::filesystem::path(argv[2]).wstring();
+
+    // Import: the reader appends to a vector the host owns; y points down in the result.
+    std::vector<MStlBaseOperatorDXFPolylineReader::Polyline> contours;
+    MStlBaseOperatorDXFPolylineReader reader(contours);
+    CDXFReader::EReturnCode result = CDXFReader::eOk;
+    try {
+        result = reader.Import(drawing);
+    } catch (const std::invalid_argument& e) {  // a coordinate that is not a number
+        std::fprintf(stderr, "bad number: %s\n", e.what());
+        return 65;
+    } catch (const std::out_of_range& e) {  // a coordinate beyond float range
+        std::fprintf(stderr, "number out of range: %s\n", e.what());
+        return 65;
+    }
+    if (result != CDXFReader::eOk) return result;  // 1 to 4: see CDXFReader::EReturnCode
+    for (const auto& contour : contours) {
+        std::printf("%s contour of %zu points\n", contour.closed ? "closed" : "open",
+                    contour.points.size());
+    }
+    const auto leftTop = reader.GetLeftTopPoint();
+    const auto rightBottom = reader.GetRightBottomPoint();
+    std::printf("box (%g, %g) to (%g, %g)\n", leftTop.x, leftTop.y, rightBottom.x, rightBottom.y);
+
+    // Export: a plain record of vertices and index triples; no progress delegate.
+    ExportToDxf::PartData part;
+    part.vertices = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}};
+    part.triangles = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}};
+    return ExportToDxf::Operate(output, part, nullptr);  // 0 when the file was written
+}

@@ -1,0 +1,199 @@
+#!/usr/bin/env python3
+# Writes the sample drawings, the sample mesh and the mesh's picture into this folder.
+# SPDX-License-Identifier: MIT
+"""The drawings' pictures come from the tool itself:
+    vexlor-dxf import examples/NAME.dxf --svg examples/NAME.svg
+"""
+import math
+import pathlib
+
+HERE = pathlib.Path(__file__).resolve().parent
+
+
+def groups(*pairs):
+    """DXF text of (code, value) pairs, codes right-aligned in three columns; coordinates,
+    radii and angles (codes 10 to 59) written as decimals."""
+    def text(code, value):
+        return repr(float(value)) if 10 <= code < 60 else value
+    return "".join(f"{code:>3}\n{text(code, value)}\n" for code, value in pairs)
+
+
+def header(version):
+    return groups((0, "SECTION"), (2, "HEADER"), (9, "$ACADVER"), (1, version),
+                  (9, "$INSUNITS"), (70, 4), (0, "ENDSEC"))
+
+
+def section(name, body):
+    return groups((0, "SECTION"), (2, name)) + body + groups((0, "ENDSEC"))
+
+
+def line(a, b):
+    return groups((0, "LINE"), (8, "0"), (10, a[0]), (20, a[1]), (30, 0.0),
+                  (11, b[0]), (21, b[1]), (31, 0.0))
+
+
+def arc(centre, radius, start, end):
+    return groups((0, "ARC"), (8, "0"), (10, centre[0]), (20, centre[1]), (30, 0.0),
+                  (40, radius), (50, start), (51, end))
+
+
+def circle(centre, radius):
+    return groups((0, "CIRCLE"), (8, "0"), (10, centre[0]), (20, centre[1]), (30, 0.0),
+                  (40, radius))
+
+
+def polyline(points):
+    """A closed R12 POLYLINE with its VERTEX entities and SEQEND."""
+    text = groups((0, "POLYLINE"), (8, "0"), (66, 1), (10, 0.0), (20, 0.0), (30, 0.0), (70, 1))
+    for x, y in points:
+        text += groups((0, "VERTEX"), (8, "0"), (10, x), (20, y), (30, 0.0))
+    return text + groups((0, "SEQEND"), (8, "0"))
+
+
+def lwpolyline(points):
+    pairs = [(0, "LWPOLYLINE"), (100, "AcDbEntity"), (8, "0"), (100, "AcDbPolyline"),
+             (90, len(points)), (70, 0)]
+    for x, y in points:
+        pairs += [(10, x), (20, y)]
+    return groups(*pairs)
+
+
+def write(name, text):
+    (HERE / name).write_text(text, newline="\n")
+
+
+def plate_lines():
+    """An L-shaped plate of loose LINE entities, a slot, a triangular cut-out and a scribe line."""
+    outline = [(0, 0), (120, 0), (120, 40), (50, 40), (50, 80), (0, 80)]
+    # The outline's lines come in no particular order or direction; the import links them.
+    order = [(3, False), (0, True), (5, False), (2, True), (4, False), (1, True)]
+    entities = ""
+    for index, forward in order:
+        a, b = outline[index], outline[(index + 1) % len(outline)]
+        entities += line(a, b) if forward else line(b, a)
+    entities += polyline([(12, 12), (38, 12), (38, 24), (12, 24)])
+    triangle = [(70, 8), (108, 8), (89, 32)]
+    for i in range(3):
+        entities += line(triangle[i], triangle[(i + 1) % 3])
+    entities += line((10, 66), (36, 66))
+    write("plate_lines.dxf", header("AC1009") + section("ENTITIES", entities) + groups((0, "EOF")))
+
+
+def flange_arcs():
+    """An obround flange: two arcs and two lines outside, circles inside."""
+    entities = (arc((0, 0), 30, 90, 270) + line((0, -30), (100, -30)) +
+                arc((100, 0), 30, 270, 90) + line((100, 30), (0, 30)))
+    for centre, radius in [((0, 0), 12), ((100, 0), 12), ((50, 0), 10), ((50, 20), 4),
+                           ((50, -20), 4)]:
+        entities += circle(centre, radius)
+    write("flange_arcs.dxf", header("AC1009") + section("ENTITIES", entities) + groups((0, "EOF")))
+
+
+def block_hatch():
+    """A sheet block that inserts a tile block; the tile holds a solid hatch."""
+    sheet = groups((0, "BLOCK"), (8, "0"), (2, "Sheet"), (70, 0), (10, 0.0), (20, 0.0),
+                   (30, 0.0), (3, "Sheet"))
+    sheet += lwpolyline([(0, 0), (100, 0), (100, 60), (0, 60), (0, 0)])
+    sheet += circle((20, 40), 8)
+    sheet += groups((0, "INSERT"), (8, "0"), (2, "Tile"), (10, 45.0), (20, 12.0), (30, 0.0))
+    sheet += groups((0, "ENDBLK"), (8, "0"))
+
+    boundary = [(0, 0), (36, 0), (36, 12), (12, 12), (12, 36), (0, 36)]
+    hatch = [(0, "HATCH"), (100, "AcDbEntity"), (8, "0"), (100, "AcDbHatch"),
+             (10, 0.0), (20, 0.0), (30, 0.0), (210, 0.0), (220, 0.0), (230, 1.0),
+             (2, "SOLID"), (70, 1), (71, 0), (91, 1), (92, 3), (72, 0), (73, 1),
+             (93, len(boundary))]
+    for x, y in boundary:
+        hatch += [(10, float(x)), (20, float(y))]
+    hatch += [(97, 0), (75, 0), (76, 1), (98, 1), (10, 4.0), (20, 4.0)]
+    tile = groups((0, "BLOCK"), (8, "0"), (2, "Tile"), (70, 0), (10, 0.0), (20, 0.0),
+                  (30, 0.0), (3, "Tile"))
+    tile += groups(*hatch) + groups((0, "ENDBLK"), (8, "0"))
+
+    entities = groups((0, "INSERT"), (8, "0"), (2, "Sheet"), (10, 0.0), (20, 0.0), (30, 0.0))
+    write("block_hatch.dxf", header("AC1015") + section("BLOCKS", sheet + tile) +
+          section("ENTITIES", entities) + groups((0, "EOF")))
+
+
+def bracket_mesh():
+    """An L-profile bracket extruded along z: 20 triangles, as ASCII STL, and its picture."""
+    profile = [(0, 0), (60, 0), (60, 8), (8, 8), (8, 40), (0, 40)]
+    depth = 30
+    bottom = [(x, y, 0.0) for x, y in profile]
+    top = [(x, y, float(depth)) for x, y in profile]
+    # The profile splits into two convex quads: (0, 1, 2, 3) and (0, 3, 4, 5).
+    triangles = []
+    for quad in [(0, 1, 2, 3), (0, 3, 4, 5)]:
+        a, b, c, d = quad
+        triangles += [(bottom[a], bottom[c], bottom[b]), (bottom[a], bottom[d], bottom[c]),
+                      (top[a], top[b], top[c]), (top[a], top[c], top[d])]
+    for i in range(len(profile)):
+        j = (i + 1) % len(profile)
+        triangles += [(bottom[i], bottom[j], top[j]), (bottom[i], top[j], top[i])]
+
+    def normal(t):
+        u = [t[1][k] - t[0][k] for k in range(3)]
+        v = [t[2][k] - t[0][k] for k in range(3)]
+        n = [u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]]
+        length = math.sqrt(sum(c * c for c in n))
+        return [c / length for c in n]
+
+    text = "solid bracket\n"
+    for t in triangles:
+        n = normal(t)
+        text += f"  facet normal {n[0]:g} {n[1]:g} {n[2]:g}\n    outer loop\n"
+        for x, y, z in t:
+            text += f"      vertex {x:g} {y:g} {z:g}\n"
+        text += "    endloop\n  endfacet\n"
+    write("bracket.stl", text + "endsolid bracket\n")
+
+    # The picture: a parallel view from the front, right and above; faces turned away are
+    # dropped, the rest painted back to front and shaded by how much they face the light.
+    def unit(v):
+        length = math.sqrt(sum(c * c for c in v))
+        return [c / length for c in v]
+
+    def dot(u, v):
+        return sum(a * b for a, b in zip(u, v))
+
+    view = unit((1.0, 1.1, 2.0))
+    right = unit((view[2], 0.0, -view[0]))
+    up = [view[1] * right[2] - view[2] * right[1], view[2] * right[0] - view[0] * right[2],
+          view[0] * right[1] - view[1] * right[0]]
+    light = unit((0.4, 1.0, 0.7))
+
+    def project(p):
+        return dot(p, right), -dot(p, up)
+
+    faces = []
+    for t in triangles:
+        n = normal(t)
+        if dot(n, view) <= 0:
+            continue
+        depth_key = sum(dot(p, view) for p in t) / 3
+        shade = 0.25 + 0.75 * max(0.0, dot(n, light))
+        faces.append((depth_key, [project(p) for p in t], shade))
+    faces.sort(key=lambda face: face[0])
+    xs = [x for _, pts, _ in faces for x, _ in pts]
+    ys = [y for _, pts, _ in faces for _, y in pts]
+    scale, margin = 6.0, 20
+    width = (max(xs) - min(xs)) * scale + 2 * margin
+    height = (max(ys) - min(ys)) * scale + 2 * margin
+    svg = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{width:.0f}" height="{height:.0f}">',
+           "<title>bracket.stl: 20 triangles</title>",
+           '<rect width="100%" height="100%" fill="#ffffff"/>']
+    for _, pts, shade in faces:
+        grey = int(40 + 200 * shade)
+        d = " ".join(f"{(x - min(xs)) * scale + margin:.1f},{(y - min(ys)) * scale + margin:.1f}"
+                     for x, y in pts)
+        svg.append(f'<polygon points="{d}" fill="rgb({grey // 2},{grey * 3 // 4},{grey})" '
+                   'stroke="#1d4f86" stroke-width="0.8" stroke-linejoin="round"/>')
+    svg.append("</svg>\n")
+    write("bracket.svg", "\n".join(svg))
+
+
+if __name__ == "__main__":
+    plate_lines()
+    flange_arcs()
+    block_hatch()
+    bracket_mesh()

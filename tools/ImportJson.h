@@ -1,0 +1,30 @@
+// The JSON record of one import: result code, box and every polyline, numbers exact.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>  // std::optional
+#include <ostream>   // std::ostream
+#include <string>    // std::string
+#include <vector>    // std::vector
+
+#include "point.h"
+#include "polyline.h"
+
+namespace Vexlor::DxfTool {
+
+/// The reader's bounding box: (minimum x, minimum y) and (maximum x, maximum y).
+struct Box {
+    Vexlor::Math::point<double, 2> leftTop;
+    Vexlor::Math::point<double, 2> rightBottom;
+};
+
+/// Writes one JSON object: {"file": name, "result": code, "box": {"left_top": [x, y],
+/// "right_bottom": [x, y]} or null, "polylines": [{"closed": bool, "points": [[x, y], ...]},
+/// ...]}, one polyline per line. Every number is written with the fewest digits that read back
+/// to the same double (-0.0 keeps its sign); a value that is not finite is written as null,
+/// which JSON leaves no other way to hold. `file` must be valid UTF-8.
+void WriteImportJson(std::ostream& out, const std::string& file, int result,
+                     const std::optional<Box>& box,
+                     const std::vector<Vexlor::Math::polyline<double, 2>>& polylines);
+
+}  // namespace Vexlor::DxfTool

@@ -1,0 +1,28 @@
+// The SVG picture of imported contours that the import command writes for a person to look at.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <ostream>  // std::ostream
+#include <string>   // std::string
+#include <vector>   // std::vector
+
+#include "polyline.h"
+
+namespace Vexlor::DxfTool {
+
+/// True for an open polyline whose first and last points meet: less than 0.0001 apart, the
+/// distance at which the library links pieces. Pieces linked into a ring come out this way.
+bool IsLoop(const Vexlor::Math::polyline<double, 2>& polyline);
+
+/// Writes `polylines` as a standalone SVG document: one `<path>` per polyline that has points,
+/// grouped by kind, each group in the vector's order. Closed contours are shaded and outlined
+/// (class "closed", path ending in "Z"); loops (`IsLoop`) are shaded and outlined in another
+/// colour (class "loop"); other open pieces are dashed (class "open") with a dot at each end. The
+/// drawing is scaled to fit about 800 pixels with a margin; stroke widths are in pixels, so they do
+/// not depend on the drawing's size. The points' y already points down, as SVG's does, so the
+/// picture stands as the drawing does. Points that are not finite are left out. A caption under
+/// the picture names `title` and counts the contours.
+void WriteSvg(std::ostream& out, const std::vector<Vexlor::Math::polyline<double, 2>>& polylines,
+              const std::string& title);
+
+}  // namespace Vexlor::DxfTool

@@ -1,0 +1,57 @@
+// The export command's progress bar and its Ctrl-C handling.
+// SPDX-License-Identifier: MIT
+#include "TerminalProgress.h"
+
+#include <atomic>   // std::atomic
+#include <utility>  // std::move
+
+namespace Vexlor::DxfTool {
+
+namespace {
+
+constexpr int kBarWidth = 30;
+
+// A signal handler can only reach the program through a global; a lock-free atomic is one it
+// may set.
+std::atomic<bool> interruptRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal flag must be lock-free");
+
+extern "C" void OnInterrupt(int signalNumber) {
+    interruptRequested.store(true);
+    std::signal(signalNumber, SIG_DFL);
+}
+
+}  // namespace
+
+CTerminalProgress::CTerminalProgress(std::FILE* out, bool drawBar, std::string label)
+    : m_out(out), m_drawBar(drawBar), m_label(std::move(label)) {}
+
+void CTerminalProgress::OnProgress(const std::string& /*name*/, std::size_t value,
+                                   std::size_t maxValue) {
+    if (!m_drawBar) return;
+    const int percent = maxValue == 0 ? 100 : static_cast<int>(value * 100 / maxValue);
+    if (percent == m_lastPercent) return;
+    m_lastPercent = percent;
+    const int filled = percent * kBarWidth / 100;
+    std::fprintf(m_out, "\r%s [%.*s%*s] %3d%% (%zu of %zu faces)", m_label.c_str(), filled,
+                 "##############################", kBarWidth - filled, "", percent, value,
+                 maxValue);
+    std::fflush(m_out);
+}
+
+bool CTerminalProgress::IsCancelRequested() { return InterruptCatcher::Interrupted(); }
+
+void CTerminalProgress::Finish() {
+    if (m_lastPercent >= 0) std::fputc('\n', m_out);
+    m_lastPercent = -1;
+}
+
+InterruptCatcher::InterruptCatcher() : m_previous(std::signal(SIGINT, OnInterrupt)) {}
+
+InterruptCatcher::~InterruptCatcher() {
+    if (m_previous != SIG_ERR) std::signal(SIGINT, m_previous);
+}
+
+bool InterruptCatcher::Interrupted() { return interruptRequested.load(); }
+
+}  // namespace Vexlor::DxfTool
