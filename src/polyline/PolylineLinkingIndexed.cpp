@@ -300,50 +300,52 @@ private:
             return;
         }
         Unregister(a);
-        Chain& chainA = ChainOf(a);
-        Chain& chainB = ChainOf(b);
-        // The longer piece keeps its storage; the shorter one's points move over.
+        // The longer piece keeps its storage and becomes a chain; the shorter one's points are
+        // copied over from wherever they are.
         if (m >= n) {
+            Chain& chainA = ChainOf(a);
             switch (pair) {
                 case EndPair::FrontToFront:
-                    for (std::size_t k = 1; k < n; ++k) chainA.PushFront(chainB.At(k));
+                    for (std::size_t k = 1; k < n; ++k) chainA.PushFront(At(b, k));
                     break;
                 case EndPair::BackToFront:
-                    for (std::size_t k = 1; k < n; ++k) chainA.PushBack(chainB.At(k));
+                    for (std::size_t k = 1; k < n; ++k) chainA.PushBack(At(b, k));
                     break;
                 case EndPair::FrontToBack:
-                    for (std::size_t k = n - 1; k-- > 0;) chainA.PushFront(chainB.At(k));
+                    for (std::size_t k = n - 1; k-- > 0;) chainA.PushFront(At(b, k));
                     break;
                 case EndPair::BackToBack:
-                    for (std::size_t k = n - 1; k-- > 0;) chainA.PushBack(chainB.At(k));
+                    for (std::size_t k = n - 1; k-- > 0;) chainA.PushBack(At(b, k));
                     break;
                 case EndPair::None:
                     break;
             }
         } else {
+            Chain& chainB = ChainOf(b);
             switch (pair) {
                 case EndPair::FrontToFront:  // B reversed without B[0], then A
                     chainB.Reverse();
                     chainB.PopBack();
-                    for (std::size_t k = 0; k < m; ++k) chainB.PushBack(chainA.At(k));
+                    for (std::size_t k = 0; k < m; ++k) chainB.PushBack(At(a, k));
                     break;
                 case EndPair::BackToFront:  // A, then B without B[0]
                     chainB.PopFront();
-                    for (std::size_t k = m; k-- > 0;) chainB.PushFront(chainA.At(k));
+                    for (std::size_t k = m; k-- > 0;) chainB.PushFront(At(a, k));
                     break;
                 case EndPair::FrontToBack:  // B without B[n-1], then A
                     chainB.PopBack();
-                    for (std::size_t k = 0; k < m; ++k) chainB.PushBack(chainA.At(k));
+                    for (std::size_t k = 0; k < m; ++k) chainB.PushBack(At(a, k));
                     break;
                 case EndPair::BackToBack:  // A, then B reversed without B[n-1]
                     chainB.Reverse();
                     chainB.PopFront();
-                    for (std::size_t k = m; k-- > 0;) chainB.PushFront(chainA.At(k));
+                    for (std::size_t k = m; k-- > 0;) chainB.PushFront(At(a, k));
                     break;
                 case EndPair::None:
                     break;
             }
             std::swap(m_chains[a], m_chains[b]);
+            m_polylines[a].points = std::vector<Point2d>();  // now held by the chain
         }
         m_chains[b].reset();
         m_polylines[b].points.clear();
