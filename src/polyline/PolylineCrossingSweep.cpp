@@ -154,6 +154,10 @@ public:
         m_columns = Clamp(std::floor(width / cell) + 1, 2 * count + 1);
         m_rows =
             Clamp(std::floor(height / cell) + 1, 2 * count / static_cast<double>(m_columns) + 1);
+        m_columnLimit = static_cast<double>(m_columns);
+        m_rowLimit = static_cast<double>(m_rows);
+        m_lastColumn = static_cast<std::uint32_t>(m_columns - 1);
+        m_lastRow = static_cast<std::uint32_t>(m_rows - 1);
 
         // A counting pass, then a filling pass into one array of cell lists.
         double entries = 0;
@@ -205,15 +209,15 @@ private:
         return m_segments.PolylineOf(m_entries[entry]);
     }
     // Any mapping that keeps the order of coordinates puts overlapping boxes into a shared
-    // cell; multiplying by the inverse cell size is one.
+    // cell; scaling by the inverse cell size and truncating is one. Coordinates of finite
+    // segments are not below the minimum, so the scaled values are not negative.
     std::uint32_t Column(double x) const {
-        return static_cast<std::uint32_t>(
-            Clamp(std::floor((x - m_minX) * m_inverseCell) + 1, static_cast<double>(m_columns)) -
-            1);
+        const double scaled = (x - m_minX) * m_inverseCell;
+        return scaled < m_columnLimit ? static_cast<std::uint32_t>(scaled) : m_lastColumn;
     }
     std::uint32_t Row(double y) const {
-        return static_cast<std::uint32_t>(
-            Clamp(std::floor((y - m_minY) * m_inverseCell) + 1, static_cast<double>(m_rows)) - 1);
+        const double scaled = (y - m_minY) * m_inverseCell;
+        return scaled < m_rowLimit ? static_cast<std::uint32_t>(scaled) : m_lastRow;
     }
     CellRange RangeOf(const Box& box) const {
         return {Column(box.minX), Column(box.maxX), Row(box.minY), Row(box.maxY)};
@@ -238,6 +242,10 @@ private:
     double m_inverseCell = 1;
     std::size_t m_columns = 1;
     std::size_t m_rows = 1;
+    double m_columnLimit = 1;
+    double m_rowLimit = 1;
+    std::uint32_t m_lastColumn = 0;
+    std::uint32_t m_lastRow = 0;
     std::vector<std::uint32_t> m_start;
     std::vector<std::uint32_t> m_entries;
 };
