@@ -156,26 +156,34 @@ short CDXFReader::_GetNumber(std::istream& stream, unsigned short& code) {
     bool anyDigit = false;
     bool numberEnded = false;
     if (AtEnd(stream)) return 0;
+    // A line that ends inside the buffer is parsed in place; nothing is consumed until the
+    // result is known, so a line running past the buffer is read again byte by byte.
     if (std::streambuf* buffer = stream.rdbuf()) {
-        if (const char* lineEnd = BufferedLineEnd(*buffer)) {
-            for (const char* p = GetArea::Next(*buffer); p != lineEnd; ++p) {
-                const char byte = *p;
-                if (byte >= '0' && byte <= '9' && !numberEnded) {
-                    code =
-                        static_cast<unsigned short>(code * 10u + static_cast<unsigned>(byte - '0'));
-                    anyDigit = true;
-                } else if (byte == kCarriageReturn) {
-                    break;  // the rest of the line is dropped
-                } else if (byte == kSpace) {
-                    if (anyDigit) numberEnded = true;
-                } else {
-                    GetArea::Consume(*buffer, p + 1);
-                    return -1;
-                }
+        const char* end = GetArea::End(*buffer);
+        for (const char* p = GetArea::Next(*buffer); p != nullptr && p < end; ++p) {
+            const char byte = *p;
+            if (byte >= '0' && byte <= '9' && !numberEnded) {
+                code = static_cast<unsigned short>(code * 10u + static_cast<unsigned>(byte - '0'));
+                anyDigit = true;
+            } else if (byte == kLineFeed) {
+                GetArea::Consume(*buffer, p + 1);
+                return 1;
+            } else if (byte == kCarriageReturn) {
+                const auto* lineFeed = static_cast<const char*>(
+                    std::memchr(p, kLineFeed, static_cast<std::size_t>(end - p)));
+                if (lineFeed == nullptr) break;
+                GetArea::Consume(*buffer, lineFeed + 1);
+                return 1;
+            } else if (byte == kSpace) {
+                if (anyDigit) numberEnded = true;
+            } else {
+                GetArea::Consume(*buffer, p + 1);
+                return -1;
             }
-            GetArea::Consume(*buffer, lineEnd + 1);
-            return 1;
         }
+        code = 0;
+        anyDigit = false;
+        numberEnded = false;
     }
     for (;;) {
         const int byte = NextByte(stream);
@@ -203,6 +211,32 @@ short CDXFReader::_GetString(std::istream& stream, std::wstring& value) {
     value.clear();
     if (AtEnd(stream)) return 0;
     if (std::streambuf* buffer = stream.rdbuf()) {
+        // Short lines that end inside the buffer are widened into a local array in one pass and
+        // stored with one copy.
+        constexpr std::size_t kShortLine = 128;
+        const char* p = GetArea::Next(*buffer);
+        const char* end = GetArea::End(*buffer);
+        if (p != nullptr) {
+            while (p < end && (*p == kSpace || *p == kTab)) ++p;
+            wchar_t shortLine[kShortLine];
+            std::size_t length = 0;
+            while (p < end && length < kShortLine && *p != kLineFeed && *p != kCarriageReturn) {
+                shortLine[length++] = Widen(*p++);
+            }
+            const char* lineFeed = nullptr;
+            if (p < end && *p == kLineFeed) {
+                lineFeed = p;
+            } else if (p < end && *p == kCarriageReturn) {
+                lineFeed = static_cast<const char*>(
+                    std::memchr(p, kLineFeed, static_cast<std::size_t>(end - p)));
+            }
+            if (lineFeed != nullptr) {
+                value.assign(shortLine, length);
+                GetArea::Consume(*buffer, lineFeed + 1);
+                return 1;
+            }
+        }
+        // Longer lines that still end inside the buffer.
         if (const char* lineEnd = BufferedLineEnd(*buffer)) {
             const char* first = GetArea::Next(*buffer);
             const char* last = first;
@@ -210,7 +244,7 @@ short CDXFReader::_GetString(std::istream& stream, std::wstring& value) {
             while (first != last && (*first == kSpace || *first == kTab)) ++first;
             value.resize(static_cast<std::size_t>(last - first));
             wchar_t* out = value.data();
-            for (const char* p = first; p != last; ++p) *out++ = Widen(*p);
+            for (const char* q = first; q != last; ++q) *out++ = Widen(*q);
             GetArea::Consume(*buffer, lineEnd + 1);
             return 1;
         }
