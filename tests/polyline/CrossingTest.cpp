@@ -21,43 +21,13 @@ using Vexlor::Dxf::PolylinesCross;
 using VexlorDxfTest::DxfText;
 using VexlorDxfTest::EntitiesDrawing;
 using VexlorDxfTest::Group;
+using VexlorDxfTest::Join;
+using VexlorDxfTest::Line;
+using VexlorDxfTest::LwPolyline;
 using VexlorDxfTest::TempFile;
-
-struct XY {
-    double x;
-    double y;
-};
-
-std::string Text(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.9g", value);
-    return buffer;
-}
-
-std::vector<Group> Join(std::initializer_list<std::vector<Group>> parts) {
-    std::vector<Group> all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-std::vector<Group> Line(XY from, XY to) {
-    return {
-        {0, "LINE"}, {10, Text(from.x)}, {20, Text(from.y)}, {11, Text(to.x)}, {21, Text(to.y)}};
-}
-
-std::vector<Group> Vertices(const char* entity, const std::vector<XY>& vertices) {
-    std::vector<Group> groups{{0, entity}};
-    for (const XY& v : vertices) {
-        groups.push_back({10, Text(v.x)});
-        groups.push_back({20, Text(v.y)});
-    }
-    return groups;
-}
-
-// Closed exactly when the last vertex repeats the first.
-std::vector<Group> LwPolyline(const std::vector<XY>& vertices) {
-    return Vertices("LWPOLYLINE", vertices);
-}
+using VexlorDxfTest::Text;
+using VexlorDxfTest::Vertices;
+using VexlorDxfTest::XY;
 
 // A closed polyline of exactly these points: the POLYLINE header leaves `closed` set.
 std::vector<Group> ClosedPolyline(const std::vector<XY>& vertices) {

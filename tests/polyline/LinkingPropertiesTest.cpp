@@ -26,6 +26,7 @@ using VexlorDxfTest::EntitiesDrawing;
 using VexlorDxfTest::Group;
 using VexlorDxfTest::RawPolylineReader;
 using VexlorDxfTest::TempFile;
+using VexlorDxfTest::Text;
 using Point = Vexlor::Math::point<double, 2>;
 
 constexpr unsigned kSeed = 7477u;
@@ -59,12 +60,6 @@ Point RandomPoint(std::mt19937& random) {
     const float ax = static_cast<float>(random() % 4);
     const float ay = static_cast<float>(random() % 3);
     return {Coordinate(random, ax), Coordinate(random, ay)};
-}
-
-std::string Text(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.9g", value);
-    return buffer;
 }
 
 // A drawing of up to 30 pieces: lines (zero-length ones too), open and closed lightweight

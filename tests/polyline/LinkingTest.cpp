@@ -18,42 +18,13 @@ namespace {
 using VexlorDxfTest::DxfText;
 using VexlorDxfTest::EntitiesDrawing;
 using VexlorDxfTest::Group;
+using VexlorDxfTest::Join;
+using VexlorDxfTest::Line;
+using VexlorDxfTest::LwPolyline;
 using VexlorDxfTest::TempFile;
+using VexlorDxfTest::Text;
+using VexlorDxfTest::XY;
 using Polyline = MStlBaseOperatorDXFPolylineReader::Polyline;
-
-// A point as the drawing writes it; the import stores (x, -y). Every value used here is a
-// float, so the text below converts back to exactly this value.
-struct XY {
-    double x;
-    double y;
-};
-
-std::string Text(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.9g", value);
-    return buffer;
-}
-
-std::vector<Group> Line(XY from, XY to) {
-    return {{0, "LINE"},        {8, "0"},         {10, Text(from.x)},
-            {20, Text(from.y)}, {11, Text(to.x)}, {21, Text(to.y)}};
-}
-
-// Open unless the last vertex repeats the first within 0.0001.
-std::vector<Group> LwPolyline(const std::vector<XY>& vertices) {
-    std::vector<Group> groups{{0, "LWPOLYLINE"}, {90, std::to_string(vertices.size())}};
-    for (const XY& v : vertices) {
-        groups.push_back({10, Text(v.x)});
-        groups.push_back({20, Text(v.y)});
-    }
-    return groups;
-}
-
-std::vector<Group> Join(std::initializer_list<std::vector<Group>> parts) {
-    std::vector<Group> all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 struct Expected {
     std::vector<XY> points;  // in drawing coordinates

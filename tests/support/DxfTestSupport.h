@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>      // std::remove
+#include <cstdio>      // std::remove, std::snprintf
 #include <filesystem>  // std::filesystem
 #include <fstream>     // std::ofstream
 #include <initializer_list>
@@ -191,6 +191,47 @@ inline testing::AssertionResult SamePolylines(
         }
     }
     return testing::AssertionSuccess();
+}
+
+/// A point as a drawing writes it; the import stores (x, -y).
+struct XY {
+    double x;
+    double y;
+};
+
+/// Text for a coordinate value; values that are floats convert back to exactly themselves.
+inline std::string Text(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.9g", value);
+    return buffer;
+}
+
+/// The groups of several parts, one after another.
+inline std::vector<Group> Join(std::initializer_list<std::vector<Group>> parts) {
+    std::vector<Group> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+/// A LINE entity on layer 0: an open two-point piece.
+inline std::vector<Group> Line(XY from, XY to) {
+    return {{0, "LINE"},        {8, "0"},         {10, Text(from.x)},
+            {20, Text(from.y)}, {11, Text(to.x)}, {21, Text(to.y)}};
+}
+
+/// An entity of 10/20 vertex pairs: an LWPOLYLINE is closed exactly when its last vertex
+/// repeats the first (within 0.0001).
+inline std::vector<Group> Vertices(const char* entity, const std::vector<XY>& vertices) {
+    std::vector<Group> groups{{0, entity}};
+    for (const XY& v : vertices) {
+        groups.push_back({10, Text(v.x)});
+        groups.push_back({20, Text(v.y)});
+    }
+    return groups;
+}
+
+inline std::vector<Group> LwPolyline(const std::vector<XY>& vertices) {
+    return Vertices("LWPOLYLINE", vertices);
 }
 
 }  // namespace VexlorDxfTest
