@@ -1,13 +1,14 @@
 // End-to-end linking through a hash grid over the end points, with the joins of the rescanning
 // form in the same order.
 // SPDX-License-Identifier: MIT
-#include <cmath>     // std::floor, std::isfinite
-#include <cstdint>   // std::int64_t, std::uint64_t
-#include <limits>    // std::numeric_limits
-#include <memory>    // std::unique_ptr, std::make_unique
-#include <optional>  // std::optional
-#include <utility>   // std::move, std::swap
-#include <vector>    // std::vector
+#include <algorithm>  // std::min, std::max
+#include <cmath>      // std::floor, std::isfinite, std::sqrt
+#include <cstdint>    // std::int64_t, std::uint64_t
+#include <limits>     // std::numeric_limits
+#include <memory>     // std::unique_ptr, std::make_unique
+#include <optional>   // std::optional
+#include <utility>    // std::move, std::swap
+#include <vector>     // std::vector
 
 #include "polyline/PolylineGeometry.h"
 #include "polyline/PolylineLinking.h"
@@ -16,37 +17,24 @@ namespace Vexlor::Dxf {
 
 namespace {
 
-// Points that meet lie less than 0.0001 apart, so they fall into the same or neighbouring
-// cells of this size (twice the distance, to leave room for rounding).
-constexpr double kCellsPerUnit = 5000.0;  // cells of 0.0002
+// Points that meet lie less than 0.0001 apart. Cells are at least twice that wide, so the
+// points that can meet a given point lie in its own cell or in the next one on the nearer side
+// of each axis.
+constexpr double kMeetDistance = 1e-4;
+constexpr double kFinestCell = 2 * kMeetDistance;
 // Cell coordinates are clamped here; beyond it points that meet are equal anyway.
 constexpr double kCellLimit = 4.0e18;
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-struct CellKey {
-    std::int64_t x;
-    std::int64_t y;
-    bool operator==(const CellKey& other) const { return x == other.x && y == other.y; }
-};
-
-struct CellKeyHash {
-    std::size_t operator()(const CellKey& key) const {
-        const auto hx = static_cast<std::uint64_t>(key.x) * 0x9E3779B97F4A7C15ull;
-        const auto hy = static_cast<std::uint64_t>(key.y) * 0xC2B2AE3D27D4EB4Full;
-        return static_cast<std::size_t>(hx ^ (hy >> 17) ^ (hy << 47));
-    }
-};
-
-inline std::int64_t CellCoordinate(double value) {
-    double cell = std::floor(value * kCellsPerUnit);
+inline std::int64_t CellCoordinate(double scaled) {
+    double cell = std::floor(scaled);
     if (cell > kCellLimit) cell = kCellLimit;
     if (cell < -kCellLimit) cell = -kCellLimit;
     return static_cast<std::int64_t>(cell);
 }
 
-// A point with a NaN or infinite coordinate meets no point, so it never enters the grid.
+// A point with a NaN or infinite coordinate meets no point, so it never enters the index.
 inline bool CanMeet(const Point2d& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
-
-inline CellKey CellOf(const Point2d& p) { return {CellCoordinate(p.x), CellCoordinate(p.y)}; }
 
 // A piece while it is being linked: a sequence that grows and shrinks at both ends and can
 // be read backwards, so that joining costs the length of the shorter piece. The points are
@@ -114,83 +102,145 @@ private:
     bool m_reversed = false;
 };
 
-// The end points of the open pieces, by cell: an open-addressing table of cells, each the
-// head of a list threaded through `m_next`. Entry 2i is the front of piece i, 2i + 1 its back.
-class EndGrid {
+// The end points of the open pieces, by cell. Linking never makes a new end: the ends of a
+// chain are always ends of the pieces it was made of. So the index is built once, as buckets
+// of end ids (2p is the front of piece p, 2p + 1 its back) in one array, and a join only
+// records which ends it used up.
+class EndIndex {
 public:
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
-    explicit EndGrid(std::size_t pieces) : m_next(2 * pieces, kNone) { Rehash(2 * pieces + 16); }
-
-    void Add(const CellKey& key, std::uint32_t entry) {
-        // At most seven cells in ten slots keep the probe sequences short.
-        if (10 * (m_cells + 1) > 7 * m_slots.size()) Rehash(2 * m_slots.size());
-        Slot& slot = m_slots[Find(key)];
-        if (!slot.used) {
-            slot = Slot{key, kNone, true};
-            ++m_cells;
+    // `forEachEnd(visit)` calls `visit(id, point)` for every end that can meet another.
+    template <typename ForEachEnd>
+    void Build(ForEachEnd&& forEachEnd) {
+        double minX = std::numeric_limits<double>::infinity();
+        double minY = minX;
+        double maxX = -minX;
+        double maxY = -minX;
+        std::size_t count = 0;
+        forEachEnd([&](std::uint32_t, const Point2d& p) {
+            minX = std::min(minX, p.x);
+            minY = std::min(minY, p.y);
+            maxX = std::max(maxX, p.x);
+            maxY = std::max(maxY, p.y);
+            ++count;
+        });
+        if (count == 0) return;
+        std::size_t buckets = 16;
+        while (buckets < count) buckets *= 2;
+        m_mask = buckets - 1;
+        // Cells that hold about one end each when the ends are spread evenly, so that most
+        // searches look into a single bucket. When the ends crowd together instead, the
+        // finest cells keep the buckets short.
+        const double width = maxX - minX;
+        const double height = maxY - minY;
+        const double even = std::sqrt(width / static_cast<double>(count) * height);
+        const double alongLine = std::max(width, height) / static_cast<double>(count);
+        double cell = std::max({kFinestCell, even, alongLine});
+        if (!std::isfinite(cell)) cell = kFinestCell;
+        if (!Count(1.0 / cell, forEachEnd) && cell > kFinestCell) {
+            Count(1.0 / kFinestCell, forEachEnd);
         }
-        m_next[entry] = slot.head;
-        slot.head = entry;
+        // Counting sort of the ids by bucket: m_start[b] becomes the end of bucket b while
+        // filling, and is then shifted into the start.
+        for (std::size_t b = 0, sum = 0; b <= buckets; ++b) {
+            const std::uint32_t n = m_start[b];
+            m_start[b] = static_cast<std::uint32_t>(sum);
+            sum += n;
+        }
+        m_entries.resize(count);
+        forEachEnd(
+            [&](std::uint32_t id, const Point2d& p) { m_entries[m_start[Bucket(p)]++] = id; });
+        for (std::size_t b = buckets; b > 0; --b) m_start[b] = m_start[b - 1];
+        m_start[0] = 0;
     }
 
-    void Remove(const CellKey& key, std::uint32_t entry) {
-        Slot& slot = m_slots[Find(key)];
-        if (!slot.used) return;
-        for (std::uint32_t* link = &slot.head; *link != kNone; link = &m_next[*link]) {
-            if (*link == entry) {
-                *link = m_next[entry];
-                return;
+    // Calls `visit(id)` for every end in the buckets that can hold a point meeting `p`, and
+    // possibly for others that share those buckets.
+    template <typename Visit>
+    void ForEachNear(const Point2d& p, Visit&& visit) const {
+        if (m_entries.empty()) return;
+        const double scaledX = p.x * m_cellsPerUnit;
+        const double scaledY = p.y * m_cellsPerUnit;
+        const std::int64_t cellX = CellCoordinate(scaledX);
+        const std::int64_t cellY = CellCoordinate(scaledY);
+        // The margin covers the rounding of the scaled coordinates, which grows with them.
+        const double reachX = m_reach + std::fabs(scaledX) * 4.5e-16;
+        const double reachY = m_reach + std::fabs(scaledY) * 4.5e-16;
+        const double fractionX = scaledX - std::floor(scaledX);
+        const double fractionY = scaledY - std::floor(scaledY);
+        const std::int64_t fromX = fractionX < reachX ? -1 : 0;
+        const std::int64_t toX = fractionX > 1.0 - reachX ? 1 : 0;
+        const std::int64_t fromY = fractionY < reachY ? -1 : 0;
+        const std::int64_t toY = fractionY > 1.0 - reachY ? 1 : 0;
+        for (std::int64_t dx = fromX; dx <= toX; ++dx) {
+            for (std::int64_t dy = fromY; dy <= toY; ++dy) {
+                const std::size_t b = BucketOfCell(cellX + dx, cellY + dy);
+                for (std::uint32_t k = m_start[b]; k < m_start[b + 1]; ++k) visit(m_entries[k]);
             }
         }
     }
 
-    template <typename Visit>
-    void ForEach(const CellKey& key, Visit&& visit) const {
-        const Slot& slot = m_slots[Find(key)];
-        if (!slot.used) return;
-        for (std::uint32_t entry = slot.head; entry != kNone; entry = m_next[entry]) visit(entry);
-    }
-
 private:
-    struct Slot {
-        CellKey key;
-        std::uint32_t head;
-        bool used;
-    };
-
-    // The slot holding `key`, or the free slot where it would go.
-    std::size_t Find(const CellKey& key) const {
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t index = CellKeyHash()(key) & mask;
-        while (m_slots[index].used && !(m_slots[index].key == key)) index = (index + 1) & mask;
-        return index;
+    // Counts the ends per bucket for cells of 1 / cellsPerUnit; false when the buckets come
+    // out so uneven that a search would meet many ends on average.
+    template <typename ForEachEnd>
+    bool Count(double cellsPerUnit, ForEachEnd&& forEachEnd) {
+        m_cellsPerUnit = cellsPerUnit;
+        // Points that meet lie less than this many cells apart; 0.01 more covers rounding.
+        m_reach = kMeetDistance * cellsPerUnit + 0.01;
+        m_start.assign(m_mask + 2, 0);
+        std::size_t count = 0;
+        forEachEnd([&](std::uint32_t, const Point2d& p) {
+            ++m_start[Bucket(p)];
+            ++count;
+        });
+        double squares = 0.0;
+        for (const std::uint32_t n : m_start) squares += static_cast<double>(n) * n;
+        return squares <= 8.0 * static_cast<double>(count);
     }
 
-    void Rehash(std::size_t minimum) {
-        std::size_t capacity = 16;
-        while (capacity < minimum) capacity *= 2;
-        std::vector<Slot> old(capacity, Slot{{0, 0}, kNone, false});
-        m_slots.swap(old);
-        for (const Slot& slot : old) {
-            if (slot.used) m_slots[Find(slot.key)] = slot;
-        }
+    std::size_t Bucket(const Point2d& p) const {
+        return BucketOfCell(CellCoordinate(p.x * m_cellsPerUnit),
+                            CellCoordinate(p.y * m_cellsPerUnit));
     }
 
-    std::vector<Slot> m_slots;
-    std::vector<std::uint32_t> m_next;
-    std::size_t m_cells = 0;
+    // Cells next to each other in y fall into neighbouring buckets, so that a search that
+    // looks into two of them reads one stretch of memory.
+    std::size_t BucketOfCell(std::int64_t x, std::int64_t y) const {
+        std::uint64_t h = static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
+        return static_cast<std::size_t>(h + static_cast<std::uint64_t>(y)) & m_mask;
+    }
+
+    double m_cellsPerUnit = 1.0 / kFinestCell;
+    double m_reach = 0.5;
+    std::size_t m_mask = 0;
+    std::vector<std::uint32_t> m_start;    // bucket b holds m_entries[m_start[b], m_start[b + 1])
+    std::vector<std::uint32_t> m_entries;  // end ids, by bucket
 };
 
 class Linker {
 public:
     explicit Linker(std::vector<Polyline2d>& polylines)
-        : m_polylines(polylines), m_chains(polylines.size()), m_grid(polylines.size()) {}
+        : m_polylines(polylines),
+          m_chains(polylines.size()),
+          m_ends(polylines.size()),
+          m_owner(2 * polylines.size(), kNone) {}
 
     void Run() {
         for (std::size_t i = 0; i < m_polylines.size(); ++i) {
-            if (Takes(i)) Register(i);
+            if (!Takes(i)) continue;
+            const auto front = static_cast<std::uint32_t>(2 * i);
+            m_ends[i] = Ends{front, front + 1};
+            m_owner[front] = m_owner[front + 1] = static_cast<std::uint32_t>(i);
         }
+        m_index.Build([&](auto&& visit) {
+            for (std::size_t i = 0; i < m_polylines.size(); ++i) {
+                if (!Takes(i)) continue;
+                const auto front = static_cast<std::uint32_t>(2 * i);
+                if (CanMeet(Front(i))) visit(front, Front(i));
+                if (CanMeet(Back(i))) visit(front + 1, Back(i));
+            }
+        });
         // A rescan from the start would find the lowest pair (i, j) that meets. Invariant: no
         // pair (x, y) with x < current meets. A join leaves the piece that takes over with
         // ends that were ends of its two pieces before, so no earlier piece can newly meet
@@ -214,6 +264,12 @@ public:
     }
 
 private:
+    // The ids of the ends a piece has now.
+    struct Ends {
+        std::uint32_t front = kNone;
+        std::uint32_t back = kNone;
+    };
+
     bool Takes(std::size_t i) const { return !m_polylines[i].closed && Size(i) > 0; }
 
     std::size_t Size(std::size_t i) const {
@@ -230,47 +286,17 @@ private:
         return *m_chains[i];
     }
 
-    void Register(std::size_t i) {
-        const auto entry = static_cast<std::uint32_t>(2 * i);
-        if (CanMeet(Front(i))) m_grid.Add(CellOf(Front(i)), entry);
-        if (CanMeet(Back(i))) m_grid.Add(CellOf(Back(i)), entry + 1);
-    }
-    void Unregister(std::size_t i) {
-        const auto entry = static_cast<std::uint32_t>(2 * i);
-        if (CanMeet(Front(i))) m_grid.Remove(CellOf(Front(i)), entry);
-        if (CanMeet(Back(i))) m_grid.Remove(CellOf(Back(i)), entry + 1);
-    }
-
     // The lowest piece after i with an end that meets an end of piece i.
     std::optional<std::size_t> LowestPartnerAfter(std::size_t i) const {
         std::optional<std::size_t> lowest;
         for (const Point2d& end : {Front(i), Back(i)}) {
             if (!CanMeet(end)) continue;
-            // Points that meet this end lie less than half a cell away, so only the cells on
-            // the nearer side of each axis can hold them (both sides when it is close to the
-            // middle of its cell).
-            const double scaledX = end.x * kCellsPerUnit;
-            const double scaledY = end.y * kCellsPerUnit;
-            const CellKey center = CellOf(end);
-            // The margin covers the rounding of the scaled coordinates, which grows with them.
-            const double marginX = 0.01 + std::fabs(scaledX) * 4.5e-16;
-            const double marginY = 0.01 + std::fabs(scaledY) * 4.5e-16;
-            const double fractionX = scaledX - std::floor(scaledX);
-            const double fractionY = scaledY - std::floor(scaledY);
-            const std::int64_t fromX = fractionX < 0.5 + marginX ? -1 : 0;
-            const std::int64_t toX = fractionX > 0.5 - marginX ? 1 : 0;
-            const std::int64_t fromY = fractionY < 0.5 + marginY ? -1 : 0;
-            const std::int64_t toY = fractionY > 0.5 - marginY ? 1 : 0;
-            for (std::int64_t dx = fromX; dx <= toX; ++dx) {
-                for (std::int64_t dy = fromY; dy <= toY; ++dy) {
-                    m_grid.ForEach(CellKey{center.x + dx, center.y + dy}, [&](std::uint32_t e) {
-                        const std::size_t other = e / 2;
-                        if (other <= i || (lowest && other >= *lowest)) return;
-                        const Point2d& otherEnd = e % 2 == 1 ? Back(other) : Front(other);
-                        if (Meet(end, otherEnd)) lowest = other;
-                    });
-                }
-            }
+            m_index.ForEachNear(end, [&](std::uint32_t id) {
+                const std::uint32_t other = m_owner[id];
+                if (other == kNone || other <= i || (lowest && other >= *lowest)) return;
+                const Point2d& otherEnd = m_ends[other].front == id ? Front(other) : Back(other);
+                if (Meet(end, otherEnd)) lowest = other;
+            });
         }
         return lowest;
     }
@@ -284,6 +310,33 @@ private:
         return true;
     }
 
+    // Records which ends the join of b into a uses up and which remain.
+    void JoinEnds(std::size_t a, std::size_t b, EndPair pair) {
+        const Ends ea = m_ends[a];
+        const Ends eb = m_ends[b];
+        Ends joined;
+        switch (pair) {
+            case EndPair::FrontToFront:
+                joined = Ends{eb.back, ea.back};
+                break;
+            case EndPair::BackToFront:
+                joined = Ends{ea.front, eb.back};
+                break;
+            case EndPair::FrontToBack:
+                joined = Ends{eb.front, ea.back};
+                break;
+            case EndPair::BackToBack:
+                joined = Ends{ea.front, eb.front};
+                break;
+            case EndPair::None:
+                return;
+        }
+        for (const std::uint32_t id : {ea.front, ea.back, eb.front, eb.back}) m_owner[id] = kNone;
+        m_owner[joined.front] = m_owner[joined.back] = static_cast<std::uint32_t>(a);
+        m_ends[a] = joined;
+        m_ends[b] = Ends{};
+    }
+
     // Joins piece b into piece a (a < b) as the rescanning form does, or drops b when it
     // duplicates a.
     void Link(std::size_t a, std::size_t b) {
@@ -292,14 +345,14 @@ private:
         const EndPair pair = MatchEnds(Front(a), Back(a), Front(b), Back(b));
         const std::size_t aStart = StartsAtFront(pair, true) ? 0 : m - 1;
         const std::size_t bStart = StartsAtFront(pair, false) ? 0 : n - 1;
-        const bool duplicate = IsDuplicate(a, aStart, b, bStart);
-        Unregister(b);
-        if (duplicate) {
+        if (IsDuplicate(a, aStart, b, bStart)) {
+            m_owner[m_ends[b].front] = m_owner[m_ends[b].back] = kNone;
+            m_ends[b] = Ends{};
             m_chains[b].reset();
             m_polylines[b].points.clear();
             return;
         }
-        Unregister(a);
+        JoinEnds(a, b, pair);
         // The longer piece keeps its storage and becomes a chain; the shorter one's points are
         // copied over from wherever they are.
         if (m >= n) {
@@ -349,12 +402,13 @@ private:
         }
         m_chains[b].reset();
         m_polylines[b].points.clear();
-        Register(a);
     }
 
     std::vector<Polyline2d>& m_polylines;
     std::vector<std::unique_ptr<Chain>> m_chains;  // made on a piece's first join
-    EndGrid m_grid;
+    std::vector<Ends> m_ends;                      // per piece
+    std::vector<std::uint32_t> m_owner;  // per end id: the piece it is an end of now, if any
+    EndIndex m_index;
 };
 
 }  // namespace
