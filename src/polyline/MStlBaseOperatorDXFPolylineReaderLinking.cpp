@@ -14,19 +14,10 @@ CDXFReader::EReturnCode MStlBaseOperatorDXFPolylineReader::_PostProcess() {
 }
 
 void MStlBaseOperatorDXFPolylineReader::_LinkPolylines() {
-    // 1. Repeated consecutive points go, in every polyline.
-    // A polyline without repeated points comes out unchanged, so it is moved rather than
-    // rebuilt; most pieces of a drawing are such.
-    std::vector<Polyline> reduced;
-    reduced.reserve(m_polylines.size());
-    for (Polyline& polyline : m_polylines) {
-        if (Vexlor::Dxf::HasRepeatedPoints(polyline)) {
-            reduced.push_back(Vexlor::Dxf::RemoveDuplicatePoints(polyline));
-        } else {
-            reduced.push_back(std::move(polyline));
-        }
-    }
-    m_polylines = std::move(reduced);
+    // 1. Repeated consecutive points go, in every polyline. Each polyline is reduced where it
+    // stands, to the same points the index-list reduction gives, so that no second vector of
+    // polylines and no copy of an unchanged piece is made.
+    for (Polyline& polyline : m_polylines) Vexlor::Dxf::CollapseRepeatedPoints(polyline);
     // 2. Pieces of fewer than two points are no curves.
     m_polylines.erase(std::remove_if(m_polylines.begin(), m_polylines.end(),
                                      [](const Polyline& p) { return p.points.size() < 2; }),

@@ -117,13 +117,23 @@ Polyline2d RemoveDuplicatePoints(const Polyline2d& polyline) {
     return result;
 }
 
-bool HasRepeatedPoints(const Polyline2d& polyline) {
-    const std::vector<Point2d>& points = polyline.points;
-    if (points.size() < 2) return false;
-    for (std::size_t k = 1; k < points.size(); ++k) {
-        if (Equal(points[k - 1], points[k])) return true;
+void CollapseRepeatedPoints(Polyline2d& polyline) {
+    std::vector<Point2d>& points = polyline.points;
+    const std::size_t n = points.size();
+    if (n < 2) return;
+    // Most pieces have no repeated point: find the first before writing anything.
+    std::size_t k = 1;
+    while (k < n && !Equal(points[k - 1], points[k])) ++k;
+    if (k < n) {
+        // Each point is kept when it differs from the last point kept: runs keep their first.
+        std::size_t kept = k;
+        for (++k; k < n; ++k) {
+            if (!Equal(points[kept - 1], points[k])) points[kept++] = points[k];
+        }
+        points.resize(kept);
     }
-    return polyline.closed && Equal(points.back(), points.front());
+    // The closing comparison removes the first point, and the walk then starts at the second.
+    if (polyline.closed && Equal(points.back(), points.front())) points.erase(points.begin());
 }
 
 std::vector<Polyline2d> RemoveEmptyPolylines(std::vector<Polyline2d> polylines) {

@@ -17,9 +17,9 @@ constexpr double kMeetDistanceSquared = 1e-8;
 /// in a closed polyline the last point is also compared with the first. Keeps the flag.
 Polyline2d RemoveDuplicatePoints(const Polyline2d& polyline);
 
-/// True when `RemoveDuplicatePoints` would change `polyline`: two consecutive points are
-/// equal, or, in a closed polyline of two or more points, the last equals the first.
-bool HasRepeatedPoints(const Polyline2d& polyline);
+/// Changes `polyline` in place into what `RemoveDuplicatePoints` returns for it, without the
+/// index list and without a copy; a polyline without repeated points is only read.
+void CollapseRepeatedPoints(Polyline2d& polyline);
 
 /// `polylines` without those that have no points, the others in their order.
 std::vector<Polyline2d> RemoveEmptyPolylines(std::vector<Polyline2d> polylines);
