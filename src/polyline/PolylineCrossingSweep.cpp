@@ -41,11 +41,16 @@ inline bool HasNaN(const Point2d& p) { return std::isnan(p.x) || std::isnan(p.y)
 
 class Segments {
 public:
-    explicit Segments(const std::vector<Polyline2d>& polylines) : m_polylines(polylines) {
+    // The segments of the polylines that `wanted` marks.
+    Segments(const std::vector<Polyline2d>& polylines, const std::vector<bool>& wanted)
+        : m_polylines(polylines) {
         std::size_t total = 0;
-        for (const Polyline2d& polyline : polylines) total += SegmentCount(polyline);
+        for (std::size_t i = 0; i < polylines.size(); ++i) {
+            if (wanted[i]) total += SegmentCount(polylines[i]);
+        }
         m_segments.reserve(total);
         for (std::size_t i = 0; i < polylines.size(); ++i) {
+            if (!wanted[i]) continue;
             const std::size_t count = SegmentCount(polylines[i]);
             for (std::size_t s = 0; s < count; ++s) {
                 // A NaN coordinate makes every side test fail: such a segment crosses nothing.
@@ -120,19 +125,20 @@ struct CellRange {
     }
 };
 
-// A uniform grid over the drawing, about one cell per segment: every pair of segments whose
-// boxes overlap shares a cell, so testing the pairs within each cell finds every crossing.
-class SegmentGrid {
+// A uniform grid over the boxes of some items, about one cell per item: every two items whose
+// boxes overlap share a cell. `BoxOf(k)` gives the box of item k.
+template <typename BoxOf>
+class BoxGrid {
 public:
-    explicit SegmentGrid(const Segments& segments) : m_segments(segments) {}
+    BoxGrid(std::size_t count, BoxOf boxOf) : m_count(count), m_boxOf(boxOf) {}
 
-    // Buckets the finite segments; those with infinite coordinates are left in `wide`.
-    // Returns false when the segments would fill too many cells.
+    // Buckets the items with finite boxes; the others are left in `wide`. Returns false when
+    // the items would fill too many cells.
     bool Build(std::vector<std::uint32_t>& wide) {
         Box bounds{0, 0, 0, 0};
         bool any = false;
-        for (std::size_t k = 0; k < m_segments.Size(); ++k) {
-            const Box box = m_segments.BoxOf(k);
+        for (std::size_t k = 0; k < m_count; ++k) {
+            const Box box = m_boxOf(k);
             if (!box.Finite()) {
                 wide.push_back(static_cast<std::uint32_t>(k));
                 continue;
@@ -142,7 +148,7 @@ public:
                          : box;
             any = true;
         }
-        const double count = static_cast<double>(m_segments.Size());
+        const double count = static_cast<double>(m_count);
         const double width = bounds.maxX - bounds.minX;
         const double height = bounds.maxY - bounds.minY;
         double cell = width * height > 0 ? std::sqrt(width * height / count)
@@ -159,43 +165,43 @@ public:
         m_lastColumn = static_cast<std::uint32_t>(m_columns - 1);
         m_lastRow = static_cast<std::uint32_t>(m_rows - 1);
 
-        // A counting pass, then a filling pass into one array of cell lists.
         double entries = 0;
-        for (std::size_t k = 0; k < m_segments.Size(); ++k) {
-            const Box box = m_segments.BoxOf(k);
+        for (std::size_t k = 0; k < m_count; ++k) {
+            const Box box = m_boxOf(k);
             if (box.Finite()) entries += static_cast<double>(RangeOf(box).Count());
         }
         if (entries > kMaxCellEntriesPerSegment * count + 1024 ||
             entries >= static_cast<double>(std::numeric_limits<std::uint32_t>::max())) {
             return false;
         }
+        // m_start[c + 1] counts, then ends, the entries of cell c; filling moves each end back
+        // to the cell's start, so no second array of cursors is needed. One shift then makes
+        // m_start[c] the start of cell c.
         m_start.assign(m_columns * m_rows + 1, 0);
-        ForEachEntry([&](std::size_t index, std::size_t) { ++m_start[index + 1]; });
+        for (std::size_t k = 0; k < m_count; ++k) {
+            ForEachCellOf(k, [&](std::size_t c) { ++m_start[c + 1]; });
+        }
         for (std::size_t c = 0; c + 1 < m_start.size(); ++c) m_start[c + 1] += m_start[c];
         m_entries.resize(m_start.back());
-        std::vector<std::uint32_t> fill(m_start.begin(), m_start.end() - 1);
-        ForEachEntry([&](std::size_t index, std::size_t k) {
-            m_entries[fill[index]++] = static_cast<std::uint32_t>(k);
-        });
+        // Filled backwards, so that each cell's entries come out in item order.
+        for (std::size_t k = m_count; k-- > 0;) {
+            ForEachCellOf(k, [&](std::size_t c) {
+                m_entries[--m_start[c + 1]] = static_cast<std::uint32_t>(k);
+            });
+        }
+        for (std::size_t c = 0; c + 1 < m_start.size(); ++c) m_start[c] = m_start[c + 1];
+        m_start.back() = static_cast<std::uint32_t>(m_entries.size());
         return true;
     }
 
-    bool AnyCellCross() const {
+    // Calls `visit(begin, end)` with the entries of every cell holding two or more, in item
+    // order; stops and returns true as soon as a call returns true.
+    template <typename Visit>
+    bool AnyCell(Visit&& visit) const {
         for (std::size_t c = 0; c + 1 < m_start.size(); ++c) {
-            const std::size_t begin = m_start[c];
-            const std::size_t end = m_start[c + 1];
-            // A cell's entries are in segment order, so grouped by polyline; segments of one
-            // polyline are never tested against each other.
-            if (end - begin < 2 || PolylineOf(begin) == PolylineOf(end - 1)) continue;
-            std::size_t groupEnd = begin;
-            for (std::size_t a = begin; a < end; ++a) {
-                if (a == groupEnd) {
-                    while (groupEnd < end && PolylineOf(groupEnd) == PolylineOf(a)) ++groupEnd;
-                }
-                for (std::size_t b = groupEnd; b < end; ++b) {
-                    if (m_segments.Cross(m_entries[a], m_entries[b])) return true;
-                }
-            }
+            const std::uint32_t* begin = m_entries.data() + m_start[c];
+            const std::uint32_t* end = m_entries.data() + m_start[c + 1];
+            if (end - begin >= 2 && visit(begin, end)) return true;
         }
         return false;
     }
@@ -205,12 +211,9 @@ private:
         const double bounded = std::max(1.0, std::min(cells, limit));
         return static_cast<std::size_t>(bounded);
     }
-    std::uint32_t PolylineOf(std::size_t entry) const {
-        return m_segments.PolylineOf(m_entries[entry]);
-    }
     // Any mapping that keeps the order of coordinates puts overlapping boxes into a shared
     // cell; scaling by the inverse cell size and truncating is one. Coordinates of finite
-    // segments are not below the minimum, so the scaled values are not negative.
+    // boxes are not below the minimum, so the scaled values are not negative.
     std::uint32_t Column(double x) const {
         const double scaled = (x - m_minX) * m_inverseCell;
         return scaled < m_columnLimit ? static_cast<std::uint32_t>(scaled) : m_lastColumn;
@@ -223,20 +226,19 @@ private:
         return {Column(box.minX), Column(box.maxX), Row(box.minY), Row(box.maxY)};
     }
     template <typename Visit>
-    void ForEachEntry(Visit&& visit) const {
-        for (std::size_t k = 0; k < m_segments.Size(); ++k) {
-            const Box box = m_segments.BoxOf(k);
-            if (!box.Finite()) continue;
-            const CellRange range = RangeOf(box);
-            for (std::size_t row = range.firstRow; row <= range.lastRow; ++row) {
-                for (std::size_t column = range.firstColumn; column <= range.lastColumn; ++column) {
-                    visit(row * m_columns + column, k);
-                }
+    void ForEachCellOf(std::size_t k, Visit&& visit) const {
+        const Box box = m_boxOf(k);
+        if (!box.Finite()) return;
+        const CellRange range = RangeOf(box);
+        for (std::size_t row = range.firstRow; row <= range.lastRow; ++row) {
+            for (std::size_t column = range.firstColumn; column <= range.lastColumn; ++column) {
+                visit(row * m_columns + column);
             }
         }
     }
 
-    const Segments& m_segments;
+    std::size_t m_count;
+    BoxOf m_boxOf;
     double m_minX = 0;
     double m_minY = 0;
     double m_inverseCell = 1;
@@ -250,6 +252,66 @@ private:
     std::vector<std::uint32_t> m_entries;
 };
 
+template <typename BoxOf>
+BoxGrid<BoxOf> MakeBoxGrid(std::size_t count, BoxOf boxOf) {
+    return BoxGrid<BoxOf>(count, boxOf);
+}
+
+inline bool Overlap(const Box& a, const Box& b) {
+    return !(a.minX > b.maxX) && !(b.minX > a.maxX) && !(a.minY > b.maxY) && !(b.minY > a.maxY);
+}
+
+// Marks the polylines whose box overlaps the box of another polyline; only their segments can
+// cross anything, since a segment's box lies within its polyline's box. The boxes span the
+// points without NaN: those take part only in segments that cross nothing. Separate parts of a
+// drawing thus cost one pass over their points. When the boxes crowd together so much that
+// finding the overlaps would take long, every polyline is marked and the segments decide.
+std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines) {
+    std::vector<Box> boxes;
+    std::vector<std::uint32_t> owner;
+    for (std::size_t i = 0; i < polylines.size(); ++i) {
+        if (SegmentCount(polylines[i]) == 0) continue;
+        constexpr double kInfinity = std::numeric_limits<double>::infinity();
+        Box box{kInfinity, -kInfinity, kInfinity, -kInfinity};
+        for (const Point2d& p : polylines[i].points) {
+            if (HasNaN(p)) continue;
+            box = {std::min(box.minX, p.x), std::max(box.maxX, p.x), std::min(box.minY, p.y),
+                   std::max(box.maxY, p.y)};
+        }
+        if (box.minX > box.maxX) continue;  // no point without NaN
+        boxes.push_back(box);
+        owner.push_back(static_cast<std::uint32_t>(i));
+    }
+    std::vector<bool> near(polylines.size(), false);
+    const auto mark = [&](std::size_t a, std::size_t b) {
+        if (!Overlap(boxes[a], boxes[b])) return;
+        near[owner[a]] = true;
+        near[owner[b]] = true;
+    };
+    auto grid = MakeBoxGrid(boxes.size(), [&](std::size_t k) { return boxes[k]; });
+    std::vector<std::uint32_t> wide;
+    double budget = kMaxWidePairTests;
+    if (!grid.Build(wide) ||
+        static_cast<double>(wide.size()) * static_cast<double>(boxes.size()) > budget) {
+        return std::vector<bool>(polylines.size(), true);
+    }
+    const bool exhausted = grid.AnyCell([&](const std::uint32_t* begin, const std::uint32_t* end) {
+        budget -= static_cast<double>(end - begin) * static_cast<double>(end - begin - 1) / 2;
+        if (budget < 0) return true;
+        for (const std::uint32_t* a = begin; a != end; ++a) {
+            for (const std::uint32_t* b = a + 1; b != end; ++b) mark(*a, *b);
+        }
+        return false;
+    });
+    if (exhausted) return std::vector<bool>(polylines.size(), true);
+    for (const std::uint32_t w : wide) {
+        for (std::size_t k = 0; k < boxes.size(); ++k) {
+            if (k != w) mark(w, k);
+        }
+    }
+    return near;
+}
+
 }  // namespace
 
 bool AnyPolylinesCrossSweep(const std::vector<Polyline2d>& polylines) {
@@ -261,17 +323,33 @@ bool AnyPolylinesCrossSweep(const std::vector<Polyline2d>& polylines) {
         total >= std::numeric_limits<std::uint32_t>::max() / 2) {
         return AnyPolylinesCross(polylines);
     }
-    const Segments segments(polylines);
+    const Segments segments(polylines, PolylinesNearOthers(polylines));
     if (segments.Size() < 2) return false;
 
-    SegmentGrid grid(segments);
+    auto grid = MakeBoxGrid(segments.Size(), [&](std::size_t k) { return segments.BoxOf(k); });
     std::vector<std::uint32_t> wide;
     if (!grid.Build(wide) ||
         static_cast<double>(wide.size()) * static_cast<double>(segments.Size()) >
             kMaxWidePairTests) {
         return SweepCross(segments);
     }
-    if (grid.AnyCellCross()) return true;
+    // A cell's entries are in segment order, so grouped by polyline; segments of one polyline
+    // are never tested against each other.
+    const bool crossed = grid.AnyCell([&](const std::uint32_t* begin, const std::uint32_t* end) {
+        if (segments.PolylineOf(*begin) == segments.PolylineOf(*(end - 1))) return false;
+        const std::uint32_t* groupEnd = begin;
+        for (const std::uint32_t* a = begin; a != end; ++a) {
+            if (a == groupEnd) {
+                while (groupEnd != end && segments.PolylineOf(*groupEnd) == segments.PolylineOf(*a))
+                    ++groupEnd;
+            }
+            for (const std::uint32_t* b = groupEnd; b != end; ++b) {
+                if (segments.Cross(*a, *b)) return true;
+            }
+        }
+        return false;
+    });
+    if (crossed) return true;
     for (const std::uint32_t w : wide) {
         for (std::size_t k = 0; k < segments.Size(); ++k) {
             if (segments.Cross(w, k)) return true;
