@@ -20,6 +20,8 @@ constexpr double kArcSteps = 30.0;
 // running angle would loop for ever; the loop also stops when the angle stands still, and this
 // cap is the last resort.
 constexpr int kMaxArcIterations = 1024;
+// Arcs, circles and ellipses usually get 30 to 32 points; storage for them is taken at once.
+constexpr std::size_t kCurvePoints = 32;
 // Squared distance under which the first point and the last coordinates close a polyline.
 constexpr double kCloseDistanceSquared = 1e-8;
 
@@ -72,6 +74,7 @@ short MStlBaseOperatorDXFPolylineReader::_ReadLine(std::istream& stream, unsigne
     if (r < 0) return -1;
     // Every line is its own open piece, even of zero length; linking makes contours of them.
     _AddPolyline();
+    m_polylines[*m_currentPolyline].points.reserve(2);
     _AddPoint(start);
     _AddPoint(end);
     m_polylines[*m_currentPolyline].closed = false;
@@ -185,6 +188,8 @@ short MStlBaseOperatorDXFPolylineReader::_ReadArc(std::istream& stream, unsigned
 
     _AddPolyline();
     const std::size_t polylineIndex = *m_currentPolyline;
+    // Room for the usual 31 or 32 points at once; the loop below decides how many there are.
+    m_polylines[polylineIndex].points.reserve(kCurvePoints);
     if (startAngle > endAngle) endAngle = endAngle + 360.0;
     m_polylines[polylineIndex].closed = (endAngle - startAngle) == 360.0;
     // A quarter turn is added so that sin gives x and cos gives y: the arc then runs
@@ -228,6 +233,7 @@ short MStlBaseOperatorDXFPolylineReader::_ReadCircle(std::istream& stream, unsig
 
     _AddPolyline();
     const std::size_t polylineIndex = *m_currentPolyline;
+    m_polylines[polylineIndex].points.reserve(kCurvePoints);
     // 30 points from straight below the centre; closure is carried by the flag alone.
     double t = 0.0;
     do {
@@ -280,6 +286,7 @@ short MStlBaseOperatorDXFPolylineReader::_ReadEllipse(std::istream& stream, unsi
     // A major axis of length zero has no direction; the ellipse then adds no points rather
     // than thirty points without coordinates.
     if (a == 0.0) return r;
+    m_polylines[polylineIndex].points.reserve(kCurvePoints);
     const double ux = (ex - cx) / a;
     const double uy = (ey - ncy) / a;
     const double b = a * ratio;

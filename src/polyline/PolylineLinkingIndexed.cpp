@@ -51,6 +51,16 @@ public:
     void PopFront() { m_reversed ? RawPopBack() : RawPopFront(); }
     void PopBack() { m_reversed ? RawPopFront() : RawPopBack(); }
     void Reverse() { m_reversed = !m_reversed; }
+    // Room for `count` more points at the front or the back, grown geometrically so that a
+    // chain built up piece by piece still copies each point a bounded number of times.
+    void Reserve(bool atFront, std::size_t count) {
+        const bool rawFront = atFront != m_reversed;
+        std::vector<Point2d>& storage = rawFront ? m_front : m_back;
+        const std::size_t needed = (rawFront ? m_frontEnd : m_backEnd) + count;
+        if (storage.capacity() < needed) {
+            storage.reserve(std::max(needed, 2 * storage.capacity()));
+        }
+    }
     std::vector<Point2d> TakePoints() {
         if (!m_reversed && FrontCount() == 0 && m_backBegin == 0) {
             m_back.resize(m_backEnd);
@@ -355,8 +365,10 @@ private:
         JoinEnds(a, b, pair);
         // The longer piece keeps its storage and becomes a chain; the shorter one's points are
         // copied over from wherever they are.
+        const bool bGoesInFront = pair == EndPair::FrontToFront || pair == EndPair::FrontToBack;
         if (m >= n) {
             Chain& chainA = ChainOf(a);
+            chainA.Reserve(bGoesInFront, n - 1);
             switch (pair) {
                 case EndPair::FrontToFront:
                     for (std::size_t k = 1; k < n; ++k) chainA.PushFront(At(b, k));
@@ -375,9 +387,12 @@ private:
             }
         } else {
             Chain& chainB = ChainOf(b);
+            // B runs backwards in the joins of equal ends. A's points then go behind what is
+            // left of B when B goes in front, and before it otherwise.
+            if (pair == EndPair::FrontToFront || pair == EndPair::BackToBack) chainB.Reverse();
+            chainB.Reserve(!bGoesInFront, m);
             switch (pair) {
                 case EndPair::FrontToFront:  // B reversed without B[0], then A
-                    chainB.Reverse();
                     chainB.PopBack();
                     for (std::size_t k = 0; k < m; ++k) chainB.PushBack(At(a, k));
                     break;
@@ -390,7 +405,6 @@ private:
                     for (std::size_t k = 0; k < m; ++k) chainB.PushBack(At(a, k));
                     break;
                 case EndPair::BackToBack:  // A, then B reversed without B[n-1]
-                    chainB.Reverse();
                     chainB.PopFront();
                     for (std::size_t k = m; k-- > 0;) chainB.PushFront(At(a, k));
                     break;
