@@ -211,41 +211,28 @@ short CDXFReader::_GetString(std::istream& stream, std::wstring& value) {
     value.clear();
     if (AtEnd(stream)) return 0;
     if (std::streambuf* buffer = stream.rdbuf()) {
-        // Short lines that end inside the buffer are widened into a local array in one pass and
-        // stored with one copy.
-        constexpr std::size_t kShortLine = 128;
-        const char* p = GetArea::Next(*buffer);
-        const char* end = GetArea::End(*buffer);
-        if (p != nullptr) {
-            while (p < end && (*p == kSpace || *p == kTab)) ++p;
-            wchar_t shortLine[kShortLine];
-            std::size_t length = 0;
-            while (p < end && length < kShortLine && *p != kLineFeed && *p != kCarriageReturn) {
-                shortLine[length++] = Widen(*p++);
-            }
-            const char* lineFeed = nullptr;
-            if (p < end && *p == kLineFeed) {
-                lineFeed = p;
-            } else if (p < end && *p == kCarriageReturn) {
-                lineFeed = static_cast<const char*>(
-                    std::memchr(p, kLineFeed, static_cast<std::size_t>(end - p)));
-            }
-            if (lineFeed != nullptr) {
-                value.assign(shortLine, length);
-                GetArea::Consume(*buffer, lineFeed + 1);
-                return 1;
-            }
-        }
-        // Longer lines that still end inside the buffer.
-        if (const char* lineEnd = BufferedLineEnd(*buffer)) {
+        // A line that ends inside the buffer is taken at once: leading blanks dropped, the
+        // value ending at a carriage return, the rest of the line through its line feed
+        // consumed, exactly as the byte-wise reading below does.
+        if (const char* lineFeed = BufferedLineEnd(*buffer)) {
             const char* first = GetArea::Next(*buffer);
-            const char* last = first;
-            while (last != lineEnd && *last != kCarriageReturn) ++last;
-            while (first != last && (*first == kSpace || *first == kTab)) ++first;
-            value.resize(static_cast<std::size_t>(last - first));
-            wchar_t* out = value.data();
-            for (const char* q = first; q != last; ++q) *out++ = Widen(*q);
-            GetArea::Consume(*buffer, lineEnd + 1);
+            while (first != lineFeed && (*first == kSpace || *first == kTab)) ++first;
+            const auto* last = static_cast<const char*>(
+                std::memchr(first, kCarriageReturn, static_cast<std::size_t>(lineFeed - first)));
+            if (last == nullptr) last = lineFeed;
+            const auto length = static_cast<std::size_t>(last - first);
+            constexpr std::size_t kShortLine = 128;
+            if (length <= kShortLine) {
+                // Widened in a local array and appended with one copy into the reused string.
+                wchar_t shortLine[kShortLine];
+                for (std::size_t k = 0; k < length; ++k) shortLine[k] = Widen(first[k]);
+                value.append(shortLine, length);
+            } else {
+                value.resize(length);
+                wchar_t* out = value.data();
+                for (std::size_t k = 0; k < length; ++k) out[k] = Widen(first[k]);
+            }
+            GetArea::Consume(*buffer, lineFeed + 1);
             return 1;
         }
     }
