@@ -30,6 +30,14 @@ MStlBaseOperatorDXFPolylineReader::Point MStlBaseOperatorDXFPolylineReader::GetR
 }
 
 void MStlBaseOperatorDXFPolylineReader::_AddPolyline() {
+    if (m_polylines.size() == m_polylines.capacity()) {
+        // Large steps of address space, of which only the used part is ever touched: each
+        // step copies the records made so far, so few steps mean little copying. Past a
+        // gigabyte the steps become ordinary doublings.
+        const std::size_t capacity = m_polylines.capacity();
+        const std::size_t limit = (std::size_t{1} << 30) / sizeof(Polyline);
+        m_polylines.reserve(capacity < 512 ? 4096 : capacity < limit ? 8 * capacity : 2 * capacity);
+    }
     m_polylines.push_back(Polyline{{}, true});
     m_currentPolyline = m_polylines.size() - 1;
 }

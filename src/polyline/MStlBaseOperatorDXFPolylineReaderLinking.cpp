@@ -26,6 +26,9 @@ void MStlBaseOperatorDXFPolylineReader::_LinkPolylines() {
     Vexlor::Dxf::LinkOpenPolylinesIndexed(m_polylines);
     // 4. Pieces taken over by a chain, or dropped as duplicates, were left empty.
     m_polylines = Vexlor::Dxf::RemoveEmptyPolylines(std::move(m_polylines));
+    // Linking usually leaves far fewer polylines than pieces were read; the caller keeps only
+    // the storage they need.
+    if (m_polylines.capacity() > 2 * m_polylines.size() + 64) m_polylines.shrink_to_fit();
 }
 
 bool MStlBaseOperatorDXFPolylineReader::_PolylinesIntersecting() const {

@@ -1,10 +1,9 @@
 // End-to-end linking through a hash grid over the end points, with the joins of the rescanning
 // form in the same order.
 // SPDX-License-Identifier: MIT
-#include <algorithm>  // std::min, std::max
-#include <cmath>      // std::floor, std::isfinite, std::sqrt
+#include <algorithm>  // std::max
+#include <cmath>      // std::isfinite, std::fabs
 #include <cstdint>    // std::int64_t, std::uint64_t
-#include <limits>     // std::numeric_limits
 #include <memory>     // std::unique_ptr, std::make_unique
 #include <optional>   // std::optional
 #include <utility>    // std::move, std::swap
@@ -22,15 +21,19 @@ namespace {
 // of each axis.
 constexpr double kMeetDistance = 1e-4;
 constexpr double kFinestCell = 2 * kMeetDistance;
+// Cells this wide send a search into a neighbouring cell only near their borders.
+constexpr double kCoarseCell = 64 * kMeetDistance;
 // Cell coordinates are clamped here; beyond it points that meet are equal anyway.
 constexpr double kCellLimit = 4.0e18;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+// The floor of a scaled coordinate, clamped to the limit.
 inline std::int64_t CellCoordinate(double scaled) {
-    double cell = std::floor(scaled);
-    if (cell > kCellLimit) cell = kCellLimit;
-    if (cell < -kCellLimit) cell = -kCellLimit;
-    return static_cast<std::int64_t>(cell);
+    if (!(scaled < kCellLimit)) return static_cast<std::int64_t>(kCellLimit);
+    if (!(scaled > -kCellLimit)) return -static_cast<std::int64_t>(kCellLimit);
+    auto cell = static_cast<std::int64_t>(scaled);  // toward zero
+    if (static_cast<double>(cell) > scaled) --cell;
+    return cell;
 }
 
 // A point with a NaN or infinite coordinate meets no point, so it never enters the index.
@@ -121,34 +124,17 @@ public:
     // `forEachEnd(visit)` calls `visit(id, point)` for every end that can meet another.
     template <typename ForEachEnd>
     void Build(ForEachEnd&& forEachEnd) {
-        double minX = std::numeric_limits<double>::infinity();
-        double minY = minX;
-        double maxX = -minX;
-        double maxY = -minX;
         std::size_t count = 0;
-        forEachEnd([&](std::uint32_t, const Point2d& p) {
-            minX = std::min(minX, p.x);
-            minY = std::min(minY, p.y);
-            maxX = std::max(maxX, p.x);
-            maxY = std::max(maxY, p.y);
-            ++count;
-        });
+        forEachEnd([&](std::uint32_t, const Point2d&) { ++count; });
         if (count == 0) return;
         std::size_t buckets = 16;
         while (buckets < count) buckets *= 2;
         m_mask = buckets - 1;
-        // Cells that hold about one end each when the ends are spread evenly, so that most
-        // searches look into a single bucket. When the ends crowd together instead, the
-        // finest cells keep the buckets short.
-        const double width = maxX - minX;
-        const double height = maxY - minY;
-        const double even = std::sqrt(width / static_cast<double>(count) * height);
-        const double alongLine = std::max(width, height) / static_cast<double>(count);
-        double cell = std::max({kFinestCell, even, alongLine});
-        if (!std::isfinite(cell)) cell = kFinestCell;
-        if (!Count(1.0 / cell, forEachEnd) && cell > kFinestCell) {
-            Count(1.0 / kFinestCell, forEachEnd);
-        }
+        // Cells wide enough that a search mostly looks into a single bucket; when the ends
+        // crowd together so that these cells would hold many, the finest cells keep the
+        // buckets short.
+        if (!Count(1.0 / kCoarseCell, count, forEachEnd))
+            Count(1.0 / kFinestCell, count, forEachEnd);
         // Counting sort of the ids by bucket: m_start[b] becomes the end of bucket b while
         // filling, and is then shifted into the start.
         for (std::size_t b = 0, sum = 0; b <= buckets; ++b) {
@@ -175,8 +161,10 @@ public:
         // The margin covers the rounding of the scaled coordinates, which grows with them.
         const double reachX = m_reach + std::fabs(scaledX) * 4.5e-16;
         const double reachY = m_reach + std::fabs(scaledY) * 4.5e-16;
-        const double fractionX = scaledX - std::floor(scaledX);
-        const double fractionY = scaledY - std::floor(scaledY);
+        // Beyond the limit, where cells are clamped, points that meet are equal and share a
+        // cell whatever these fractions say.
+        const double fractionX = scaledX - static_cast<double>(cellX);
+        const double fractionY = scaledY - static_cast<double>(cellY);
         const std::int64_t fromX = fractionX < reachX ? -1 : 0;
         const std::int64_t toX = fractionX > 1.0 - reachX ? 1 : 0;
         const std::int64_t fromY = fractionY < reachY ? -1 : 0;
@@ -193,16 +181,12 @@ private:
     // Counts the ends per bucket for cells of 1 / cellsPerUnit; false when the buckets come
     // out so uneven that a search would meet many ends on average.
     template <typename ForEachEnd>
-    bool Count(double cellsPerUnit, ForEachEnd&& forEachEnd) {
+    bool Count(double cellsPerUnit, std::size_t count, ForEachEnd&& forEachEnd) {
         m_cellsPerUnit = cellsPerUnit;
         // Points that meet lie less than this many cells apart; 0.01 more covers rounding.
         m_reach = kMeetDistance * cellsPerUnit + 0.01;
         m_start.assign(m_mask + 2, 0);
-        std::size_t count = 0;
-        forEachEnd([&](std::uint32_t, const Point2d& p) {
-            ++m_start[Bucket(p)];
-            ++count;
-        });
+        forEachEnd([&](std::uint32_t, const Point2d& p) { ++m_start[Bucket(p)]; });
         double squares = 0.0;
         for (const std::uint32_t n : m_start) squares += static_cast<double>(n) * n;
         return squares <= 8.0 * static_cast<double>(count);
