@@ -1,11 +1,14 @@
 // Block definitions, insert records and hatch boundaries of the polyline reader.
 // SPDX-License-Identifier: MIT
-#include <cstdint>    // std::int32_t, std::uint32_t
-#include <stdexcept>  // std::invalid_argument, std::out_of_range
+#include <cstdint>      // std::int32_t, std::uint32_t
+#include <stdexcept>    // std::invalid_argument, std::out_of_range
+#include <string_view>  // std::wstring_view literals
 
 #include "MStlBaseOperatorDXFPolylineReader.h"
 #include "polyline/EntityGroupLoop.h"
 
+// Names compare by length first, without measuring the literal each time.
+using namespace std::string_view_literals;
 using Vexlor::Dxf::Coordinate;
 using Vexlor::Dxf::RunEntityGroupLoop;
 using Vexlor::Dxf::StringToFloat;
@@ -26,17 +29,17 @@ short MStlBaseOperatorDXFPolylineReader::_ReadBlockSection(std::istream& stream,
                                                            unsigned short& code,
                                                            std::wstring& value) {
     // Blocks are not instanced: a definition's entities are read once, in its own coordinates.
-    if (value == L"BLOCK") return _ReadBlock(stream, code, value);
-    if (value == L"POLYLINE") return _ReadPolyline(stream, code, value);
-    if (value == L"LWPOLYLINE") return _ReadLwPolyline(stream, code, value);
-    if (value == L"LINE") return _ReadLine(stream, code, value);
-    if (value == L"ARC") return _ReadArc(stream, code, value);
-    if (value == L"ELLIPSE") return _ReadEllipse(stream, code, value);
-    if (value == L"CIRCLE") return _ReadCircle(stream, code, value);
-    if (value == L"VERTEX") return _ReadVertex(stream, code, value);
-    if (value == L"INSERT") return _ReadInsert(stream, code, value, true);
-    if (value == L"SPLINE") return _ReadSpline(stream, code, value);
-    if (value == L"HATCH") {
+    if (value == L"BLOCK"sv) return _ReadBlock(stream, code, value);
+    if (value == L"POLYLINE"sv) return _ReadPolyline(stream, code, value);
+    if (value == L"LWPOLYLINE"sv) return _ReadLwPolyline(stream, code, value);
+    if (value == L"LINE"sv) return _ReadLine(stream, code, value);
+    if (value == L"ARC"sv) return _ReadArc(stream, code, value);
+    if (value == L"ELLIPSE"sv) return _ReadEllipse(stream, code, value);
+    if (value == L"CIRCLE"sv) return _ReadCircle(stream, code, value);
+    if (value == L"VERTEX"sv) return _ReadVertex(stream, code, value);
+    if (value == L"INSERT"sv) return _ReadInsert(stream, code, value, true);
+    if (value == L"SPLINE"sv) return _ReadSpline(stream, code, value);
+    if (value == L"HATCH"sv) {
         // The hatch is shifted by the first insert read so far of the block being defined.
         const auto found = m_inserts.find(m_blockName);
         EntityInsert* insert = found != m_inserts.end() ? &found->second : nullptr;

@@ -1,10 +1,13 @@
 // The entity readers of the polyline reader and the ENTITIES-section dispatch.
 // SPDX-License-Identifier: MIT
-#include <cmath>  // std::sin, std::cos, std::sqrt, std::fabs
+#include <cmath>        // std::sin, std::cos, std::sqrt, std::fabs
+#include <string_view>  // std::wstring_view literals
 
 #include "MStlBaseOperatorDXFPolylineReader.h"
 #include "polyline/EntityGroupLoop.h"
 
+// Names compare by length first, without measuring the literal each time.
+using namespace std::string_view_literals;
 using Vexlor::Dxf::Coordinate;
 using Vexlor::Dxf::NegatedCoordinate;
 using Vexlor::Dxf::RunEntityGroupLoop;
@@ -33,16 +36,16 @@ short MStlBaseOperatorDXFPolylineReader::_ReadEntitySection(std::istream& stream
                                                             unsigned short& code,
                                                             std::wstring& value) {
     // Names are compared whole and case-sensitively, in this order.
-    if (value == L"POLYLINE") return _ReadPolyline(stream, code, value);
-    if (value == L"LWPOLYLINE") return _ReadLwPolyline(stream, code, value);
-    if (value == L"LINE") return _ReadLine(stream, code, value);
-    if (value == L"ARC") return _ReadArc(stream, code, value);
-    if (value == L"ELLIPSE") return _ReadEllipse(stream, code, value);
-    if (value == L"CIRCLE") return _ReadCircle(stream, code, value);
-    if (value == L"VERTEX") return _ReadVertex(stream, code, value);
+    if (value == L"POLYLINE"sv) return _ReadPolyline(stream, code, value);
+    if (value == L"LWPOLYLINE"sv) return _ReadLwPolyline(stream, code, value);
+    if (value == L"LINE"sv) return _ReadLine(stream, code, value);
+    if (value == L"ARC"sv) return _ReadArc(stream, code, value);
+    if (value == L"ELLIPSE"sv) return _ReadEllipse(stream, code, value);
+    if (value == L"CIRCLE"sv) return _ReadCircle(stream, code, value);
+    if (value == L"VERTEX"sv) return _ReadVertex(stream, code, value);
     // Inserts outside block definitions are read but never recorded.
-    if (value == L"INSERT") return _ReadInsert(stream, code, value, false);
-    if (value == L"SPLINE") return _ReadSpline(stream, code, value);
+    if (value == L"INSERT"sv) return _ReadInsert(stream, code, value, false);
+    if (value == L"SPLINE"sv) return _ReadSpline(stream, code, value);
     // Everything else, HATCH included, is skipped: hatches count only inside blocks.
     return CDXFReader::_ReadDefaultSection(stream, code, value);
 }

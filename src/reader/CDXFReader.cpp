@@ -2,9 +2,10 @@
 // SPDX-License-Identifier: MIT
 #include "CDXFReader.h"
 
-#include <cstring>  // std::memchr
-#include <fstream>  // std::ifstream
-#include <vector>   // std::vector
+#include <cstring>      // std::memchr
+#include <fstream>      // std::ifstream
+#include <string_view>  // std::wstring_view
+#include <vector>       // std::vector
 
 #include "WideFileStream.h"
 
@@ -70,6 +71,30 @@ struct GetArea : std::streambuf {
     }
 };
 
+// The first line feed or carriage return in [p, end), or end. Eight bytes are tested at a time
+// while they lie inside the range: a byte equal to b leaves a zero byte in word ^ b, and the
+// lowest marked zero byte is always a true one.
+inline const char* FindLineBreak(const char* p, const char* end) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        const std::uint64_t lineFeeds = word ^ (kOnes * kLineFeed);
+        const std::uint64_t returns = word ^ (kOnes * kCarriageReturn);
+        const std::uint64_t zeros =
+            ((lineFeeds - kOnes) & ~lineFeeds) | ((returns - kOnes) & ~returns);
+        if (const std::uint64_t found = zeros & kHighBits) {
+            return p + __builtin_ctzll(found) / 8;
+        }
+        p += 8;
+    }
+#endif
+    while (p < end && *p != kLineFeed && *p != kCarriageReturn) ++p;
+    return p;
+}
+
 // The line feed that ends the line starting at the buffer's read position, or null when the
 // line does not end inside the buffer (the byte-wise reading then takes over).
 inline const char* BufferedLineEnd(std::streambuf& buffer) {
@@ -80,9 +105,9 @@ inline const char* BufferedLineEnd(std::streambuf& buffer) {
         std::memchr(next, kLineFeed, static_cast<std::size_t>(end - next)));
 }
 
-constexpr const wchar_t* kSection = L"SECTION";
-constexpr const wchar_t* kEndSection = L"ENDSEC";
-constexpr const wchar_t* kEndOfFile = L"EOF";
+constexpr std::wstring_view kSection = L"SECTION";
+constexpr std::wstring_view kEndSection = L"ENDSEC";
+constexpr std::wstring_view kEndOfFile = L"EOF";
 
 }  // namespace
 
@@ -110,22 +135,22 @@ CDXFReader::EReturnCode CDXFReader::Import(const std::wstring& fileName) {
         r = _ReadGroup(stream, code, value);
         if (r <= 0 || code != 2) return eReadError;
 
-        if (value == L"HEADER") {
+        if (value == std::wstring_view(L"HEADER")) {
             r = _ReadHeader(stream);
-        } else if (value == L"CLASSES") {
+        } else if (value == std::wstring_view(L"CLASSES")) {
             r = _ReadClasses(stream);
-        } else if (value == L"TABLES") {
+        } else if (value == std::wstring_view(L"TABLES")) {
             r = _ReadTables(stream);
-        } else if (value == L"BLOCKS") {
+        } else if (value == std::wstring_view(L"BLOCKS")) {
             r = _ReadBlocks(stream);
-        } else if (value == L"ENTITIES") {
+        } else if (value == std::wstring_view(L"ENTITIES")) {
             r = _ReadEntities(stream);
-        } else if (value == L"OBJECTS") {
+        } else if (value == std::wstring_view(L"OBJECTS")) {
             r = _ReadObjects(stream);
-        } else if (value == L"THUMBNAILIMAGE") {
+        } else if (value == std::wstring_view(L"THUMBNAILIMAGE")) {
             r = _ReadThumbnailImage(stream);
         } else {
-            r = _SkipBody(stream, 0, kEndSection);
+            r = _SkipBody(stream, 0, std::wstring(kEndSection));
         }
         if (r < 0) return eReadError;
     }
@@ -160,6 +185,21 @@ short CDXFReader::_GetNumber(std::istream& stream, unsigned short& code) {
     // result is known, so a line running past the buffer is read again byte by byte.
     if (std::streambuf* buffer = stream.rdbuf()) {
         const char* end = GetArea::End(*buffer);
+        // The usual shape first: blanks, digits and the line feed.
+        if (const char* p = GetArea::Next(*buffer)) {
+            while (p < end && *p == kSpace) ++p;
+            const char* digits = p;
+            unsigned number = 0;
+            while (p < end && static_cast<unsigned>(*p - '0') <= 9u) {
+                number = number * 10u + static_cast<unsigned>(*p - '0');
+                ++p;
+            }
+            if (p < end && *p == kLineFeed && p != digits) {
+                code = static_cast<unsigned short>(number);  // modulo 65536, as below
+                GetArea::Consume(*buffer, p + 1);
+                return 1;
+            }
+        }
         for (const char* p = GetArea::Next(*buffer); p != nullptr && p < end; ++p) {
             const char byte = *p;
             if (byte >= '0' && byte <= '9' && !numberEnded) {
@@ -253,6 +293,39 @@ short CDXFReader::_ReadGroup(std::istream& stream, unsigned short& code, std::ws
     // A 16-bit count: 32,767 comment groups and one more group wrap it to a negative result.
     short count = 0;
     for (;;) {
+        // The usual group, a code line of blanks and digits and a short value line without a
+        // carriage return, both inside the buffer, is read in one pass. Anything else is left
+        // unread for the line readers below.
+        std::streambuf* buffer = stream.rdbuf();
+        if (buffer != nullptr && stream.good() && GetArea::Next(*buffer) != nullptr) {
+            const char* p = GetArea::Next(*buffer);
+            const char* end = GetArea::End(*buffer);
+            while (p < end && *p == kSpace) ++p;
+            const char* digits = p;
+            unsigned number = 0;
+            while (p < end && static_cast<unsigned>(*p - '0') <= 9u) {
+                number = number * 10u + static_cast<unsigned>(*p - '0');
+                ++p;
+            }
+            if (p < end && *p == kLineFeed && p != digits) {
+                const char* first = p + 1;
+                while (first < end && (*first == kSpace || *first == kTab)) ++first;
+                const char* q = FindLineBreak(first, end);
+                constexpr std::ptrdiff_t kShortValue = 128;
+                if (q < end && *q == kLineFeed && q - first <= kShortValue) {
+                    wchar_t line[kShortValue];
+                    const auto length = static_cast<std::size_t>(q - first);
+                    for (std::size_t k = 0; k < length; ++k) line[k] = Widen(first[k]);
+                    code = static_cast<unsigned short>(number);  // modulo 65536
+                    count = static_cast<short>(static_cast<unsigned short>(count) + 1u);
+                    value.clear();
+                    value.append(line, length);
+                    GetArea::Consume(*buffer, q + 1);
+                    if (code != kCommentCode) return count;
+                    continue;
+                }
+            }
+        }
         if (_GetNumber(stream, code) <= 0) return -1;
         count = static_cast<short>(static_cast<unsigned short>(count) + 1u);
         if (_GetString(stream, value) == 0) return 0;
@@ -302,14 +375,20 @@ short CDXFReader::_ReadObjects(std::istream& stream) {
                             [&] { return _ReadObjectSection(stream, code, value); });
 }
 
-short CDXFReader::_ReadHeader(std::istream& stream) { return _SkipBody(stream, 0, kEndSection); }
+short CDXFReader::_ReadHeader(std::istream& stream) {
+    return _SkipBody(stream, 0, std::wstring(kEndSection));
+}
 
-short CDXFReader::_ReadClasses(std::istream& stream) { return _SkipBody(stream, 0, kEndSection); }
+short CDXFReader::_ReadClasses(std::istream& stream) {
+    return _SkipBody(stream, 0, std::wstring(kEndSection));
+}
 
-short CDXFReader::_ReadTables(std::istream& stream) { return _SkipBody(stream, 0, kEndSection); }
+short CDXFReader::_ReadTables(std::istream& stream) {
+    return _SkipBody(stream, 0, std::wstring(kEndSection));
+}
 
 short CDXFReader::_ReadThumbnailImage(std::istream& stream) {
-    return _SkipBody(stream, 0, kEndSection);
+    return _SkipBody(stream, 0, std::wstring(kEndSection));
 }
 
 short CDXFReader::_SkipBody(std::istream& stream, unsigned short code, const std::wstring& name) {
