@@ -2,10 +2,15 @@
 // SPDX-License-Identifier: MIT
 #include "CDXFReader.h"
 
-#include <cstring>      // std::memchr
+#include <cstdint>      // std::uint64_t
+#include <cstring>      // std::memchr, std::memcpy
 #include <fstream>      // std::ifstream
 #include <string_view>  // std::wstring_view
 #include <vector>       // std::vector
+
+#if defined(__SSE2__)
+#include <emmintrin.h>  // SSE2, part of every x86-64 processor
+#endif
 
 #include "WideFileStream.h"
 
@@ -47,6 +52,28 @@ inline int NextByte(std::istream& stream) {
 inline wchar_t Widen(char byte) {
     const auto signedByte = static_cast<signed char>(byte);
     return static_cast<wchar_t>(static_cast<unsigned short>(signedByte));
+}
+
+// Widens `length` bytes from `source` into `target`, which has room for `length` rounded up to
+// a multiple of eight. `limit` ends the readable bytes; whole groups of eight are widened at
+// once while they lie before it (the characters beyond `length` are never used).
+inline void WidenBytes(const char* source, std::size_t length, const char* limit, wchar_t* target) {
+    std::size_t k = 0;
+#if defined(__SSE2__) && defined(__WCHAR_MAX__) && __WCHAR_MAX__ > 0xFFFF
+    static_assert(sizeof(wchar_t) == 4, "four-byte wide characters");
+    const __m128i zero = _mm_setzero_si128();
+    for (; k < length && limit - (source + k) >= 8; k += 8) {
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source + k));
+        // Sign-extended to 16 bits, then zero-extended to 32, as Widen does byte by byte.
+        const __m128i words = _mm_unpacklo_epi8(bytes, _mm_cmplt_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + k), _mm_unpacklo_epi16(words, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + k + 4),
+                         _mm_unpackhi_epi16(words, zero));
+    }
+#else
+    static_cast<void>(limit);
+#endif
+    for (; k < length; ++k) target[k] = Widen(source[k]);
 }
 
 // True once a read has hit the end of the file or the stream has failed.
@@ -264,8 +291,8 @@ short CDXFReader::_GetString(std::istream& stream, std::wstring& value) {
             constexpr std::size_t kShortLine = 128;
             if (length <= kShortLine) {
                 // Widened in a local array and appended with one copy into the reused string.
-                wchar_t shortLine[kShortLine];
-                for (std::size_t k = 0; k < length; ++k) shortLine[k] = Widen(first[k]);
+                wchar_t shortLine[kShortLine + 8];
+                WidenBytes(first, length, GetArea::End(*buffer), shortLine);
                 value.append(shortLine, length);
             } else {
                 value.resize(length);
@@ -313,9 +340,9 @@ short CDXFReader::_ReadGroup(std::istream& stream, unsigned short& code, std::ws
                 const char* q = FindLineBreak(first, end);
                 constexpr std::ptrdiff_t kShortValue = 128;
                 if (q < end && *q == kLineFeed && q - first <= kShortValue) {
-                    wchar_t line[kShortValue];
+                    wchar_t line[kShortValue + 8];
                     const auto length = static_cast<std::size_t>(q - first);
-                    for (std::size_t k = 0; k < length; ++k) line[k] = Widen(first[k]);
+                    WidenBytes(first, length, end, line);
                     code = static_cast<unsigned short>(number);  // modulo 65536
                     count = static_cast<short>(static_cast<unsigned short>(count) + 1u);
                     value.clear();
