@@ -4,7 +4,6 @@
 #include <algorithm>  // std::max
 #include <cmath>      // std::isfinite, std::fabs
 #include <cstdint>    // std::int64_t, std::uint64_t
-#include <memory>     // std::unique_ptr, std::make_unique
 #include <optional>   // std::optional
 #include <utility>    // std::move, std::swap
 #include <vector>     // std::vector
@@ -54,6 +53,13 @@ public:
     void PopFront() { m_reversed ? RawPopBack() : RawPopFront(); }
     void PopBack() { m_reversed ? RawPopFront() : RawPopBack(); }
     void Reverse() { m_reversed = !m_reversed; }
+    // Gives the storage back once the chain's points live on elsewhere.
+    void Release() {
+        std::vector<Point2d>().swap(m_front);
+        std::vector<Point2d>().swap(m_back);
+        m_frontBegin = m_frontEnd = m_backBegin = m_backEnd = 0;
+        m_reversed = false;
+    }
     // Room for `count` more points at the front or the back, grown geometrically so that a
     // chain built up piece by piece still copies each point a bounded number of times.
     void Reserve(bool atFront, std::size_t count) {
@@ -127,8 +133,9 @@ public:
         std::size_t count = 0;
         forEachEnd([&](std::uint32_t, const Point2d&) { ++count; });
         if (count == 0) return;
+        // About two ends per bucket: ends that meet come at least in pairs.
         std::size_t buckets = 16;
-        while (buckets < count) buckets *= 2;
+        while (2 * buckets < count) buckets *= 2;
         m_mask = buckets - 1;
         // Cells wide enough that a search mostly looks into a single bucket; when the ends
         // crowd together so that these cells would hold many, the finest cells keep the
@@ -215,16 +222,13 @@ private:
 class Linker {
 public:
     explicit Linker(std::vector<Polyline2d>& polylines)
-        : m_polylines(polylines),
-          m_chains(polylines.size()),
-          m_ends(polylines.size()),
-          m_owner(2 * polylines.size(), kNone) {}
+        : m_polylines(polylines), m_ends(polylines.size()), m_owner(2 * polylines.size(), kNone) {}
 
     void Run() {
         for (std::size_t i = 0; i < m_polylines.size(); ++i) {
             if (!Takes(i)) continue;
             const auto front = static_cast<std::uint32_t>(2 * i);
-            m_ends[i] = Ends{front, front + 1};
+            m_ends[i] = Ends{front, front + 1, kNone};
             m_owner[front] = m_owner[front + 1] = static_cast<std::uint32_t>(i);
         }
         m_index.Build([&](auto&& visit) {
@@ -252,32 +256,37 @@ public:
             }
             Link(current, *partner);
         }
-        for (std::size_t i = 0; i < m_chains.size(); ++i) {
-            if (m_chains[i]) m_polylines[i].points = m_chains[i]->TakePoints();
+        for (std::size_t i = 0; i < m_ends.size(); ++i) {
+            if (HasChain(i)) m_polylines[i].points = m_chains[m_ends[i].chain].TakePoints();
         }
     }
 
 private:
-    // The ids of the ends a piece has now.
+    // The ids of the ends a piece has now, and its chain once it has joined another.
     struct Ends {
         std::uint32_t front = kNone;
         std::uint32_t back = kNone;
+        std::uint32_t chain = kNone;
     };
 
     bool Takes(std::size_t i) const { return !m_polylines[i].closed && Size(i) > 0; }
 
+    bool HasChain(std::size_t i) const { return m_ends[i].chain != kNone; }
     std::size_t Size(std::size_t i) const {
-        return m_chains[i] ? m_chains[i]->Size() : m_polylines[i].points.size();
+        return HasChain(i) ? m_chains[m_ends[i].chain].Size() : m_polylines[i].points.size();
     }
     const Point2d& At(std::size_t i, std::size_t k) const {
-        return m_chains[i] ? m_chains[i]->At(k) : m_polylines[i].points[k];
+        return HasChain(i) ? m_chains[m_ends[i].chain].At(k) : m_polylines[i].points[k];
     }
     const Point2d& Front(std::size_t i) const { return At(i, 0); }
     const Point2d& Back(std::size_t i) const { return At(i, Size(i) - 1); }
 
     Chain& ChainOf(std::size_t i) {
-        if (!m_chains[i]) m_chains[i] = std::make_unique<Chain>(std::move(m_polylines[i].points));
-        return *m_chains[i];
+        if (!HasChain(i)) {
+            m_ends[i].chain = static_cast<std::uint32_t>(m_chains.size());
+            m_chains.emplace_back(std::move(m_polylines[i].points));
+        }
+        return m_chains[m_ends[i].chain];
     }
 
     // The lowest piece after i with an end that meets an end of piece i.
@@ -327,8 +336,9 @@ private:
         }
         for (const std::uint32_t id : {ea.front, ea.back, eb.front, eb.back}) m_owner[id] = kNone;
         m_owner[joined.front] = m_owner[joined.back] = static_cast<std::uint32_t>(a);
-        m_ends[a] = joined;
-        m_ends[b] = Ends{};
+        m_ends[a].front = joined.front;
+        m_ends[a].back = joined.back;
+        m_ends[b].front = m_ends[b].back = kNone;
     }
 
     // Joins piece b into piece a (a < b) as the rescanning form does, or drops b when it
@@ -341,9 +351,8 @@ private:
         const std::size_t bStart = StartsAtFront(pair, false) ? 0 : n - 1;
         if (IsDuplicate(a, aStart, b, bStart)) {
             m_owner[m_ends[b].front] = m_owner[m_ends[b].back] = kNone;
-            m_ends[b] = Ends{};
-            m_chains[b].reset();
-            m_polylines[b].points.clear();
+            m_ends[b].front = m_ends[b].back = kNone;
+            Empty(b);
             return;
         }
         JoinEnds(a, b, pair);
@@ -395,16 +404,23 @@ private:
                 case EndPair::None:
                     break;
             }
-            std::swap(m_chains[a], m_chains[b]);
-            m_polylines[a].points = std::vector<Point2d>();  // now held by the chain
+            std::swap(m_ends[a].chain, m_ends[b].chain);
+            std::vector<Point2d>().swap(m_polylines[a].points);  // now held by the chain
         }
-        m_chains[b].reset();
-        m_polylines[b].points.clear();
+        Empty(b);
+    }
+
+    // Leaves piece b without points. Its storage goes back at once, so that the chains that
+    // grow meanwhile can reuse it.
+    void Empty(std::size_t b) {
+        if (HasChain(b)) m_chains[m_ends[b].chain].Release();
+        m_ends[b].chain = kNone;
+        std::vector<Point2d>().swap(m_polylines[b].points);
     }
 
     std::vector<Polyline2d>& m_polylines;
-    std::vector<std::unique_ptr<Chain>> m_chains;  // made on a piece's first join
-    std::vector<Ends> m_ends;                      // per piece
+    std::vector<Ends> m_ends;            // per piece
+    std::vector<Chain> m_chains;         // made on a piece's first join
     std::vector<std::uint32_t> m_owner;  // per end id: the piece it is an end of now, if any
     EndIndex m_index;
 };
