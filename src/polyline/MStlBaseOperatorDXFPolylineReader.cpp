@@ -6,6 +6,8 @@ namespace {
 // The box starts at the extremes of 32-bit integers, not at infinities: a coordinate beyond
 // them in one direction never reaches the opposite corner.
 constexpr double kBoxStart = 2147483647.0;
+// Polyline records the vector first makes room for: 4 MB of address space.
+constexpr std::size_t kFirstPolylineStep = std::size_t{1} << 17;
 }  // namespace
 
 MStlBaseOperatorDXFPolylineReader::MStlBaseOperatorDXFPolylineReader(
@@ -32,11 +34,14 @@ MStlBaseOperatorDXFPolylineReader::Point MStlBaseOperatorDXFPolylineReader::GetR
 void MStlBaseOperatorDXFPolylineReader::_AddPolyline() {
     if (m_polylines.size() == m_polylines.capacity()) {
         // Large steps of address space, of which only the used part is ever touched: each
-        // step copies the records made so far, so few steps mean little copying. Past a
-        // gigabyte the steps become ordinary doublings.
+        // step copies the records made so far into fresh memory, so few steps mean little
+        // copying. The first step holds the pieces of most drawings; linking gives back what
+        // is left unused. Past a gigabyte the steps become ordinary doublings.
         const std::size_t capacity = m_polylines.capacity();
         const std::size_t limit = (std::size_t{1} << 30) / sizeof(Polyline);
-        m_polylines.reserve(capacity < 512 ? 4096 : capacity < limit ? 8 * capacity : 2 * capacity);
+        m_polylines.reserve(capacity < kFirstPolylineStep ? kFirstPolylineStep
+                            : capacity < limit            ? 8 * capacity
+                                                          : 2 * capacity);
     }
     m_polylines.push_back(Polyline{{}, true});
     m_currentPolyline = m_polylines.size() - 1;

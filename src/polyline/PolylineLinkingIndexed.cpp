@@ -123,15 +123,19 @@ private:
 
 // The end points of the open pieces, by cell. Linking never makes a new end: the ends of a
 // chain are always ends of the pieces it was made of. So the index is built once, as buckets
-// of end ids (2p is the front of piece p, 2p + 1 its back) in one array, and a join only
-// records which ends it used up.
+// of ends in one array, and a join only records which ends it used up. An end is known by its
+// place in that array, which holds the piece the end now belongs to.
 class EndIndex {
 public:
-    // `forEachEnd(visit)` calls `visit(id, point)` for every end that can meet another.
+    // `forEachEnd(visit)` calls `visit(owner, point)` for every end that can meet another, the
+    // same ends in the same order each time. Only the last call's results are the ends' places.
     template <typename ForEachEnd>
     void Build(ForEachEnd&& forEachEnd) {
         std::size_t count = 0;
-        forEachEnd([&](std::uint32_t, const Point2d&) { ++count; });
+        forEachEnd([&](std::uint32_t, const Point2d&) {
+            ++count;
+            return kNone;
+        });
         if (count == 0) return;
         // About two ends per bucket: ends that meet come at least in pairs.
         std::size_t buckets = 16;
@@ -150,13 +154,19 @@ public:
             sum += n;
         }
         m_entries.resize(count);
-        forEachEnd(
-            [&](std::uint32_t id, const Point2d& p) { m_entries[m_start[Bucket(p)]++] = id; });
+        forEachEnd([&](std::uint32_t owner, const Point2d& p) {
+            const std::uint32_t place = m_start[Bucket(p)]++;
+            m_entries[place] = owner;
+            return place;
+        });
         for (std::size_t b = buckets; b > 0; --b) m_start[b] = m_start[b - 1];
         m_start[0] = 0;
     }
 
-    // Calls `visit(id)` for every end in the buckets that can hold a point meeting `p`, and
+    std::uint32_t& Owner(std::uint32_t end) { return m_entries[end]; }
+    std::uint32_t Owner(std::uint32_t end) const { return m_entries[end]; }
+
+    // Calls `visit(end)` for every end in the buckets that can hold a point meeting `p`, and
     // possibly for others that share those buckets.
     template <typename Visit>
     void ForEachNear(const Point2d& p, Visit&& visit) const {
@@ -179,7 +189,7 @@ public:
         for (std::int64_t dx = fromX; dx <= toX; ++dx) {
             for (std::int64_t dy = fromY; dy <= toY; ++dy) {
                 const std::size_t b = BucketOfCell(cellX + dx, cellY + dy);
-                for (std::uint32_t k = m_start[b]; k < m_start[b + 1]; ++k) visit(m_entries[k]);
+                for (std::uint32_t k = m_start[b]; k < m_start[b + 1]; ++k) visit(k);
             }
         }
     }
@@ -193,7 +203,10 @@ private:
         // Points that meet lie less than this many cells apart; 0.01 more covers rounding.
         m_reach = kMeetDistance * cellsPerUnit + 0.01;
         m_start.assign(m_mask + 2, 0);
-        forEachEnd([&](std::uint32_t, const Point2d& p) { ++m_start[Bucket(p)]; });
+        forEachEnd([&](std::uint32_t, const Point2d& p) {
+            ++m_start[Bucket(p)];
+            return kNone;
+        });
         double squares = 0.0;
         for (const std::uint32_t n : m_start) squares += static_cast<double>(n) * n;
         return squares <= 8.0 * static_cast<double>(count);
@@ -216,27 +229,22 @@ private:
     double m_reach = 0.5;
     std::size_t m_mask = 0;
     std::vector<std::uint32_t> m_start;    // bucket b holds m_entries[m_start[b], m_start[b + 1])
-    std::vector<std::uint32_t> m_entries;  // end ids, by bucket
+    std::vector<std::uint32_t> m_entries;  // the owner of each end, the ends by bucket
 };
 
 class Linker {
 public:
     explicit Linker(std::vector<Polyline2d>& polylines)
-        : m_polylines(polylines), m_ends(polylines.size()), m_owner(2 * polylines.size(), kNone) {}
+        : m_polylines(polylines), m_ends(polylines.size()) {}
 
     void Run() {
-        for (std::size_t i = 0; i < m_polylines.size(); ++i) {
-            if (!Takes(i)) continue;
-            const auto front = static_cast<std::uint32_t>(2 * i);
-            m_ends[i] = Ends{front, front + 1, kNone};
-            m_owner[front] = m_owner[front + 1] = static_cast<std::uint32_t>(i);
-        }
+        // Ends that cannot meet stay without a place.
         m_index.Build([&](auto&& visit) {
             for (std::size_t i = 0; i < m_polylines.size(); ++i) {
                 if (!Takes(i)) continue;
-                const auto front = static_cast<std::uint32_t>(2 * i);
-                if (CanMeet(Front(i))) visit(front, Front(i));
-                if (CanMeet(Back(i))) visit(front + 1, Back(i));
+                const auto owner = static_cast<std::uint32_t>(i);
+                m_ends[i].front = CanMeet(Front(i)) ? visit(owner, Front(i)) : kNone;
+                m_ends[i].back = CanMeet(Back(i)) ? visit(owner, Back(i)) : kNone;
             }
         });
         // A rescan from the start would find the lowest pair (i, j) that meets. Invariant: no
@@ -272,6 +280,9 @@ private:
     bool Takes(std::size_t i) const { return !m_polylines[i].closed && Size(i) > 0; }
 
     bool HasChain(std::size_t i) const { return m_ends[i].chain != kNone; }
+    void SetOwner(std::uint32_t end, std::uint32_t owner) {
+        if (end != kNone) m_index.Owner(end) = owner;
+    }
     std::size_t Size(std::size_t i) const {
         return HasChain(i) ? m_chains[m_ends[i].chain].Size() : m_polylines[i].points.size();
     }
@@ -295,7 +306,7 @@ private:
         for (const Point2d& end : {Front(i), Back(i)}) {
             if (!CanMeet(end)) continue;
             m_index.ForEachNear(end, [&](std::uint32_t id) {
-                const std::uint32_t other = m_owner[id];
+                const std::uint32_t other = m_index.Owner(id);
                 if (other == kNone || other <= i || (lowest && other >= *lowest)) return;
                 const Point2d& otherEnd = m_ends[other].front == id ? Front(other) : Back(other);
                 if (Meet(end, otherEnd)) lowest = other;
@@ -334,8 +345,9 @@ private:
             case EndPair::None:
                 return;
         }
-        for (const std::uint32_t id : {ea.front, ea.back, eb.front, eb.back}) m_owner[id] = kNone;
-        m_owner[joined.front] = m_owner[joined.back] = static_cast<std::uint32_t>(a);
+        for (const std::uint32_t id : {ea.front, ea.back, eb.front, eb.back}) SetOwner(id, kNone);
+        SetOwner(joined.front, static_cast<std::uint32_t>(a));
+        SetOwner(joined.back, static_cast<std::uint32_t>(a));
         m_ends[a].front = joined.front;
         m_ends[a].back = joined.back;
         m_ends[b].front = m_ends[b].back = kNone;
@@ -350,7 +362,8 @@ private:
         const std::size_t aStart = StartsAtFront(pair, true) ? 0 : m - 1;
         const std::size_t bStart = StartsAtFront(pair, false) ? 0 : n - 1;
         if (IsDuplicate(a, aStart, b, bStart)) {
-            m_owner[m_ends[b].front] = m_owner[m_ends[b].back] = kNone;
+            SetOwner(m_ends[b].front, kNone);
+            SetOwner(m_ends[b].back, kNone);
             m_ends[b].front = m_ends[b].back = kNone;
             Empty(b);
             return;
@@ -419,9 +432,8 @@ private:
     }
 
     std::vector<Polyline2d>& m_polylines;
-    std::vector<Ends> m_ends;            // per piece
-    std::vector<Chain> m_chains;         // made on a piece's first join
-    std::vector<std::uint32_t> m_owner;  // per end id: the piece it is an end of now, if any
+    std::vector<Ends> m_ends;     // per piece
+    std::vector<Chain> m_chains;  // made on a piece's first join
     EndIndex m_index;
 };
 
