@@ -3,9 +3,10 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include <random>   // std::mt19937
-#include <sstream>  // std::istringstream
-#include <string>   // std::string, std::wstring
+#include <iterator>  // std::size
+#include <random>    // std::mt19937
+#include <sstream>   // std::istringstream
+#include <string>    // std::string, std::wstring
 
 #include "CDXFReader.h"
 
@@ -62,6 +63,39 @@ TEST(GroupReaderPaths, BufferedAndByteWiseReadingAgree) {
             // Now and then a run long enough to pass the short-line path.
             if (random() % 40 == 0) bytes.append(100 + random() % 100, "7 \t"[random() % 3]);
             bytes += alphabet[random() % alphabet.size()];
+        }
+        std::istringstream whole(bytes);
+        TrickleBuffer trickle(bytes);
+        std::istream byteWise(&trickle);
+        ASSERT_EQ(ReadAll(whole), ReadAll(byteWise)) << "round " << round;
+    }
+}
+
+// Text shaped like groups, where the one-pass group reading applies most of the time: comment
+// groups, codes past 65535, values with high bytes, tabs, carriage returns and long lines.
+TEST(GroupReaderPaths, GroupShapedTextReadsAlikeBothWays) {
+    const std::string codes[] = {"  0",   "999", " 10",  "8", "65535",
+                                 "65537", "070", " 1 2", "",  "9x"};
+    const std::string values[] = {"LINE",
+                                  "",
+                                  "  1.5",
+                                  "\t\xE9\x80t",
+                                  "a b ",
+                                  "1.5\r",
+                                  "\r",
+                                  std::string(127, 'v'),
+                                  std::string(128, 'w'),
+                                  std::string(129, 'x') + "\xFF",
+                                  "   " + std::string(126, '7')};
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes;
+        const int groups = static_cast<int>(random() % 12);
+        for (int k = 0; k < groups; ++k) {
+            bytes += codes[random() % std::size(codes)];
+            bytes += random() % 8 == 0 ? "\r\n" : "\n";
+            bytes += values[random() % std::size(values)];
+            if (k + 1 < groups || random() % 2 == 0) bytes += "\n";
         }
         std::istringstream whole(bytes);
         TrickleBuffer trickle(bytes);
