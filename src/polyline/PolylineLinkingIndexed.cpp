@@ -270,7 +270,8 @@ public:
     }
 
 private:
-    // The ids of the ends a piece has now, and its chain once it has joined another.
+    // The places in the index of the ends a piece has now (none for an end that cannot meet),
+    // and its chain once it has joined another.
     struct Ends {
         std::uint32_t front = kNone;
         std::uint32_t back = kNone;
@@ -305,10 +306,10 @@ private:
         std::optional<std::size_t> lowest;
         for (const Point2d& end : {Front(i), Back(i)}) {
             if (!CanMeet(end)) continue;
-            m_index.ForEachNear(end, [&](std::uint32_t id) {
-                const std::uint32_t other = m_index.Owner(id);
+            m_index.ForEachNear(end, [&](std::uint32_t place) {
+                const std::uint32_t other = m_index.Owner(place);
                 if (other == kNone || other <= i || (lowest && other >= *lowest)) return;
-                const Point2d& otherEnd = m_ends[other].front == id ? Front(other) : Back(other);
+                const Point2d& otherEnd = m_ends[other].front == place ? Front(other) : Back(other);
                 if (Meet(end, otherEnd)) lowest = other;
             });
         }
