@@ -122,14 +122,50 @@ inline const char* FindLineBreak(const char* p, const char* end) {
     return p;
 }
 
-// The line feed that ends the line starting at the buffer's read position, or null when the
-// line does not end inside the buffer (the byte-wise reading then takes over).
-inline const char* BufferedLineEnd(std::streambuf& buffer) {
-    const char* next = GetArea::Next(buffer);
+// The usual code line starting at p: blanks, digits and a line feed, all before `end`. Gives
+// the byte after the line feed and the number, or null for any other shape.
+inline const char* ScanUsualCodeLine(const char* p, const char* end, unsigned& number) {
+    while (p < end && *p == kSpace) ++p;
+    const char* digits = p;
+    number = 0;
+    while (p < end && static_cast<unsigned>(*p - '0') <= 9u) {
+        number = number * 10u + static_cast<unsigned>(*p - '0');
+        ++p;
+    }
+    return p < end && *p == kLineFeed && p != digits ? p + 1 : nullptr;
+}
+
+// Takes the value line starting at p when it ends inside the buffer, exactly as the byte-wise
+// reading does: leading blanks dropped, the value ending at a carriage return, the rest of the
+// line through its line feed consumed (everything before p too). False, with nothing
+// consumed, when the line does not end inside the buffer.
+inline bool TakeBufferedValue(std::streambuf& buffer, const char* p, std::wstring& value) {
     const char* end = GetArea::End(buffer);
-    if (next == nullptr || next >= end) return nullptr;
-    return static_cast<const char*>(
-        std::memchr(next, kLineFeed, static_cast<std::size_t>(end - next)));
+    const char* first = p;
+    while (first < end && (*first == kSpace || *first == kTab)) ++first;
+    const char* last = FindLineBreak(first, end);
+    if (last == end) return false;
+    const char* lineFeed = last;
+    if (*last == kCarriageReturn) {
+        lineFeed = static_cast<const char*>(
+            std::memchr(last, kLineFeed, static_cast<std::size_t>(end - last)));
+        if (lineFeed == nullptr) return false;
+    }
+    const auto length = static_cast<std::size_t>(last - first);
+    constexpr std::size_t kShortLine = 128;
+    value.clear();
+    if (length <= kShortLine) {
+        // Widened in a local array and appended with one copy into the reused string.
+        wchar_t shortLine[kShortLine + 8];
+        WidenBytes(first, length, end, shortLine);
+        value.append(shortLine, length);
+    } else {
+        value.resize(length);
+        // The string has no room past the length: byte by byte.
+        WidenBytes(first, length, first, value.data());
+    }
+    GetArea::Consume(buffer, lineFeed + 1);
+    return true;
 }
 
 constexpr std::wstring_view kSection = L"SECTION";
@@ -212,18 +248,11 @@ short CDXFReader::_GetNumber(std::istream& stream, unsigned short& code) {
     // result is known, so a line running past the buffer is read again byte by byte.
     if (std::streambuf* buffer = stream.rdbuf()) {
         const char* end = GetArea::End(*buffer);
-        // The usual shape first: blanks, digits and the line feed.
-        if (const char* p = GetArea::Next(*buffer)) {
-            while (p < end && *p == kSpace) ++p;
-            const char* digits = p;
-            unsigned number = 0;
-            while (p < end && static_cast<unsigned>(*p - '0') <= 9u) {
-                number = number * 10u + static_cast<unsigned>(*p - '0');
-                ++p;
-            }
-            if (p < end && *p == kLineFeed && p != digits) {
+        unsigned number = 0;
+        if (const char* next = GetArea::Next(*buffer)) {
+            if (const char* lineEnd = ScanUsualCodeLine(next, end, number)) {
                 code = static_cast<unsigned short>(number);  // modulo 65536, as below
-                GetArea::Consume(*buffer, p + 1);
+                GetArea::Consume(*buffer, lineEnd);
                 return 1;
             }
         }
@@ -277,31 +306,10 @@ short CDXFReader::_GetNumber(std::istream& stream, unsigned short& code) {
 short CDXFReader::_GetString(std::istream& stream, std::wstring& value) {
     value.clear();
     if (AtEnd(stream)) return 0;
-    if (std::streambuf* buffer = stream.rdbuf()) {
-        // A line that ends inside the buffer is taken at once: leading blanks dropped, the
-        // value ending at a carriage return, the rest of the line through its line feed
-        // consumed, exactly as the byte-wise reading below does.
-        if (const char* lineFeed = BufferedLineEnd(*buffer)) {
-            const char* first = GetArea::Next(*buffer);
-            while (first != lineFeed && (*first == kSpace || *first == kTab)) ++first;
-            const auto* last = static_cast<const char*>(
-                std::memchr(first, kCarriageReturn, static_cast<std::size_t>(lineFeed - first)));
-            if (last == nullptr) last = lineFeed;
-            const auto length = static_cast<std::size_t>(last - first);
-            constexpr std::size_t kShortLine = 128;
-            if (length <= kShortLine) {
-                // Widened in a local array and appended with one copy into the reused string.
-                wchar_t shortLine[kShortLine + 8];
-                WidenBytes(first, length, GetArea::End(*buffer), shortLine);
-                value.append(shortLine, length);
-            } else {
-                value.resize(length);
-                wchar_t* out = value.data();
-                for (std::size_t k = 0; k < length; ++k) out[k] = Widen(first[k]);
-            }
-            GetArea::Consume(*buffer, lineFeed + 1);
-            return 1;
-        }
+    std::streambuf* buffer = stream.rdbuf();
+    if (buffer != nullptr && GetArea::Next(*buffer) != nullptr &&
+        TakeBufferedValue(*buffer, GetArea::Next(*buffer), value)) {
+        return 1;
     }
     for (;;) {
         const int byte = NextByte(stream);
@@ -320,37 +328,18 @@ short CDXFReader::_ReadGroup(std::istream& stream, unsigned short& code, std::ws
     // A 16-bit count: 32,767 comment groups and one more group wrap it to a negative result.
     short count = 0;
     for (;;) {
-        // The usual group, a code line of blanks and digits and a short value line without a
-        // carriage return, both inside the buffer, is read in one pass. Anything else is left
-        // unread for the line readers below.
+        // The usual group, a code line of blanks and digits and a value line, both inside the
+        // buffer, is read in one pass. Anything else is left unread for the line readers.
         std::streambuf* buffer = stream.rdbuf();
         if (buffer != nullptr && stream.good() && GetArea::Next(*buffer) != nullptr) {
-            const char* p = GetArea::Next(*buffer);
-            const char* end = GetArea::End(*buffer);
-            while (p < end && *p == kSpace) ++p;
-            const char* digits = p;
             unsigned number = 0;
-            while (p < end && static_cast<unsigned>(*p - '0') <= 9u) {
-                number = number * 10u + static_cast<unsigned>(*p - '0');
-                ++p;
-            }
-            if (p < end && *p == kLineFeed && p != digits) {
-                const char* first = p + 1;
-                while (first < end && (*first == kSpace || *first == kTab)) ++first;
-                const char* q = FindLineBreak(first, end);
-                constexpr std::ptrdiff_t kShortValue = 128;
-                if (q < end && *q == kLineFeed && q - first <= kShortValue) {
-                    wchar_t line[kShortValue + 8];
-                    const auto length = static_cast<std::size_t>(q - first);
-                    WidenBytes(first, length, end, line);
-                    code = static_cast<unsigned short>(number);  // modulo 65536
-                    count = static_cast<short>(static_cast<unsigned short>(count) + 1u);
-                    value.clear();
-                    value.append(line, length);
-                    GetArea::Consume(*buffer, q + 1);
-                    if (code != kCommentCode) return count;
-                    continue;
-                }
+            const char* valueLine =
+                ScanUsualCodeLine(GetArea::Next(*buffer), GetArea::End(*buffer), number);
+            if (valueLine != nullptr && TakeBufferedValue(*buffer, valueLine, value)) {
+                code = static_cast<unsigned short>(number);  // modulo 65536
+                count = static_cast<short>(static_cast<unsigned short>(count) + 1u);
+                if (code != kCommentCode) return count;
+                continue;
             }
         }
         if (_GetNumber(stream, code) <= 0) return -1;
