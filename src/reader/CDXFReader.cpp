@@ -168,6 +168,8 @@ inline bool TakeBufferedValue(std::streambuf& buffer, const char* p, std::wstrin
     return true;
 }
 
+using namespace std::string_view_literals;
+
 constexpr std::wstring_view kSection = L"SECTION";
 constexpr std::wstring_view kEndSection = L"ENDSEC";
 constexpr std::wstring_view kEndOfFile = L"EOF";
@@ -198,19 +200,19 @@ CDXFReader::EReturnCode CDXFReader::Import(const std::wstring& fileName) {
         r = _ReadGroup(stream, code, value);
         if (r <= 0 || code != 2) return eReadError;
 
-        if (value == std::wstring_view(L"HEADER")) {
+        if (value == L"HEADER"sv) {
             r = _ReadHeader(stream);
-        } else if (value == std::wstring_view(L"CLASSES")) {
+        } else if (value == L"CLASSES"sv) {
             r = _ReadClasses(stream);
-        } else if (value == std::wstring_view(L"TABLES")) {
+        } else if (value == L"TABLES"sv) {
             r = _ReadTables(stream);
-        } else if (value == std::wstring_view(L"BLOCKS")) {
+        } else if (value == L"BLOCKS"sv) {
             r = _ReadBlocks(stream);
-        } else if (value == std::wstring_view(L"ENTITIES")) {
+        } else if (value == L"ENTITIES"sv) {
             r = _ReadEntities(stream);
-        } else if (value == std::wstring_view(L"OBJECTS")) {
+        } else if (value == L"OBJECTS"sv) {
             r = _ReadObjects(stream);
-        } else if (value == std::wstring_view(L"THUMBNAILIMAGE")) {
+        } else if (value == L"THUMBNAILIMAGE"sv) {
             r = _ReadThumbnailImage(stream);
         } else {
             r = _SkipBody(stream, 0, std::wstring(kEndSection));
