@@ -20,6 +20,8 @@ namespace {
 // of each axis.
 constexpr double kMeetDistance = 1e-4;
 constexpr double kFinestCell = 2 * kMeetDistance;
+// Buckets of more ends than this keep a moving start for their searches.
+constexpr std::uint32_t kCrowdedBucket = 16;
 // Cells this wide send a search into a neighbouring cell only near their borders.
 constexpr double kCoarseCell = 64 * kMeetDistance;
 // Cell coordinates are clamped here; beyond it points that meet are equal anyway.
@@ -161,15 +163,24 @@ public:
         });
         for (std::size_t b = buckets; b > 0; --b) m_start[b] = m_start[b - 1];
         m_start[0] = 0;
+        for (std::size_t b = 0; b < buckets; ++b) {
+            if (m_start[b + 1] - m_start[b] > kCrowdedBucket) {
+                m_crowded.push_back(static_cast<std::uint32_t>(b));
+                m_crowdedFront.push_back(m_start[b]);
+            }
+        }
     }
 
     std::uint32_t& Owner(std::uint32_t end) { return m_entries[end]; }
     std::uint32_t Owner(std::uint32_t end) const { return m_entries[end]; }
 
-    // Calls `visit(end)` for every end in the buckets that can hold a point meeting `p`, and
-    // possibly for others that share those buckets.
-    template <typename Visit>
-    void ForEachNear(const Point2d& p, Visit&& visit) const {
+    // Calls `visit(end)` for the ends in the buckets that can hold a point meeting `p` (and
+    // possibly others that share those buckets): in each bucket in the order the ends were
+    // placed, until `visit` returns true. Ends at the front of a crowded bucket for which
+    // `gone(end)` holds are passed over for good, so `gone` must stay true for them in every
+    // later search.
+    template <typename Gone, typename Visit>
+    void ForEachNear(const Point2d& p, Gone&& gone, Visit&& visit) {
         if (m_entries.empty()) return;
         const double scaledX = p.x * m_cellsPerUnit;
         const double scaledY = p.y * m_cellsPerUnit;
@@ -189,7 +200,18 @@ public:
         for (std::int64_t dx = fromX; dx <= toX; ++dx) {
             for (std::int64_t dy = fromY; dy <= toY; ++dy) {
                 const std::size_t b = BucketOfCell(cellX + dx, cellY + dy);
-                for (std::uint32_t k = m_start[b]; k < m_start[b + 1]; ++k) visit(k);
+                std::uint32_t k = m_start[b];
+                const std::uint32_t end = m_start[b + 1];
+                if (end - k > kCrowdedBucket) {
+                    // Many pieces through one point would otherwise be passed over again in
+                    // every search, once joined or dropped.
+                    std::uint32_t& front = m_crowdedFront[CrowdedSlot(b)];
+                    for (k = front; k < end && gone(k);) ++k;
+                    front = k;
+                }
+                for (; k < end; ++k) {
+                    if (visit(k)) break;
+                }
             }
         }
     }
@@ -212,6 +234,11 @@ private:
         return squares <= 8.0 * static_cast<double>(count);
     }
 
+    std::size_t CrowdedSlot(std::size_t bucket) const {
+        return static_cast<std::size_t>(
+            std::lower_bound(m_crowded.begin(), m_crowded.end(), bucket) - m_crowded.begin());
+    }
+
     std::size_t Bucket(const Point2d& p) const {
         return BucketOfCell(CellCoordinate(p.x * m_cellsPerUnit),
                             CellCoordinate(p.y * m_cellsPerUnit));
@@ -230,6 +257,8 @@ private:
     std::size_t m_mask = 0;
     std::vector<std::uint32_t> m_start;    // bucket b holds m_entries[m_start[b], m_start[b + 1])
     std::vector<std::uint32_t> m_entries;  // the owner of each end, the ends by bucket
+    std::vector<std::uint32_t> m_crowded;  // buckets of many ends, ascending
+    std::vector<std::uint32_t> m_crowdedFront;  // where each crowded bucket's search begins
 };
 
 class Linker {
@@ -301,16 +330,27 @@ private:
         return m_chains[m_ends[i].chain];
     }
 
-    // The lowest piece after i with an end that meets an end of piece i.
-    std::optional<std::size_t> LowestPartnerAfter(std::size_t i) const {
+    // The lowest piece after i with an end that meets an end of piece i. The ends that can be
+    // partners still belong to the pieces they were placed for (every other end is used up
+    // or belongs to a chain at i or before), so within a bucket they come in ascending order.
+    std::optional<std::size_t> LowestPartnerAfter(std::size_t i) {
         std::optional<std::size_t> lowest;
+        // Used up, or belonging to i or an earlier piece: for every later search too, since
+        // owners only ever become lower and the searches move on to higher pieces.
+        const auto gone = [&](std::uint32_t place) {
+            const std::uint32_t owner = m_index.Owner(place);
+            return owner == kNone || owner <= i;
+        };
         for (const Point2d& end : {Front(i), Back(i)}) {
             if (!CanMeet(end)) continue;
-            m_index.ForEachNear(end, [&](std::uint32_t place) {
+            m_index.ForEachNear(end, gone, [&](std::uint32_t place) {
+                if (gone(place)) return false;
                 const std::uint32_t other = m_index.Owner(place);
-                if (other == kNone || other <= i || (lowest && other >= *lowest)) return;
+                if (lowest && other >= *lowest) return true;  // so are the rest of the bucket
                 const Point2d& otherEnd = m_ends[other].front == place ? Front(other) : Back(other);
-                if (Meet(end, otherEnd)) lowest = other;
+                if (!Meet(end, otherEnd)) return false;
+                lowest = other;
+                return true;
             });
         }
         return lowest;

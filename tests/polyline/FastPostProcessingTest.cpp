@@ -118,6 +118,29 @@ TEST(FastPostProcessing, IndexedLinkingJoinsAsTheRescanningForm) {
     }
 }
 
+// Many pieces through one point fill one bucket of the end index far beyond the usual few,
+// the case where searches skip the used-up front of the bucket.
+TEST(FastPostProcessing, PiecesThroughOnePointJoinAsTheRescanningForm) {
+    for (int layout = 0; layout < 4; ++layout) {
+        std::vector<Polyline2d> pieces;
+        for (int k = 0; k < 240; ++k) {
+            const double angle = 0.026 * k;
+            Point2d far{100.0 * std::cos(angle), 100.0 * std::sin(angle)};
+            // Pairs of spokes share their far ends too, so that some chains go on.
+            if (layout >= 1 && k % 2 == 1) far = pieces.back().points.back();
+            Polyline2d spoke{{{0.0, 0.0}, far}, false};
+            if (layout >= 2 && k % 3 == 0) std::swap(spoke.points[0], spoke.points[1]);
+            // Near the hub, within and just beyond the joining distance.
+            if (layout == 3 && k % 5 == 0) spoke.points[0] = {0.00007 * (k % 2 ? 1 : -1), 0.00011};
+            pieces.push_back(spoke);
+        }
+        std::vector<Polyline2d> reference = pieces;
+        Vexlor::Dxf::LinkOpenPolylines(reference);
+        Vexlor::Dxf::LinkOpenPolylinesIndexed(pieces);
+        ASSERT_TRUE(SameBits(reference, pieces)) << "layout " << layout;
+    }
+}
+
 // The import reduces pieces in place; that must give exactly the index-list reduction.
 // Pieces drawn from a few points, so that runs, closing repetitions and all-equal pieces are
 // common; -0 equals 0 but keeps its bits where it comes first, and NaN equals nothing.
