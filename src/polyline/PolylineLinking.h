@@ -45,8 +45,9 @@ bool PolylinesCross(const Polyline2d& first, const Polyline2d& second);
 /// (1, 2), ... in order. A polyline is never tested against itself.
 bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines);
 
-/// The same answer as `AnyPolylinesCross`, from a sweep over the segments sorted by x, which
-/// tests only pairs whose x ranges overlap.
+/// The same answer as `AnyPolylinesCross`, testing only pairs of segments whose boxes can
+/// overlap: polylines whose box meets no other polyline's box are passed over, and the segments
+/// of the others are bucketed in a uniform grid (or swept by x when the grid would be too full).
 bool AnyPolylinesCrossSweep(const std::vector<Polyline2d>& polylines);
 
 }  // namespace Vexlor::Dxf
