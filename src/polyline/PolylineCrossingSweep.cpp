@@ -290,7 +290,8 @@ std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines) 
     };
     auto grid = MakeBoxGrid(boxes.size(), [&](std::size_t k) { return boxes[k]; });
     std::vector<std::uint32_t> wide;
-    double budget = kMaxWidePairTests;
+    // Overlaps are looked for only while that stays cheap next to the segment test itself.
+    double budget = 32.0 * static_cast<double>(boxes.size()) + 1e6;
     if (!grid.Build(wide) ||
         static_cast<double>(wide.size()) * static_cast<double>(boxes.size()) > budget) {
         return std::vector<bool>(polylines.size(), true);
