@@ -28,41 +28,10 @@ using VexlorDxfTest::RawPolylineReader;
 using VexlorDxfTest::Stof;
 using Polyline = MStlBaseOperatorDXFPolylineReader::Polyline;
 
-// A file named after the test, in memory-backed /dev/shm where there is one: these tests write
-// thousands of drawings, and a disk-backed folder makes each write cost milliseconds.
-class ScratchFile {
+// These tests write thousands of drawings: in memory where possible.
+class ScratchFile : public VexlorDxfTest::TempFile {
 public:
-    ScratchFile() {
-        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name =
-            std::string("vexlor_dxf_") + info->test_suite_name() + "_" + info->name();
-        for (char& c : name) {
-            if (c == '/' || c == '\\' || c == ' ') c = '_';
-        }
-        std::error_code ignored;
-        const bool shm = std::filesystem::is_directory("/dev/shm", ignored);
-        m_path =
-            (shm ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
-            (name + ".dxf");
-    }
-    ~ScratchFile() {
-        std::error_code ignored;
-        std::filesystem::remove(m_path, ignored);
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    void Write(const std::string& bytes) const {
-        std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-    std::wstring WidePath() const {
-        const std::string narrow = m_path.string();
-        return std::wstring(narrow.begin(), narrow.end());
-    }
-
-private:
-    std::filesystem::path m_path;
+    ScratchFile() : TempFile(".dxf", VexlorDxfTest::TempPlace::Memory) {}
 };
 
 // What an import ended with: a result code, or one of the two documented exceptions.

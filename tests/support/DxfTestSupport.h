@@ -54,11 +54,16 @@ inline std::vector<Group> BlocksDrawing(const std::vector<Group>& blockItems) {
     return groups;
 }
 
+/// Where a TempFile goes: the temporary folder, or memory-backed /dev/shm where there is one
+/// (for tests that write thousands of drawings; a disk-backed folder makes each write cost
+/// milliseconds).
+enum class TempPlace { Folder, Memory };
+
 /// A file in the temporary folder, named after the running test (so `ctest -j` never collides)
 /// plus a suffix, removed when the object goes.
 class TempFile {
 public:
-    explicit TempFile(const std::string& suffix = ".dxf") {
+    explicit TempFile(const std::string& suffix = ".dxf", TempPlace place = TempPlace::Folder) {
         const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
         std::string name = "vexlor_dxf_";
         if (info) {
@@ -69,7 +74,12 @@ public:
         for (char& c : name) {
             if (c == '/' || c == '\\' || c == ' ') c = '_';
         }
-        m_path = std::filesystem::temp_directory_path() / (name + suffix);
+        std::error_code ignored;
+        const bool memory =
+            place == TempPlace::Memory && std::filesystem::is_directory("/dev/shm", ignored);
+        m_path =
+            (memory ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
+            (name + suffix);
     }
     ~TempFile() {
         std::error_code ignored;
