@@ -15,12 +15,12 @@ namespace {
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
-// The float std::stof gives, or a note of the exception it throws.
-std::string Standard(const std::string& text) {
+// The float a conversion gives, in hexadecimal, or a note of the exception it throws.
+template <typename Convert>
+std::string Outcome(Convert&& convert) {
     try {
-        const float value = std::stof(text);
         char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "%a", static_cast<double>(value));
+        std::snprintf(buffer, sizeof buffer, "%a", static_cast<double>(convert()));
         return buffer;
     } catch (const std::invalid_argument&) {
         return "invalid";
@@ -29,17 +29,12 @@ std::string Standard(const std::string& text) {
     }
 }
 
+std::string Standard(const std::string& text) {
+    return Outcome([&] { return std::stof(text); });
+}
+
 std::string Ours(const std::string& text) {
-    try {
-        const float value = Vexlor::Dxf::StringToFloat(Wide(text));
-        char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "%a", static_cast<double>(value));
-        return buffer;
-    } catch (const std::invalid_argument&) {
-        return "invalid";
-    } catch (const std::out_of_range&) {
-        return "range";
-    }
+    return Outcome([&] { return Vexlor::Dxf::StringToFloat(Wide(text)); });
 }
 
 TEST(ValueConversionFastPath, HalfwayAndEdgeCasesAgree) {
