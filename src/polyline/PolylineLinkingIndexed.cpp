@@ -1,8 +1,8 @@
-// End-to-end linking through a hash grid over the end points, with the joins of the rescanning
-// form in the same order.
+// End-to-end linking through a spatial index over the end points, with the joins of the
+// rescanning form in the same order.
 // SPDX-License-Identifier: MIT
-#include <algorithm>  // std::max
-#include <cmath>      // std::isfinite, std::fabs
+#include <algorithm>  // std::clamp, std::lower_bound, std::max, std::min
+#include <cmath>      // std::fabs, std::isfinite, std::ldexp, std::log2, std::round, HUGE_VAL
 #include <cstdint>    // std::int64_t, std::uint64_t
 #include <optional>   // std::optional
 #include <utility>    // std::move, std::swap
@@ -123,44 +123,92 @@ private:
     bool m_reversed = false;
 };
 
-// The end points of the open pieces, by cell. Linking never makes a new end: the ends of a
-// chain are always ends of the pieces it was made of. So the index is built once, as buckets
-// of ends in one array, and a join only records which ends it used up. An end is known by its
-// place in that array, which holds the piece the end now belongs to.
+// Bits of End::mate besides the place of the piece's other end.
+constexpr std::uint32_t kIsBack = 1u << 31;  // this end is its piece's last point
+constexpr std::uint32_t kShort = 1u << 30;   // every point of the piece is an end in the index
+constexpr std::uint32_t kNoMate = kShort - 1;
+
+// An end point of an open piece that has not joined any other yet, kept beside its neighbours in
+// space, so that following a contour from end to end mostly reads memory already at hand.
+struct End {
+    Point2d point;
+    std::uint32_t piece;  // kNone once the piece is used up
+    std::uint32_t mate;   // the other end's place or kNoMate, with kIsBack and kShort
+};
+
+// Spreads the bits of v apart, one zero bit between each two.
+inline std::uint64_t SpreadBits(std::uint32_t v) {
+    std::uint64_t x = v;
+    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
+    x = (x | x << 8) & 0x00FF00FF00FF00FFull;
+    x = (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
+    x = (x | x << 2) & 0x3333333333333333ull;
+    x = (x | x << 1) & 0x5555555555555555ull;
+    return x;
+}
+
+// The ends of the open pieces, by bucket. Linking never makes a new end: the ends of a chain are
+// always ends of its pieces, and a piece that is found as a partner has never joined before. So
+// the index is built once, as buckets of ends in one array, and a join only marks the ends of the
+// piece it used up. An end is known by its place in that array.
+//
+// Buckets are cells of a grid laid over the ends' bounding box, in Morton order, with about two
+// ends per cell: ends close in space are close in memory. When the ends crowd into few cells, the
+// buckets are hashed cells of a fixed width instead.
 class EndIndex {
 public:
-    // `forEachEnd(visit)` calls `visit(owner, point)` for every end that can meet another, the
-    // same ends in the same order each time. Only the last call's results are the ends' places.
-    template <typename ForEachEnd>
-    void Build(ForEachEnd&& forEachEnd) {
+    // `forEachPiece(visit)` calls `visit(piece, front, back, isShort)` for every piece with an
+    // end that can meet another, in the same order each time: `front` and `back` point to its
+    // ends that can (one of them may be null), `isShort` says whether they are all its points.
+    template <typename ForEachPiece>
+    void Build(ForEachPiece&& forEachPiece) {
+        const auto forEachEnd = [&](auto&& visit) {
+            forEachPiece([&](std::uint32_t, const Point2d* front, const Point2d* back, bool) {
+                if (front) visit(*front);
+                if (back) visit(*back);
+            });
+        };
         std::size_t count = 0;
-        forEachEnd([&](std::uint32_t, const Point2d&) {
+        double minX = HUGE_VAL, minY = HUGE_VAL, maxX = -HUGE_VAL, maxY = -HUGE_VAL;
+        forEachEnd([&](const Point2d& p) {
             ++count;
-            return kNone;
+            minX = std::min(minX, p.x);
+            minY = std::min(minY, p.y);
+            maxX = std::max(maxX, p.x);
+            maxY = std::max(maxY, p.y);
         });
         if (count == 0) return;
         // About two ends per bucket: ends that meet come at least in pairs.
-        std::size_t buckets = 16;
-        while (2 * buckets < count) buckets *= 2;
-        m_mask = buckets - 1;
-        // Cells wide enough that a search mostly looks into a single bucket; when the ends
-        // crowd together so that these cells would hold many, the finest cells keep the
-        // buckets short.
-        if (!Count(1.0 / kCoarseCell, count, forEachEnd))
-            Count(1.0 / kFinestCell, count, forEachEnd);
-        // Counting sort of the ids by bucket: m_start[b] becomes the end of bucket b while
+        unsigned bits = 4;
+        while (2 * (std::size_t{1} << bits) < count) ++bits;
+        m_mask = (std::size_t{1} << bits) - 1;
+        // A grid over the box; cells wide enough that a search mostly looks into a single bucket
+        // when the grid does not fit; the finest cells when the ends crowd even there.
+        if (!(SetGrid(bits, minX, minY, maxX, maxY) && Count(count, 16.0, forEachEnd))) {
+            m_grid = false;
+            SetScale(1.0 / kCoarseCell, 1.0 / kCoarseCell);
+            if (!Count(count, 8.0, forEachEnd)) {
+                SetScale(1.0 / kFinestCell, 1.0 / kFinestCell);
+                Count(count, HUGE_VAL, forEachEnd);
+            }
+        }
+        // Counting sort of the ends by bucket: m_start[b] becomes the end of bucket b while
         // filling, and is then shifted into the start.
+        const std::size_t buckets = m_mask + 1;
         for (std::size_t b = 0, sum = 0; b <= buckets; ++b) {
             const std::uint32_t n = m_start[b];
             m_start[b] = static_cast<std::uint32_t>(sum);
             sum += n;
         }
-        m_entries.resize(count);
-        forEachEnd([&](std::uint32_t owner, const Point2d& p) {
-            const std::uint32_t place = m_start[Bucket(p)]++;
-            m_entries[place] = owner;
-            return place;
-        });
+        m_ends.resize(count);
+        forEachPiece(
+            [&](std::uint32_t piece, const Point2d* front, const Point2d* back, bool isShort) {
+                const std::uint32_t shortBit = isShort ? kShort : 0;
+                const std::uint32_t frontPlace = front ? m_start[Bucket(*front)]++ : kNoMate;
+                const std::uint32_t backPlace = back ? m_start[Bucket(*back)]++ : kNoMate;
+                if (front) m_ends[frontPlace] = End{*front, piece, backPlace | shortBit};
+                if (back) m_ends[backPlace] = End{*back, piece, frontPlace | shortBit | kIsBack};
+            });
         for (std::size_t b = buckets; b > 0; --b) m_start[b] = m_start[b - 1];
         m_start[0] = 0;
         for (std::size_t b = 0; b < buckets; ++b) {
@@ -171,24 +219,30 @@ public:
         }
     }
 
-    std::uint32_t& Owner(std::uint32_t end) { return m_entries[end]; }
-    std::uint32_t Owner(std::uint32_t end) const { return m_entries[end]; }
+    const End& At(std::uint32_t place) const { return m_ends[place]; }
 
-    // Calls `visit(end)` for the ends in the buckets that can hold a point meeting `p` (and
+    // Marks the ends of the piece that has the end at `place` as used up.
+    void UseUp(std::uint32_t place) {
+        m_ends[place].piece = kNone;
+        const std::uint32_t mate = m_ends[place].mate & kNoMate;
+        if (mate != kNoMate) m_ends[mate].piece = kNone;
+    }
+
+    // Calls `visit(place)` for the ends in the buckets that can hold a point meeting `p` (and
     // possibly others that share those buckets): in each bucket in the order the ends were
     // placed, until `visit` returns true. Ends at the front of a crowded bucket for which
-    // `gone(end)` holds are passed over for good, so `gone` must stay true for them in every
+    // `gone(place)` holds are passed over for good, so `gone` must stay true for them in every
     // later search.
     template <typename Gone, typename Visit>
     void ForEachNear(const Point2d& p, Gone&& gone, Visit&& visit) {
-        if (m_entries.empty()) return;
-        const double scaledX = p.x * m_cellsPerUnit;
-        const double scaledY = p.y * m_cellsPerUnit;
+        if (m_ends.empty()) return;
+        const double scaledX = p.x * m_cellsPerUnitX;
+        const double scaledY = p.y * m_cellsPerUnitY;
         const std::int64_t cellX = CellCoordinate(scaledX);
         const std::int64_t cellY = CellCoordinate(scaledY);
         // The margin covers the rounding of the scaled coordinates, which grows with them.
-        const double reachX = m_reach + std::fabs(scaledX) * 4.5e-16;
-        const double reachY = m_reach + std::fabs(scaledY) * 4.5e-16;
+        const double reachX = m_reachX + std::fabs(scaledX) * 4.5e-16;
+        const double reachY = m_reachY + std::fabs(scaledY) * 4.5e-16;
         // Beyond the limit, where cells are clamped, points that meet are equal and share a
         // cell whatever these fractions say.
         const double fractionX = scaledX - static_cast<double>(cellX);
@@ -217,21 +271,49 @@ public:
     }
 
 private:
-    // Counts the ends per bucket for cells of 1 / cellsPerUnit; false when the buckets come
-    // out so uneven that a search would meet many ends on average.
-    template <typename ForEachEnd>
-    bool Count(double cellsPerUnit, std::size_t count, ForEachEnd&& forEachEnd) {
-        m_cellsPerUnit = cellsPerUnit;
+    // Lays a grid of 2^bits cells over the box, its columns and rows in the box's proportions.
+    // False when the box gives no grid worth having.
+    bool SetGrid(unsigned bits, double minX, double minY, double maxX, double maxY) {
+        const double width = maxX - minX;
+        const double height = maxY - minY;
+        if (!(width < HUGE_VAL && height < HUGE_VAL) || (width == 0 && height == 0)) return false;
+        int columnBits = 0;
+        if (height == 0) {
+            columnBits = static_cast<int>(bits);
+        } else if (width > 0) {
+            const double balanced = std::round((bits + std::log2(width / height)) / 2);
+            columnBits = static_cast<int>(std::clamp(balanced, 0.0, double(bits)));
+        }
+        m_columnBits = static_cast<unsigned>(columnBits);
+        m_rowBits = bits - m_columnBits;
+        // Cells never narrower than the finest, so that a point meets only points of its own
+        // cell or of the next one on each axis.
+        SetScale(
+            std::min(std::ldexp(1.0, columnBits) / width, 1.0 / kFinestCell),
+            std::min(std::ldexp(1.0, static_cast<int>(m_rowBits)) / height, 1.0 / kFinestCell));
+        m_originX = static_cast<std::uint64_t>(CellCoordinate(minX * m_cellsPerUnitX));
+        m_originY = static_cast<std::uint64_t>(CellCoordinate(minY * m_cellsPerUnitY));
+        m_grid = true;
+        return true;
+    }
+
+    void SetScale(double cellsPerUnitX, double cellsPerUnitY) {
+        m_cellsPerUnitX = cellsPerUnitX;
+        m_cellsPerUnitY = cellsPerUnitY;
         // Points that meet lie less than this many cells apart; 0.01 more covers rounding.
-        m_reach = kMeetDistance * cellsPerUnit + 0.01;
+        m_reachX = kMeetDistance * cellsPerUnitX + 0.01;
+        m_reachY = kMeetDistance * cellsPerUnitY + 0.01;
+    }
+
+    // Counts the ends per bucket; false when the buckets come out so uneven that a search would
+    // meet more than `crowding` ends on average.
+    template <typename ForEachEnd>
+    bool Count(std::size_t count, double crowding, ForEachEnd&& forEachEnd) {
         m_start.assign(m_mask + 2, 0);
-        forEachEnd([&](std::uint32_t, const Point2d& p) {
-            ++m_start[Bucket(p)];
-            return kNone;
-        });
+        forEachEnd([&](const Point2d& p) { ++m_start[Bucket(p)]; });
         double squares = 0.0;
         for (const std::uint32_t n : m_start) squares += static_cast<double>(n) * n;
-        return squares <= 8.0 * static_cast<double>(count);
+        return squares <= crowding * static_cast<double>(count);
     }
 
     std::size_t CrowdedSlot(std::size_t bucket) const {
@@ -240,250 +322,257 @@ private:
     }
 
     std::size_t Bucket(const Point2d& p) const {
-        return BucketOfCell(CellCoordinate(p.x * m_cellsPerUnit),
-                            CellCoordinate(p.y * m_cellsPerUnit));
+        return BucketOfCell(CellCoordinate(p.x * m_cellsPerUnitX),
+                            CellCoordinate(p.y * m_cellsPerUnitY));
     }
 
-    // Cells next to each other in y fall into neighbouring buckets, so that a search that
-    // looks into two of them reads one stretch of memory.
     std::size_t BucketOfCell(std::int64_t x, std::int64_t y) const {
+        if (m_grid) {
+            // Columns and rows interleaved as far as both go, the wider side's rest on top. Cells
+            // past the box's far edge wrap around, which costs nothing but a shared bucket.
+            const std::uint64_t column =
+                (static_cast<std::uint64_t>(x) - m_originX) & ((1ull << m_columnBits) - 1);
+            const std::uint64_t row =
+                (static_cast<std::uint64_t>(y) - m_originY) & ((1ull << m_rowBits) - 1);
+            const unsigned common = std::min(m_columnBits, m_rowBits);
+            const std::uint64_t commonMask = (1ull << common) - 1;
+            const std::uint64_t low = SpreadBits(static_cast<std::uint32_t>(column & commonMask)) |
+                                      SpreadBits(static_cast<std::uint32_t>(row & commonMask)) << 1;
+            return static_cast<std::size_t>(low | ((column | row) >> common) << (2 * common));
+        }
+        // Cells next to each other in y fall into neighbouring buckets, so that a search that
+        // looks into two of them reads one stretch of memory.
         std::uint64_t h = static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull;
         h ^= h >> 29;
         return static_cast<std::size_t>(h + static_cast<std::uint64_t>(y)) & m_mask;
     }
 
-    double m_cellsPerUnit = 1.0 / kFinestCell;
-    double m_reach = 0.5;
+    bool m_grid = false;
+    unsigned m_columnBits = 0;
+    unsigned m_rowBits = 0;
+    std::uint64_t m_originX = 0;
+    std::uint64_t m_originY = 0;
+    double m_cellsPerUnitX = 1.0 / kFinestCell;
+    double m_cellsPerUnitY = 1.0 / kFinestCell;
+    double m_reachX = 0.5;
+    double m_reachY = 0.5;
     std::size_t m_mask = 0;
-    std::vector<std::uint32_t> m_start;    // bucket b holds m_entries[m_start[b], m_start[b + 1])
-    std::vector<std::uint32_t> m_entries;  // the owner of each end, the ends by bucket
-    std::vector<std::uint32_t> m_crowded;  // buckets of many ends, ascending
+    std::vector<std::uint32_t> m_start;         // bucket b holds m_ends[m_start[b], m_start[b + 1])
+    std::vector<End> m_ends;                    // the ends by bucket, by piece within a bucket
+    std::vector<std::uint32_t> m_crowded;       // buckets of many ends, ascending
     std::vector<std::uint32_t> m_crowdedFront;  // where each crowded bucket's search begins
+};
+
+// A piece found as a partner: it has never joined, so its points are its own, and those of a
+// piece of one or two points are read from the index.
+class Partner {
+public:
+    Partner(const EndIndex& index, std::uint32_t place, const std::vector<Polyline2d>& polylines) {
+        const End& end = index.At(place);
+        m_piece = end.piece;
+        if (end.mate & kShort) {
+            const std::uint32_t mate = end.mate & kNoMate;
+            m_own[0] = end.point;
+            m_size = 1;
+            if (mate != kNoMate) {
+                m_own[1] = index.At(mate).point;
+                m_size = 2;
+                if (end.mate & kIsBack) std::swap(m_own[0], m_own[1]);
+            }
+            m_points = m_own;
+        } else {
+            const std::vector<Point2d>& points = polylines[m_piece].points;
+            m_points = points.data();
+            m_size = points.size();
+        }
+    }
+    Partner(const Partner&) = delete;  // may point into itself
+    Partner& operator=(const Partner&) = delete;
+    std::uint32_t Piece() const { return m_piece; }
+    std::size_t Size() const { return m_size; }
+    const Point2d& At(std::size_t k) const { return m_points[k]; }
+
+private:
+    std::uint32_t m_piece;
+    std::size_t m_size;
+    const Point2d* m_points;
+    Point2d m_own[2];
 };
 
 class Linker {
 public:
     explicit Linker(std::vector<Polyline2d>& polylines)
-        : m_polylines(polylines), m_ends(polylines.size()) {}
+        : m_polylines(polylines), m_usedUp(polylines.size(), 0) {}
 
     void Run() {
-        // Ends that cannot meet stay without a place.
+        // Ends that cannot meet stay out of the index; a piece of one point has one end.
         m_index.Build([&](auto&& visit) {
             for (std::size_t i = 0; i < m_polylines.size(); ++i) {
                 if (!Takes(i)) continue;
-                const auto owner = static_cast<std::uint32_t>(i);
-                m_ends[i].front = CanMeet(Front(i)) ? visit(owner, Front(i)) : kNone;
-                m_ends[i].back = CanMeet(Back(i)) ? visit(owner, Back(i)) : kNone;
+                const std::vector<Point2d>& points = m_polylines[i].points;
+                const Point2d* front = CanMeet(points.front()) ? &points.front() : nullptr;
+                const Point2d* back =
+                    points.size() > 1 && CanMeet(points.back()) ? &points.back() : nullptr;
+                if (!front && !back) continue;
+                const bool isShort = front && (points.size() == 1 || (back && points.size() == 2));
+                visit(static_cast<std::uint32_t>(i), front, back, isShort);
             }
         });
         // A rescan from the start would find the lowest pair (i, j) that meets. Invariant: no
         // pair (x, y) with x < current meets. A join leaves the piece that takes over with
         // ends that were ends of its two pieces before, so no earlier piece can newly meet
-        // it: the next lowest pair starts at `current` or later.
-        std::size_t current = 0;
-        while (current < m_polylines.size()) {
-            if (!Takes(current)) {
-                ++current;
-                continue;
+        // it: the next lowest pair starts at `current` or later. So only the current piece
+        // ever joins more than once, and every partner is a piece as it came in.
+        for (m_current = 0; m_current < m_polylines.size(); ++m_current) {
+            if (m_usedUp[m_current] || !Takes(m_current)) continue;
+            while (const std::optional<std::uint32_t> place = LowestPartner()) Link(*place);
+            if (m_chain) {
+                m_polylines[m_current].points = m_chain->TakePoints();
+                m_chain.reset();
             }
-            const std::optional<std::size_t> partner = LowestPartnerAfter(current);
-            if (!partner) {
-                ++current;
-                continue;
-            }
-            Link(current, *partner);
         }
-        for (std::size_t i = 0; i < m_ends.size(); ++i) {
-            if (HasChain(i)) m_polylines[i].points = m_chains[m_ends[i].chain].TakePoints();
+        // Used-up pieces give their storage back in one pass in order, rather than each at its
+        // join, which would reach into memory far from the contour being followed.
+        for (std::size_t i = 0; i < m_polylines.size(); ++i) {
+            if (m_usedUp[i]) std::vector<Point2d>().swap(m_polylines[i].points);
         }
     }
 
 private:
-    // The places in the index of the ends a piece has now (none for an end that cannot meet),
-    // and its chain once it has joined another.
-    struct Ends {
-        std::uint32_t front = kNone;
-        std::uint32_t back = kNone;
-        std::uint32_t chain = kNone;
-    };
-
-    bool Takes(std::size_t i) const { return !m_polylines[i].closed && Size(i) > 0; }
-
-    bool HasChain(std::size_t i) const { return m_ends[i].chain != kNone; }
-    void SetOwner(std::uint32_t end, std::uint32_t owner) {
-        if (end != kNone) m_index.Owner(end) = owner;
-    }
-    std::size_t Size(std::size_t i) const {
-        return HasChain(i) ? m_chains[m_ends[i].chain].Size() : m_polylines[i].points.size();
-    }
-    const Point2d& At(std::size_t i, std::size_t k) const {
-        return HasChain(i) ? m_chains[m_ends[i].chain].At(k) : m_polylines[i].points[k];
-    }
-    const Point2d& Front(std::size_t i) const { return At(i, 0); }
-    const Point2d& Back(std::size_t i) const { return At(i, Size(i) - 1); }
-
-    Chain& ChainOf(std::size_t i) {
-        if (!HasChain(i)) {
-            m_ends[i].chain = static_cast<std::uint32_t>(m_chains.size());
-            m_chains.emplace_back(std::move(m_polylines[i].points));
-        }
-        return m_chains[m_ends[i].chain];
+    bool Takes(std::size_t i) const {
+        return !m_polylines[i].closed && !m_polylines[i].points.empty();
     }
 
-    // The lowest piece after i with an end that meets an end of piece i. The ends that can be
-    // partners still belong to the pieces they were placed for (every other end is used up
-    // or belongs to a chain at i or before), so within a bucket they come in ascending order.
-    std::optional<std::size_t> LowestPartnerAfter(std::size_t i) {
-        std::optional<std::size_t> lowest;
-        // Used up, or belonging to i or an earlier piece: for every later search too, since
-        // owners only ever become lower and the searches move on to higher pieces.
+    // The current piece: its own points until its first join, a chain from then on.
+    std::size_t Size() const {
+        return m_chain ? m_chain->Size() : m_polylines[m_current].points.size();
+    }
+    const Point2d& At(std::size_t k) const {
+        return m_chain ? m_chain->At(k) : m_polylines[m_current].points[k];
+    }
+    const Point2d& Front() const { return At(0); }
+    const Point2d& Back() const { return At(Size() - 1); }
+
+    // The place of an end of the lowest piece after the current one that meets an end of it.
+    // The ends that can be partners still belong to the pieces they were placed for, so within
+    // a bucket they come in ascending order of piece.
+    std::optional<std::uint32_t> LowestPartner() {
+        const auto current = static_cast<std::uint32_t>(m_current);
+        // Used up, or of the current piece or an earlier one: for every later search too, since
+        // the searches move on to higher pieces.
         const auto gone = [&](std::uint32_t place) {
-            const std::uint32_t owner = m_index.Owner(place);
-            return owner == kNone || owner <= i;
+            const std::uint32_t piece = m_index.At(place).piece;
+            return piece == kNone || piece <= current;
         };
-        for (const Point2d& end : {Front(i), Back(i)}) {
+        std::uint32_t lowest = kNone;
+        std::optional<std::uint32_t> found;
+        for (const Point2d& end : {Front(), Back()}) {
             if (!CanMeet(end)) continue;
             m_index.ForEachNear(end, gone, [&](std::uint32_t place) {
-                if (gone(place)) return false;
-                const std::uint32_t other = m_index.Owner(place);
-                if (lowest && other >= *lowest) return true;  // so are the rest of the bucket
-                const Point2d& otherEnd = m_ends[other].front == place ? Front(other) : Back(other);
-                if (!Meet(end, otherEnd)) return false;
-                lowest = other;
+                const End& other = m_index.At(place);
+                if (other.piece == kNone || other.piece <= current) return false;
+                if (other.piece >= lowest) return true;  // so are the rest of the bucket
+                if (!Meet(end, other.point)) return false;
+                lowest = other.piece;
+                found = place;
                 return true;
             });
         }
-        return lowest;
+        return found;
     }
 
-    bool IsDuplicate(std::size_t a, std::size_t aStart, std::size_t b, std::size_t bStart) const {
-        const std::size_t m = Size(a);
-        const std::size_t n = Size(b);
+    bool IsDuplicate(std::size_t aStart, const Partner& b, std::size_t bStart) const {
+        const std::size_t m = Size();
+        const std::size_t n = b.Size();
         for (std::size_t k = 0; k < m; ++k) {
-            if (!Equal(At(a, (aStart + k) % m), At(b, (bStart + k) % n))) return false;
+            if (!Equal(At((aStart + k) % m), b.At((bStart + k) % n))) return false;
         }
         return true;
     }
 
-    // Records which ends the join of b into a uses up and which remain.
-    void JoinEnds(std::size_t a, std::size_t b, EndPair pair) {
-        const Ends ea = m_ends[a];
-        const Ends eb = m_ends[b];
-        Ends joined;
-        switch (pair) {
-            case EndPair::FrontToFront:
-                joined = Ends{eb.back, ea.back};
-                break;
-            case EndPair::BackToFront:
-                joined = Ends{ea.front, eb.back};
-                break;
-            case EndPair::FrontToBack:
-                joined = Ends{eb.front, ea.back};
-                break;
-            case EndPair::BackToBack:
-                joined = Ends{ea.front, eb.front};
-                break;
-            case EndPair::None:
-                return;
-        }
-        for (const std::uint32_t id : {ea.front, ea.back, eb.front, eb.back}) SetOwner(id, kNone);
-        SetOwner(joined.front, static_cast<std::uint32_t>(a));
-        SetOwner(joined.back, static_cast<std::uint32_t>(a));
-        m_ends[a].front = joined.front;
-        m_ends[a].back = joined.back;
-        m_ends[b].front = m_ends[b].back = kNone;
+    Chain& CurrentChain() {
+        if (!m_chain) m_chain.emplace(std::move(m_polylines[m_current].points));
+        return *m_chain;
     }
 
-    // Joins piece b into piece a (a < b) as the rescanning form does, or drops b when it
-    // duplicates a.
-    void Link(std::size_t a, std::size_t b) {
-        const std::size_t m = Size(a);
-        const std::size_t n = Size(b);
-        const EndPair pair = MatchEnds(Front(a), Back(a), Front(b), Back(b));
+    // Joins the partner with an end at `place` into the current piece as the rescanning form
+    // does, or drops it when it duplicates the current piece.
+    void Link(std::uint32_t place) {
+        const Partner b(m_index, place, m_polylines);
+        m_index.UseUp(place);
+        m_usedUp[b.Piece()] = 1;
+        const std::size_t m = Size();
+        const std::size_t n = b.Size();
+        const EndPair pair = MatchEnds(Front(), Back(), b.At(0), b.At(n - 1));
         const std::size_t aStart = StartsAtFront(pair, true) ? 0 : m - 1;
         const std::size_t bStart = StartsAtFront(pair, false) ? 0 : n - 1;
-        if (IsDuplicate(a, aStart, b, bStart)) {
-            SetOwner(m_ends[b].front, kNone);
-            SetOwner(m_ends[b].back, kNone);
-            m_ends[b].front = m_ends[b].back = kNone;
-            Empty(b);
-            return;
-        }
-        JoinEnds(a, b, pair);
-        // The longer piece keeps its storage and becomes a chain; the shorter one's points are
+        if (IsDuplicate(aStart, b, bStart)) return;
+        // The longer piece keeps its storage and becomes the chain; the shorter one's points are
         // copied over from wherever they are.
         const bool bGoesInFront = pair == EndPair::FrontToFront || pair == EndPair::FrontToBack;
         if (m >= n) {
-            Chain& chainA = ChainOf(a);
-            chainA.Reserve(bGoesInFront, n - 1);
+            Chain& chain = CurrentChain();
+            chain.Reserve(bGoesInFront, n - 1);
             switch (pair) {
                 case EndPair::FrontToFront:
-                    for (std::size_t k = 1; k < n; ++k) chainA.PushFront(At(b, k));
+                    for (std::size_t k = 1; k < n; ++k) chain.PushFront(b.At(k));
                     break;
                 case EndPair::BackToFront:
-                    for (std::size_t k = 1; k < n; ++k) chainA.PushBack(At(b, k));
+                    for (std::size_t k = 1; k < n; ++k) chain.PushBack(b.At(k));
                     break;
                 case EndPair::FrontToBack:
-                    for (std::size_t k = n - 1; k-- > 0;) chainA.PushFront(At(b, k));
+                    for (std::size_t k = n - 1; k-- > 0;) chain.PushFront(b.At(k));
                     break;
                 case EndPair::BackToBack:
-                    for (std::size_t k = n - 1; k-- > 0;) chainA.PushBack(At(b, k));
+                    for (std::size_t k = n - 1; k-- > 0;) chain.PushBack(b.At(k));
                     break;
                 case EndPair::None:
                     break;
             }
-        } else {
-            Chain& chainB = ChainOf(b);
-            // B runs backwards in the joins of equal ends. A's points then go behind what is
-            // left of B when B goes in front, and before it otherwise.
-            if (pair == EndPair::FrontToFront || pair == EndPair::BackToBack) chainB.Reverse();
-            chainB.Reserve(!bGoesInFront, m);
-            switch (pair) {
-                case EndPair::FrontToFront:  // B reversed without B[0], then A
-                    chainB.PopBack();
-                    for (std::size_t k = 0; k < m; ++k) chainB.PushBack(At(a, k));
-                    break;
-                case EndPair::BackToFront:  // A, then B without B[0]
-                    chainB.PopFront();
-                    for (std::size_t k = m; k-- > 0;) chainB.PushFront(At(a, k));
-                    break;
-                case EndPair::FrontToBack:  // B without B[n-1], then A
-                    chainB.PopBack();
-                    for (std::size_t k = 0; k < m; ++k) chainB.PushBack(At(a, k));
-                    break;
-                case EndPair::BackToBack:  // A, then B reversed without B[n-1]
-                    chainB.PopFront();
-                    for (std::size_t k = m; k-- > 0;) chainB.PushFront(At(a, k));
-                    break;
-                case EndPair::None:
-                    break;
-            }
-            std::swap(m_ends[a].chain, m_ends[b].chain);
-            std::vector<Point2d>().swap(m_polylines[a].points);  // now held by the chain
+            return;
         }
-        Empty(b);
-    }
-
-    // Leaves piece b without points. Its storage goes back at once, so that the chains that
-    // grow meanwhile can reuse it.
-    void Empty(std::size_t b) {
-        if (HasChain(b)) m_chains[m_ends[b].chain].Release();
-        m_ends[b].chain = kNone;
-        std::vector<Point2d>().swap(m_polylines[b].points);
+        Chain chain(std::move(m_polylines[b.Piece()].points));
+        // B runs backwards in the joins of equal ends. A's points then go behind what is left
+        // of B when B goes in front, and before it otherwise.
+        if (pair == EndPair::FrontToFront || pair == EndPair::BackToBack) chain.Reverse();
+        chain.Reserve(!bGoesInFront, m);
+        switch (pair) {
+            case EndPair::FrontToFront:  // B reversed without B[0], then A
+                chain.PopBack();
+                for (std::size_t k = 0; k < m; ++k) chain.PushBack(At(k));
+                break;
+            case EndPair::BackToFront:  // A, then B without B[0]
+                chain.PopFront();
+                for (std::size_t k = m; k-- > 0;) chain.PushFront(At(k));
+                break;
+            case EndPair::FrontToBack:  // B without B[n-1], then A
+                chain.PopBack();
+                for (std::size_t k = 0; k < m; ++k) chain.PushBack(At(k));
+                break;
+            case EndPair::BackToBack:  // A, then B reversed without B[n-1]
+                chain.PopFront();
+                for (std::size_t k = m; k-- > 0;) chain.PushFront(At(k));
+                break;
+            case EndPair::None:
+                break;
+        }
+        std::vector<Point2d>().swap(m_polylines[m_current].points);
+        m_chain = std::move(chain);
     }
 
     std::vector<Polyline2d>& m_polylines;
-    std::vector<Ends> m_ends;     // per piece
-    std::vector<Chain> m_chains;  // made on a piece's first join
+    std::vector<std::uint8_t> m_usedUp;  // per piece: joined into another or dropped
+    std::size_t m_current = 0;
+    std::optional<Chain> m_chain;  // the current piece's points once it has joined another
     EndIndex m_index;
 };
 
 }  // namespace
 
 void LinkOpenPolylinesIndexed(std::vector<Polyline2d>& polylines) {
-    // End entries are 32-bit; more pieces than that could never be held in memory anyway, but
-    // the rescanning form still gives the defined result.
-    if (polylines.size() >= 0x7FFFFFFFu) {
+    // Places of ends take 30 bits; more pieces than that could never be held in memory anyway,
+    // but the rescanning form still gives the defined result.
+    if (polylines.size() >= kNoMate / 2) {
         LinkOpenPolylines(polylines);
         return;
     }

@@ -3,6 +3,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <algorithm>   // std::shuffle, std::swap
 #include <cmath>       // std::nan
 #include <cstdlib>     // std::getenv
 #include <cstring>     // std::memcmp
@@ -133,6 +134,55 @@ TEST(FastPostProcessing, PiecesThroughOnePointJoinAsTheRescanningForm) {
             // Near the hub, within and just beyond the joining distance.
             if (layout == 3 && k % 5 == 0) spoke.points[0] = {0.00007 * (k % 2 ? 1 : -1), 0.00011};
             pieces.push_back(spoke);
+        }
+        std::vector<Polyline2d> reference = pieces;
+        Vexlor::Dxf::LinkOpenPolylines(reference);
+        Vexlor::Dxf::LinkOpenPolylinesIndexed(pieces);
+        ASSERT_TRUE(SameBits(reference, pieces)) << "layout " << layout;
+    }
+}
+
+// Chains of a few hundred pieces in shuffled order over boxes of every shape: a line along
+// x, a line along y, a long strip of small squares, the strip with one piece far away, and a
+// square field. Every fourth shared end is moved just inside or just outside the joining
+// distance, across cell borders on either axis.
+TEST(FastPostProcessing, PiecesOverBoxesOfEveryShapeJoinAsTheRescanningForm) {
+    const auto place = [](int layout, int k) -> Point2d {
+        const double along = 0.37 * k;
+        switch (layout) {
+            case 0:
+                return {along, 0.0};
+            case 1:
+                return {-5.0, along};
+            case 2:
+            case 3:  // squares of four corners, side by side
+                return {1.5 * (k / 4) + (k % 4 == 1 || k % 4 == 2 ? 0.5 : 0.0),
+                        k % 4 >= 2 ? 0.5 : 0.0};
+            default:  // squares on a field of 12 by 12
+                return {3.0 * (k / 4 % 12) + (k % 4 == 1 || k % 4 == 2 ? 1.0 : 0.0),
+                        3.0 * (k / 48) + (k % 4 >= 2 ? 1.0 : 0.0)};
+        }
+    };
+    std::mt19937_64 random(31);
+    for (int layout = 0; layout < 5; ++layout) {
+        std::vector<Polyline2d> pieces;
+        for (int k = 0; k < 300; ++k) {
+            // Squares close on their own first corner; the lines run on.
+            const int next = layout >= 2 && k % 4 == 3 ? k - 3 : k + 1;
+            Point2d to = place(layout, next);
+            if (random() % 4 == 0) {
+                static constexpr Point2d kNudges[] = {
+                    {0.00004, 0.0}, {0.0, -0.00004}, {0.00003, 0.00003},  {-0.00007, 0.00007},
+                    {0.00011, 0.0}, {0.0, 0.00011},  {-0.00008, -0.00008}};
+                const Point2d& nudge = kNudges[random() % 7];
+                to = {to.x + nudge.x, to.y + nudge.y};
+            }
+            pieces.push_back(Polyline2d{{place(layout, k), to}, false});
+        }
+        if (layout == 3) pieces.push_back(Polyline2d{{{1e9, 1e9}, {1e9, 1e9 + 1}}, false});
+        std::shuffle(pieces.begin(), pieces.end(), random);
+        for (Polyline2d& piece : pieces) {
+            if (random() % 2) std::swap(piece.points[0], piece.points[1]);
         }
         std::vector<Polyline2d> reference = pieces;
         Vexlor::Dxf::LinkOpenPolylines(reference);
