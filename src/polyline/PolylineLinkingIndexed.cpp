@@ -8,6 +8,7 @@
 #include <utility>    // std::move, std::swap
 #include <vector>     // std::vector
 
+#include "polyline/LargeArrayAllocator.h"
 #include "polyline/PolylineGeometry.h"
 #include "polyline/PolylineLinking.h"
 
@@ -357,8 +358,9 @@ private:
     double m_reachX = 0.5;
     double m_reachY = 0.5;
     std::size_t m_mask = 0;
-    std::vector<std::uint32_t> m_start;         // bucket b holds m_ends[m_start[b], m_start[b + 1])
-    std::vector<End> m_ends;                    // the ends by bucket, by piece within a bucket
+    // Bucket b holds m_ends[m_start[b], m_start[b + 1]), its ends in ascending order of piece.
+    std::vector<std::uint32_t, LargeArrayAllocator<std::uint32_t>> m_start;
+    std::vector<End, LargeArrayAllocator<End>> m_ends;
     std::vector<std::uint32_t> m_crowded;       // buckets of many ends, ascending
     std::vector<std::uint32_t> m_crowdedFront;  // where each crowded bucket's search begins
 };

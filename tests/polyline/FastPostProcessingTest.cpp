@@ -5,6 +5,7 @@
 
 #include <algorithm>   // std::shuffle, std::swap
 #include <cmath>       // std::nan
+#include <cstdint>     // std::uint64_t
 #include <cstdlib>     // std::getenv
 #include <cstring>     // std::memcmp
 #include <filesystem>  // std::filesystem
@@ -14,6 +15,7 @@
 #include <vector>      // std::vector
 
 #include "MStlBaseOperatorDXFPolylineReader.h"
+#include "polyline/LargeArrayAllocator.h"
 #include "polyline/PolylineLinking.h"
 
 namespace {
@@ -189,6 +191,21 @@ TEST(FastPostProcessing, PiecesOverBoxesOfEveryShapeJoinAsTheRescanningForm) {
         Vexlor::Dxf::LinkOpenPolylinesIndexed(pieces);
         ASSERT_TRUE(SameBits(reference, pieces)) << "layout " << layout;
     }
+}
+
+// Arrays on both sides of the size from which huge pages are asked for keep what is written,
+// through growth from small to large storage and back; under the sanitizers this also checks
+// that each kind of storage goes back the way it came.
+TEST(FastPostProcessing, LargeArraysKeepTheirContent) {
+    using Array = std::vector<std::uint64_t, Vexlor::Dxf::LargeArrayAllocator<std::uint64_t>>;
+    Array values;
+    for (std::uint64_t k = 0; k < (std::uint64_t{3} << 20); ++k) values.push_back(k * k);
+    for (std::uint64_t k = 0; k < values.size(); ++k) ASSERT_EQ(k * k, values[k]) << k;
+    values.resize(1000);
+    values.shrink_to_fit();
+    EXPECT_EQ(999u * 999u, values.back());
+    Array copy(values.begin(), values.end());
+    EXPECT_EQ(values, copy);
 }
 
 // The import reduces pieces in place; that must give exactly the index-list reduction.
