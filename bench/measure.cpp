@@ -1,5 +1,6 @@
 // Times one operation in a fresh process and reports its peak memory, for the benchmark table.
-// Usage: vexlor_dxf_measure import FILE | floor FILE | export MESH.idx OUT.dxf
+// Usage: vexlor_dxf_measure import FILE | floor FILE | export MESH.idx OUT.dxf | lines N OUT.dxf
+// ("lines" writes the drawing of N shuffled LINE pieces that the scaling benchmarks import).
 // SPDX-License-Identifier: MIT
 #include <sys/resource.h>  // getrusage
 
@@ -54,11 +55,19 @@ bool ReadIndexedMesh(const std::string& path, ExportToDxf::PartData& part) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s import FILE | floor FILE | export MESH.idx OUT.dxf\n",
+        std::fprintf(stderr,
+                     "usage: %s import FILE | floor FILE | export MESH.idx OUT.dxf | lines N "
+                     "OUT.dxf\n",
                      argv[0]);
         return 64;
     }
     const std::string mode = argv[1];
+    if (mode == "lines") {
+        if (argc < 4) return 64;
+        std::ofstream out(argv[3], std::ios::binary);
+        out << VexlorDxfBench::LinesDrawing(std::stoul(argv[2]));
+        return out ? 0 : 73;
+    }
     const long startKilobytes = PeakKilobytes();
     if (mode == "export") {
         if (argc < 4) return 64;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release, generates the seeded workloads once, and prints one table:
 # each workload's import time beside the plain tokenizer floor measured in the same run, the
-# ratio, throughput and peak memory; then the export and the scaling benchmarks.
+# ratio, throughput and peak memory; then the export, and the scaling in fresh processes and in
+# the Google Benchmark programs.
 # SPDX-License-Identifier: MIT
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -55,7 +56,20 @@ if [ -f "$data/mesh_1m.idx" ]; then
     rm -f "$out_file"
 fi
 
-echo "== scaling (Google Benchmark)"
+echo "== scaling: whole import of n shuffled LINE pieces, each run in a fresh process"
+printf '%-10s %9s %12s %12s\n' pieces ours_s ratio n_log_n_ratio
+previous=""
+for n in 10000 100000 1000000; do
+    file="$data/bench_lines_$n.dxf"
+    [ -f "$file" ] || "$measure" lines "$n" "$file"
+    seconds=$(median seconds "$measure" import "$file")
+    awk -v n="$n" -v s="$seconds" -v p="$previous" 'BEGIN {
+        if (p == "") printf "%-10d %9.4f %12s %12s\n", n, s, "-", "-"
+        else printf "%-10d %9.4f %12.1f %12.1f\n", n, s, s / p, 10 * log(n) / log(n / 10) }'
+    previous=$seconds
+done
+
+echo "== scaling (Google Benchmark, in one process on memory it already has)"
 VEXLOR_DXF_BENCH_DATA="$data" build/release/bench/vexlor_dxf_bench \
     --benchmark_filter='BM_ImportLines|BM_LinkPieces|BM_CrossingTest|BM_ExportTriangles|BM_GroupReader' \
     --benchmark_repetitions=1
