@@ -32,7 +32,7 @@ std::vector<Polyline2d> RemoveEmptyPolylines(std::vector<Polyline2d> polylines);
 void LinkOpenPolylines(std::vector<Polyline2d>& polylines);
 
 /// The same joins as `LinkOpenPolylines`, in the same order and with the same result, found
-/// through a hash grid over the end points instead of rescans: near-linear in the number of
+/// through a spatial index over the end points instead of rescans: near-linear in the number of
 /// pieces and points for ordinary drawings.
 void LinkOpenPolylinesIndexed(std::vector<Polyline2d>& polylines);
 
