@@ -7,6 +7,7 @@
 #include <chrono>   // std::chrono
 #include <cstdint>  // std::uint64_t
 #include <cstdio>   // std::printf
+#include <cstdlib>  // std::strtoul
 #include <cstring>  // std::memcmp
 #include <fstream>  // std::ifstream
 #include <string>   // std::string
@@ -63,9 +64,11 @@ int main(int argc, char** argv) {
     }
     const std::string mode = argv[1];
     if (mode == "lines") {
-        if (argc < 4) return 64;
+        char* rest = nullptr;
+        const unsigned long count = argc < 4 ? 0 : std::strtoul(argv[2], &rest, 10);
+        if (count == 0 || *rest != '\0') return 64;
         std::ofstream out(argv[3], std::ios::binary);
-        out << VexlorDxfBench::LinesDrawing(std::stoul(argv[2]));
+        out << VexlorDxfBench::LinesDrawing(count);
         return out ? 0 : 73;
     }
     const long startKilobytes = PeakKilobytes();
