@@ -27,18 +27,20 @@ public:
     LargeArrayAllocator(const LargeArrayAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t n) {
-        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T) - kHugePage)
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T))
             throw std::bad_array_new_length();
         const std::size_t bytes = n * sizeof(T);
-        if (!IsLarge(bytes)) return static_cast<T*>(::operator new(bytes));
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-        void* storage = nullptr;
-        if (posix_memalign(&storage, kHugePage, bytes) != 0) throw std::bad_alloc();
-        // Only whole huge pages: the tail stays in small pages, so no memory is taken beyond
-        // the array. The advice is a hint; without it the pages are small.
-        madvise(storage, bytes / kHugePage * kHugePage, MADV_HUGEPAGE);
-        return static_cast<T*>(storage);
+        if (IsLarge(bytes)) {
+            void* storage = nullptr;
+            if (posix_memalign(&storage, kHugePage, bytes) != 0) throw std::bad_alloc();
+            // Only whole huge pages: the tail stays in small pages, so no memory is taken
+            // beyond the array. The advice is a hint; without it the pages are small.
+            madvise(storage, bytes / kHugePage * kHugePage, MADV_HUGEPAGE);
+            return static_cast<T*>(storage);
+        }
 #endif
+        return static_cast<T*>(::operator new(bytes));
     }
 
     void deallocate(T* storage, std::size_t n) noexcept {
