@@ -1,105 +1,66 @@
-// Test helpers: DXF text from a list of groups, and temporary files named after the test.
+// Test helpers: temporary files, imports that end in an outcome, and polyline comparisons.
 // SPDX-License-Identifier: MIT
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdio>      // std::remove, std::snprintf
+#include <cmath>       // std::isnan
+#include <cstring>     // std::memcmp
 #include <filesystem>  // std::filesystem
-#include <fstream>     // std::ofstream
-#include <initializer_list>
-#include <ios>      // std::hexfloat
-#include <sstream>  // std::istringstream, std::ostringstream
-#include <string>   // std::string, std::wstring
-#include <utility>  // std::pair
-#include <vector>   // std::vector
+#include <fstream>     // std::ofstream, std::ifstream
+#include <iterator>    // std::istreambuf_iterator
+#include <sstream>     // std::ostringstream
+#include <stdexcept>   // std::invalid_argument, std::out_of_range
+#include <string>      // std::string, std::wstring
+#include <vector>      // std::vector
 
 #include "MStlBaseOperatorDXFPolylineReader.h"
 
 namespace VexlorDxfTest {
 
-/// One group as a test writes it: the code line's text and the value line's text.
-struct Group {
-    int code;
-    std::string value;
-};
+using Polyline = MStlBaseOperatorDXFPolylineReader::Polyline;
+using Polylines = std::vector<Polyline>;
 
-/// DXF text of the groups, each line ended by a line feed.
-inline std::string DxfText(const std::vector<Group>& groups) {
-    std::string text;
-    for (const Group& group : groups) {
-        text += std::to_string(group.code);
-        text += '\n';
-        text += group.value;
-        text += '\n';
+/// `text` with the escapes \n \r \t \s (a blank) \\ \" and \xHH replaced by their bytes.
+inline std::string Unescape(const std::string& text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : '\0';
+        bytes += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c == 's' ? ' ' : c;
+        if (c == 'x') bytes.back() = static_cast<char>(std::stoi(text.substr(i + 1, 2), 0, 16));
+        if (c == 'x') i += 2;
+        if (!c) bytes.back() = text[i];
     }
-    return text;
+    return bytes;
 }
 
-/// The groups of a drawing with one ENTITIES section holding `entities`, then the end marker.
-inline std::vector<Group> EntitiesDrawing(const std::vector<Group>& entities) {
-    std::vector<Group> groups{{0, "SECTION"}, {2, "ENTITIES"}};
-    groups.insert(groups.end(), entities.begin(), entities.end());
-    groups.push_back({0, "ENDSEC"});
-    groups.push_back({0, "EOF"});
-    return groups;
-}
-
-/// The groups of a drawing with one BLOCKS section holding `blockItems`, then the end marker.
-inline std::vector<Group> BlocksDrawing(const std::vector<Group>& blockItems) {
-    std::vector<Group> groups{{0, "SECTION"}, {2, "BLOCKS"}};
-    groups.insert(groups.end(), blockItems.begin(), blockItems.end());
-    groups.push_back({0, "ENDSEC"});
-    groups.push_back({0, "EOF"});
-    return groups;
-}
-
-/// Where a TempFile goes: the temporary folder, or memory-backed /dev/shm where there is one
-/// (for tests that write thousands of drawings; a disk-backed folder makes each write cost
-/// milliseconds).
-enum class TempPlace { Folder, Memory };
-
-/// A file in the temporary folder, named after the running test (so `ctest -j` never collides)
-/// plus a suffix, removed when the object goes.
+/// A file named after the running test plus `suffix` (so `ctest -j` never collides), in the
+/// temporary folder or in memory-backed /dev/shm where there is one; removed when it goes.
 class TempFile {
 public:
-    explicit TempFile(const std::string& suffix = ".dxf", TempPlace place = TempPlace::Folder) {
-        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "vexlor_dxf_";
-        if (info) {
-            name += info->test_suite_name();
-            name += '_';
-            name += info->name();
-        }
-        for (char& c : name) {
-            if (c == '/' || c == '\\' || c == ' ') c = '_';
-        }
-        std::error_code ignored;
-        const bool memory =
-            place == TempPlace::Memory && std::filesystem::is_directory("/dev/shm", ignored);
-        m_path =
-            (memory ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
-            (name + suffix);
+    explicit TempFile(const std::string& suffix = ".dxf", bool memory = false) {
+        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name =
+            std::string("vexlor_dxf_") + test->test_suite_name() + '_' + test->name();
+        for (char& c : name) c = c == '/' ? '_' : c;
+        std::error_code e;
+        m_path = (memory && std::filesystem::is_directory("/dev/shm", e)
+                      ? std::filesystem::path("/dev/shm")
+                      : std::filesystem::temp_directory_path()) /
+                 (name + suffix);
     }
-    ~TempFile() {
-        std::error_code ignored;
-        std::filesystem::remove(m_path, ignored);
-    }
+    ~TempFile() { std::filesystem::remove(m_path, m_error); }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
-
-    /// Writes `bytes` to the file, replacing what was there.
     void Write(const std::string& bytes) const {
-        std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(m_path, std::ios::binary | std::ios::trunc) << bytes;
     }
-    /// The whole content of the file.
     std::string Read() const {
         std::ifstream in(m_path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
     const std::filesystem::path& Path() const { return m_path; }
-    /// The path as the library takes it (the temporary folder's name is ASCII).
+    /// The path as the library takes it (the temporary folders' names are ASCII).
     std::wstring WidePath() const {
         const std::string narrow = m_path.string();
         return std::wstring(narrow.begin(), narrow.end());
@@ -107,141 +68,61 @@ public:
 
 private:
     std::filesystem::path m_path;
+    std::error_code m_error;
 };
 
-/// Groups from a compact text of words: "NAME" is the group (0, NAME) and "code=value" any other
-/// group, for example Groups("LINE 10=1 20=2 11=3 21=4"). Values cannot hold blanks.
-inline std::vector<Group> Groups(const std::string& text) {
-    std::vector<Group> groups;
-    std::istringstream words(text);
-    std::string word;
-    while (words >> word) {
-        const std::size_t equals = word.find('=');
-        if (equals == std::string::npos) {
-            groups.push_back({0, word});
-        } else {
-            groups.push_back({std::stoi(word.substr(0, equals)), word.substr(equals + 1)});
-        }
-    }
-    return groups;
-}
-
-/// The polyline reader as a host's derived reader sees it, with its protected readers and
-/// primitives re-exported and post-processing switched off: an import leaves the entity
-/// readers' output exactly as they made it.
+/// The polyline reader without post-processing: an import leaves the readers' output as it is.
 struct RawPolylineReader : MStlBaseOperatorDXFPolylineReader {
     using MStlBaseOperatorDXFPolylineReader::_AddPoint;
-    using MStlBaseOperatorDXFPolylineReader::_AddPolyline;
-    using MStlBaseOperatorDXFPolylineReader::_ReadArc;
-    using MStlBaseOperatorDXFPolylineReader::_ReadBlock;
-    using MStlBaseOperatorDXFPolylineReader::_ReadBlockSection;
-    using MStlBaseOperatorDXFPolylineReader::_ReadCircle;
-    using MStlBaseOperatorDXFPolylineReader::_ReadEllipse;
-    using MStlBaseOperatorDXFPolylineReader::_ReadEntitySection;
-    using MStlBaseOperatorDXFPolylineReader::_ReadHatch;
-    using MStlBaseOperatorDXFPolylineReader::_ReadInsert;
-    using MStlBaseOperatorDXFPolylineReader::_ReadLine;
-    using MStlBaseOperatorDXFPolylineReader::_ReadLwPolyline;
-    using MStlBaseOperatorDXFPolylineReader::_ReadPolyline;
-    using MStlBaseOperatorDXFPolylineReader::_ReadSpline;
-    using MStlBaseOperatorDXFPolylineReader::_ReadVertex;
     using MStlBaseOperatorDXFPolylineReader::MStlBaseOperatorDXFPolylineReader;
 
 protected:
     EReturnCode _PostProcess() override { return eOk; }
 };
 
-/// Imports the DXF text of `groups` with `reader`, through a temporary file named after the test
-/// plus `suffix`.
-inline CDXFReader::EReturnCode ImportGroups(CDXFReader& reader, const std::vector<Group>& groups,
-                                            const std::string& suffix = ".dxf") {
-    TempFile file(suffix);
-    file.Write(DxfText(groups));
-    return reader.Import(file.WidePath());
+/// How an import ended: its result code, or one of the two documented exceptions.
+enum Outcome { kInvalidArgument = -1, kOutOfRange = -2 };
+
+inline int ImportOutcome(CDXFReader& reader, const std::wstring& path) {
+    try {
+        return reader.Import(path);
+    } catch (const std::invalid_argument&) {
+        return kInvalidArgument;
+    } catch (const std::out_of_range&) {
+        return kOutOfRange;
+    }
 }
 
-/// A coordinate as the import must store it: the text's single-precision value, widened.
-inline double Stof(const std::string& text) { return static_cast<double>(std::stof(text)); }
-
-/// `value` in hexadecimal floating-point notation, for messages about exact values.
-inline std::string Hex(double value) {
+/// Polylines in hexadecimal floating point, one a line, for failure messages.
+inline std::string Describe(const Polylines& polylines) {
     std::ostringstream out;
-    out << std::hexfloat << value;
+    for (const Polyline& polyline : polylines) {
+        out << std::hexfloat << (polyline.closed ? "closed" : "open");
+        for (const auto& p : polyline.points) out << ' ' << p.x << ' ' << p.y;
+        out << '\n';
+    }
     return out.str();
 }
 
-/// Whether `actual` holds exactly the polylines of `expected`: the same `closed` flags and the
-/// same points, each coordinate compared with `==`; a mismatch is described in hexfloat.
-inline testing::AssertionResult SamePolylines(
-    const std::vector<MStlBaseOperatorDXFPolylineReader::Polyline>& actual,
-    const std::vector<MStlBaseOperatorDXFPolylineReader::Polyline>& expected) {
-    if (actual.size() != expected.size()) {
-        return testing::AssertionFailure()
-               << actual.size() << " polylines, expected " << expected.size();
-    }
-    for (std::size_t i = 0; i < actual.size(); ++i) {
-        const auto& got = actual[i];
-        const auto& want = expected[i];
-        if (got.closed != want.closed) {
-            return testing::AssertionFailure()
-                   << "polyline " << i << ": closed " << got.closed << ", expected " << want.closed;
-        }
-        if (got.points.size() != want.points.size()) {
-            return testing::AssertionFailure() << "polyline " << i << ": " << got.points.size()
-                                               << " points, expected " << want.points.size();
-        }
-        for (std::size_t k = 0; k < got.points.size(); ++k) {
-            const auto& p = got.points[k];
-            const auto& q = want.points[k];
-            if (!(p.x == q.x) || !(p.y == q.y)) {
-                return testing::AssertionFailure()
-                       << "polyline " << i << ", point " << k << ": (" << Hex(p.x) << ", "
-                       << Hex(p.y) << "), expected (" << Hex(q.x) << ", " << Hex(q.y) << ")";
-            }
+/// Whether two vectors hold the same polylines: flags and coordinates equal, or both NaN; with
+/// `bits`, identical representations, so that the sign of zero and NaN payloads count too.
+inline testing::AssertionResult SamePolylines(const Polylines& actual, const Polylines& expected,
+                                              bool bits = false) {
+    const auto same = [bits](double a, double b) {
+        return bits ? std::memcmp(&a, &b, sizeof a) == 0 : a == b || (a != a && b != b);
+    };
+    bool equal = actual.size() == expected.size();
+    for (std::size_t i = 0; equal && i < actual.size(); ++i) {
+        const auto &a = actual[i].points, &e = expected[i].points;
+        equal = actual[i].closed == expected[i].closed && a.size() == e.size();
+        for (std::size_t k = 0; equal && k < a.size(); ++k) {
+            equal = same(a[k].x, e[k].x) && same(a[k].y, e[k].y);
         }
     }
-    return testing::AssertionSuccess();
-}
-
-/// A point as a drawing writes it; the import stores (x, -y).
-struct XY {
-    double x;
-    double y;
-};
-
-/// Text for a coordinate value; values that are floats convert back to exactly themselves.
-inline std::string Text(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.9g", value);
-    return buffer;
-}
-
-/// The groups of several parts, one after another.
-inline std::vector<Group> Join(std::initializer_list<std::vector<Group>> parts) {
-    std::vector<Group> all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-/// A LINE entity on layer 0: an open two-point piece.
-inline std::vector<Group> Line(XY from, XY to) {
-    return {{0, "LINE"},        {8, "0"},         {10, Text(from.x)},
-            {20, Text(from.y)}, {11, Text(to.x)}, {21, Text(to.y)}};
-}
-
-/// An entity of 10/20 vertex pairs: an LWPOLYLINE is closed exactly when its last vertex
-/// repeats the first (within 0.0001).
-inline std::vector<Group> Vertices(const char* entity, const std::vector<XY>& vertices) {
-    std::vector<Group> groups{{0, entity}};
-    for (const XY& v : vertices) {
-        groups.push_back({10, Text(v.x)});
-        groups.push_back({20, Text(v.y)});
-    }
-    return groups;
-}
-
-inline std::vector<Group> LwPolyline(const std::vector<XY>& vertices) {
-    return Vertices("LWPOLYLINE", vertices);
+    if (equal) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "got\n"
+                                       << Describe(actual) << "expected\n"
+                                       << Describe(expected);
 }
 
 }  // namespace VexlorDxfTest
