@@ -21,7 +21,7 @@ if command -v setarch >/dev/null && setarch "$(uname -m)" -R true 2>/dev/null; t
     run=(setarch "$(uname -m)" -R)
 fi
 TSAN_OPTIONS="halt_on_error=1" "${run[@]}" "$tsan/tests/vexlor_dxf_robustness_tests" \
-    --gtest_filter='ThreadsTest.*'
+    --gtest_filter='Robustness.Threads'
 
 echo "== leak check under Valgrind"
 # The Debug build of scripts/test.sh, or another one named by VEXLOR_DXF_DEBUG_BUILD.
@@ -30,7 +30,8 @@ if [ ! -f "$debug/CMakeCache.txt" ]; then
     cmake --preset dev >/dev/null
     debug=build/dev
 fi
-cmake --build "$debug" -j "$jobs" --target vexlor_dxf_export_tests vexlor_dxf_robustness_tests
+cmake --build "$debug" -j "$jobs" --target vexlor_dxf_export_tests vexlor_dxf_import_tests \
+    vexlor_dxf_robustness_tests
 # GoogleTest prints test parameters byte by byte, padding included; those reads are its own. The
 # C library's vectorised wmemcmp reads whole 32-byte words past a string's end, within its page.
 suppressions="$debug/gtest-padding.supp"
@@ -56,5 +57,6 @@ SUPP
 memcheck=(valgrind -q --leak-check=full --errors-for-leak-kinds=definite,indirect
     --error-exitcode=1 --child-silent-after-fork=yes --suppressions="$suppressions")
 "${memcheck[@]}" "$debug/tests/vexlor_dxf_export_tests" --gtest_brief=1
+"${memcheck[@]}" "$debug/tests/vexlor_dxf_import_tests" --gtest_brief=1 --gtest_filter='Cases/*'
 "${memcheck[@]}" "$debug/tests/vexlor_dxf_robustness_tests" --gtest_brief=1 \
-    --gtest_filter='*ExportFault*:*ExtremeValue*:*ArcAngle*:*EllipseAxis*:*Extreme*Test*:FileLifetime*:Import/OddInput*'
+    --gtest_filter='Robustness.LinesOfAMebibyte:Robustness.Threads'

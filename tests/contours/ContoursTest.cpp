@@ -1,0 +1,177 @@
+// The contour engine against its straightforward forms: indexed linking against the rescanning
+// scan, the bucketed crossing test against the pairwise one, in-place point reduction against
+// the index list, on seeded input built to be hard.
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include <algorithm>  // std::shuffle, std::swap
+#include <cmath>      // std::cos, std::sin
+#include <cstdint>    // std::uint64_t
+#include <limits>     // std::numeric_limits
+#include <random>     // std::mt19937_64
+#include <vector>     // std::vector
+
+#include "DxfTestSupport.h"
+#include "polyline/LargeArrayAllocator.h"
+#include "polyline/PolylineLinking.h"
+
+namespace {
+
+using VexlorDxfTest::Polylines;
+using VexlorDxfTest::SamePolylines;
+using Point = Vexlor::Math::point<double, 2>;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kMax = std::numeric_limits<double>::max();
+
+// Both linkings of `pieces`, compared bit for bit.
+testing::AssertionResult LinkAlike(Polylines pieces) {
+    Polylines reference = pieces;
+    Vexlor::Dxf::LinkOpenPolylines(reference);
+    Vexlor::Dxf::LinkOpenPolylinesIndexed(pieces);
+    return SamePolylines(pieces, reference, true);
+}
+
+// Pieces of one to four points near a few anchors: on them, within the joining distance, or
+// just beyond it; reversed copies of earlier pieces; closed shapes; anchors where arithmetic is
+// exact and where it rounds, huge, tiny, signed zero and not finite.
+Polylines RandomPieces(std::mt19937_64& random) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    static const Point anchors[] = {{0, 0},       {1, 0},       {0.3, 2.7},    {1.1, 0.7},
+                                    {-0.0, -0.0}, {1e38, 1e38}, {kMax, -kMax}, {1e-200, 0},
+                                    {-1e-200, 0}, {1e300, 1},   {-1e300, 1},   {kInf, 0},
+                                    {nan, 2},     {2.9, 1.3},   {2, 2},        {0.1, 0.2}};
+    static const double offsets[] = {0, 0, 0, 0.00004, -0.00004, 0.00011, 0.0002};
+    const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    Polylines pieces(pick(30));
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        if (k > 0 && pick(10) == 0) {
+            pieces[k] = pieces[pick(k)];
+            if (pick(2)) std::reverse(pieces[k].points.begin(), pieces[k].points.end());
+            continue;
+        }
+        pieces[k].closed = pick(10) == 0;
+        for (std::size_t p = 1 + pick(4); p > 0; --p) {
+            const Point& a = anchors[pick(pick(4) ? 4 : 16)];
+            pieces[k].points.push_back({a.x + offsets[pick(7)], a.y + offsets[pick(7)]});
+        }
+    }
+    return pieces;
+}
+
+TEST(Contours, RandomPiecesLinkAndCrossAsTheScans) {
+    std::mt19937_64 random(1000);
+    int crossings = 0;
+    const int rounds = 4000;
+    for (int round = 0; round < rounds; ++round) {
+        Polylines pieces = RandomPieces(random);
+        ASSERT_TRUE(LinkAlike(pieces)) << "round " << round;
+        // A few pieces, every other time spread over four touching squares, so that both answers
+        // come up and polylines whose box meets no other are passed over.
+        if (pieces.size() > 4) pieces.resize(2 + random() % 3);
+        for (auto& piece : pieces) {
+            const Point shift{3.0 * (round % 2) * (random() % 2),
+                              3.0 * (round % 2) * (random() % 2)};
+            for (Point& p : piece.points) p = {p.x + shift.x, p.y + shift.y};
+        }
+        const bool expected = Vexlor::Dxf::AnyPolylinesCross(pieces);
+        crossings += expected;
+        ASSERT_EQ(expected, Vexlor::Dxf::AnyPolylinesCrossSweep(pieces)) << "round " << round;
+        const Polylines reversed(pieces.rbegin(), pieces.rend());
+        ASSERT_EQ(expected, Vexlor::Dxf::AnyPolylinesCrossSweep(reversed)) << "round " << round;
+    }
+    EXPECT_GT(crossings, rounds / 20);
+    EXPECT_LT(crossings, rounds - rounds / 20);
+}
+
+// Many pieces through one point crowd one bucket of the end index: just below, at and above the
+// size from which searches pass over its used-up front, and far beyond it. Spokes share far
+// ends in pairs, are turned round, or end near the hub within and beyond the joining distance.
+TEST(Contours, PiecesThroughOnePointLinkAsTheScan) {
+    for (const int count : {15, 16, 17, 240}) {
+        for (int layout = 0; layout < 4; ++layout) {
+            Polylines pieces;
+            for (int k = 0; k < count; ++k) {
+                Point far{100.0 * std::cos(0.026 * k), 100.0 * std::sin(0.026 * k)};
+                if (layout >= 1 && k % 2 == 1) far = pieces.back().points.back();
+                pieces.push_back({{{0.0, 0.0}, far}, false});
+                if (layout >= 2 && k % 3 == 0) std::swap(pieces[k].points[0], pieces[k].points[1]);
+                if (layout == 3 && k % 5 == 0)
+                    pieces[k].points[0] = {0.00007 * (k % 2 ? 1 : -1), 0.00011};
+            }
+            EXPECT_TRUE(LinkAlike(pieces)) << count << " pieces, layout " << layout;
+        }
+    }
+}
+
+// Chains in shuffled order over boxes of every shape: along x, along y, a strip of squares, the
+// strip with one piece far away, a square field; every fourth shared end is nudged just inside or
+// just outside the joining distance, across cell borders on either axis.
+TEST(Contours, ChainsOverBoxesOfEveryShapeLinkAsTheScan) {
+    const auto place = [](int layout, int k) -> Point {
+        const double side = k % 4 == 1 || k % 4 == 2 ? 1 : 0, up = k % 4 >= 2 ? 1 : 0;
+        if (layout == 0) return {0.37 * k, 0.0};
+        if (layout == 1) return {-5.0, 0.37 * k};
+        if (layout < 4) return {1.5 * (k / 4) + 0.5 * side, 0.5 * up};
+        return {3.0 * (k / 4 % 12) + side, 3.0 * (k / 48) + up};
+    };
+    static const Point nudges[] = {{0.00004, 0},        {0, -0.00004}, {0.00003, 0.00003},
+                                   {-0.00007, 0.00007}, {0.00011, 0},  {0, 0.00011},
+                                   {-0.00008, -0.00008}};
+    std::mt19937_64 random(31);
+    for (int layout = 0; layout < 5; ++layout) {
+        Polylines pieces;
+        for (int k = 0; k < 300; ++k) {
+            Point to = place(layout, layout >= 2 && k % 4 == 3 ? k - 3 : k + 1);
+            const Point& nudge = nudges[random() % 7];
+            if (random() % 4 == 0) to = {to.x + nudge.x, to.y + nudge.y};
+            pieces.push_back({{place(layout, k), to}, false});
+            if (random() % 2) std::swap(pieces.back().points[0], pieces.back().points[1]);
+        }
+        if (layout == 3) pieces.push_back({{{1e9, 1e9}, {1e9, 1e9 + 1}}, false});
+        std::shuffle(pieces.begin(), pieces.end(), random);
+        EXPECT_TRUE(LinkAlike(pieces)) << "layout " << layout;
+    }
+}
+
+// Long segments fill too many buckets and send the crossing test down its sweep.
+TEST(Contours, LongSegmentsCrossAsThePairwiseTest) {
+    for (const bool meshed : {false, true}) {
+        Polylines polylines;
+        for (int k = 0; k < 400; ++k) {
+            const double offset = k * 2.5, x = (meshed ? 1.0 : 1001.0) + offset;
+            polylines.push_back({{{0.0, offset}, {1000.0, offset + 0.01}}, false});
+            polylines.push_back({{{x, -1.0}, {x + 0.01, 1000.0}}, false});
+        }
+        EXPECT_EQ(meshed, Vexlor::Dxf::AnyPolylinesCross(polylines));
+        EXPECT_EQ(meshed, Vexlor::Dxf::AnyPolylinesCrossSweep(polylines));
+    }
+}
+
+// Runs, closing repetitions and all-equal pieces from a few points; -0 equals 0 but keeps its
+// bits where it comes first, and NaN equals nothing.
+TEST(Contours, InPlaceReductionGivesTheIndexListResult) {
+    const Point alphabet[] = {{1, 2}, {0, 0}, {-0.0, 0}, {3, -1}, {std::nan(""), 2}};
+    std::mt19937_64 random(77);
+    for (int round = 0; round < 50000; ++round) {
+        Vexlor::Dxf::Polyline2d piece{{}, round % 2 == 0};
+        for (auto n = random() % 10; n > 0; --n) piece.points.push_back(alphabet[random() % 5]);
+        Polylines inPlace{piece};
+        Vexlor::Dxf::CollapseRepeatedPoints(inPlace[0]);
+        ASSERT_TRUE(SamePolylines(inPlace, {Vexlor::Dxf::RemoveDuplicatePoints(piece)}, true));
+    }
+}
+
+// Arrays on both sides of the size from which huge pages are asked for keep what is written,
+// through growth and shrinking; the sanitizers check that storage goes back the way it came.
+TEST(Contours, LargeArraysKeepTheirContent) {
+    using Array = std::vector<std::uint64_t, Vexlor::Dxf::LargeArrayAllocator<std::uint64_t>>;
+    Array values;
+    for (std::uint64_t k = 0; k < (std::uint64_t{3} << 20); ++k) values.push_back(k * k);
+    for (std::uint64_t k = 0; k < values.size(); ++k) ASSERT_EQ(k * k, values[k]) << k;
+    values.resize(1000);
+    values.shrink_to_fit();
+    EXPECT_EQ(Array(values.begin(), values.end()), values);
+    EXPECT_EQ(999u * 999u, values.back());
+}
+
+}  // namespace
