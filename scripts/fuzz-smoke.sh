@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz harnesses, replays the kept reproducers and runs each harness briefly. With clang
-# and libFuzzer it fuzzes under ASan and UBSan; without them it builds replay programs and only
+# and libFuzzer it fuzzes under ASan and UBSan; without clang it builds replay programs and only
 # replays. Exits non-zero on any finding.
 # SPDX-License-Identifier: MIT
 set -euo pipefail
@@ -17,13 +17,15 @@ corpus="${VEXLOR_DXF_CORPUS_DIR:-}"
 if [ "$(id -u)" -eq 0 ]; then
     need_packages clang libclang-rt-14-dev
 fi
-if command -v clang++ >/dev/null &&
-    dpkg-query -W -f='${Status}' libclang-rt-14-dev 2>/dev/null | grep -q "install ok installed"; then
+# Every harness draws its values through libFuzzer's FuzzedDataProvider.h, which comes with
+# libclang-rt-14-dev: the replay programs need it too.
+need_packages libclang-rt-14-dev
+if command -v clang++ >/dev/null; then
     mode=libfuzzer
     build=build/fuzz
     cmake --preset fuzz >/dev/null
 else
-    echo "clang or libFuzzer missing: replaying the inputs only"
+    echo "clang missing: replaying the inputs only"
     mode=replay
     build=build/fuzz-replay
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVEXLOR_DXF_BUILD_TESTS=OFF \
