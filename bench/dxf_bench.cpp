@@ -17,7 +17,9 @@
 #include "CDXFReader.h"
 #include "ExportToDxf.h"
 #include "MStlBaseOperatorDXFPolylineReader.h"
-#include "polyline/PolylineLinking.h"
+#include "contours/Crossing.h"
+#include "contours/Linking.h"
+#include "contours/Reduction.h"
 #include "workloads.h"
 
 namespace {
@@ -96,7 +98,7 @@ void BM_LinkPieces(benchmark::State& state) {
         state.PauseTiming();
         Polylines work = pieces;
         state.ResumeTiming();
-        Vexlor::Dxf::LinkOpenPolylinesIndexed(work);
+        Vexlor::Dxf::LinkOpenPolylines(work);
         benchmark::DoNotOptimize(work.data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -106,10 +108,10 @@ BENCHMARK(BM_LinkPieces)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark:
 void BM_CrossingTest(benchmark::State& state) {
     Polylines contours =
         VexlorDxfBench::ShuffledContourPieces(static_cast<std::size_t>(state.range(0)));
-    Vexlor::Dxf::LinkOpenPolylinesIndexed(contours);
+    Vexlor::Dxf::LinkOpenPolylines(contours);
     contours = Vexlor::Dxf::RemoveEmptyPolylines(std::move(contours));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(Vexlor::Dxf::AnyPolylinesCrossSweep(contours));
+        benchmark::DoNotOptimize(Vexlor::Dxf::AnyPolylinesCross(contours));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }

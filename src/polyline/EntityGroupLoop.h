@@ -4,7 +4,7 @@
 
 #include <string>  // std::wstring
 
-#include "polyline/ValueConversion.h"
+#include "reader/ValueConversion.h"
 
 namespace Vexlor::Dxf {
 

@@ -5,7 +5,9 @@
 #include <vector>     // std::vector
 
 #include "MStlBaseOperatorDXFPolylineReader.h"
-#include "polyline/PolylineLinking.h"
+#include "contours/Crossing.h"
+#include "contours/Linking.h"
+#include "contours/Reduction.h"
 
 CDXFReader::EReturnCode MStlBaseOperatorDXFPolylineReader::_PostProcess() {
     _LinkPolylines();
@@ -23,7 +25,7 @@ void MStlBaseOperatorDXFPolylineReader::_LinkPolylines() {
                                      [](const Polyline& p) { return p.points.size() < 2; }),
                       m_polylines.end());
     // 3. Open pieces whose ends meet become chains, at the place of their first piece.
-    Vexlor::Dxf::LinkOpenPolylinesIndexed(m_polylines);
+    Vexlor::Dxf::LinkOpenPolylines(m_polylines);
     // 4. Pieces taken over by a chain, or dropped as duplicates, were left empty.
     m_polylines = Vexlor::Dxf::RemoveEmptyPolylines(std::move(m_polylines));
     // Linking usually leaves far fewer polylines than pieces were read; the caller keeps only
@@ -32,5 +34,5 @@ void MStlBaseOperatorDXFPolylineReader::_LinkPolylines() {
 }
 
 bool MStlBaseOperatorDXFPolylineReader::_PolylinesIntersecting() const {
-    return Vexlor::Dxf::AnyPolylinesCrossSweep(m_polylines);
+    return Vexlor::Dxf::AnyPolylinesCross(m_polylines);
 }

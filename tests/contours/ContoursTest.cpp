@@ -11,9 +11,11 @@
 #include <random>     // std::mt19937_64
 #include <vector>     // std::vector
 
+#include "ContourOracles.h"
 #include "DxfTestSupport.h"
-#include "polyline/LargeArrayAllocator.h"
-#include "polyline/PolylineLinking.h"
+#include "contours/LargeArrayAllocator.h"
+#include "contours/Linking.h"
+#include "contours/Reduction.h"
 
 namespace {
 
@@ -26,8 +28,8 @@ constexpr double kMax = std::numeric_limits<double>::max();
 // Both linkings of `pieces`, compared bit for bit.
 testing::AssertionResult LinkAlike(Polylines pieces) {
     Polylines reference = pieces;
-    Vexlor::Dxf::LinkOpenPolylines(reference);
-    Vexlor::Dxf::LinkOpenPolylinesIndexed(pieces);
+    VexlorDxfTest::LinkByRescanning(reference);
+    Vexlor::Dxf::LinkOpenPolylines(pieces);
     return SamePolylines(pieces, reference, true);
 }
 
@@ -73,11 +75,11 @@ TEST(Contours, RandomPiecesLinkAndCrossAsTheScans) {
                               3.0 * (round % 2) * (random() % 2)};
             for (Point& p : piece.points) p = {p.x + shift.x, p.y + shift.y};
         }
-        const bool expected = Vexlor::Dxf::AnyPolylinesCross(pieces);
+        const bool expected = VexlorDxfTest::AnyCrossPairwise(pieces);
         crossings += expected;
-        ASSERT_EQ(expected, Vexlor::Dxf::AnyPolylinesCrossSweep(pieces)) << "round " << round;
+        ASSERT_EQ(expected, Vexlor::Dxf::AnyPolylinesCross(pieces)) << "round " << round;
         const Polylines reversed(pieces.rbegin(), pieces.rend());
-        ASSERT_EQ(expected, Vexlor::Dxf::AnyPolylinesCrossSweep(reversed)) << "round " << round;
+        ASSERT_EQ(expected, Vexlor::Dxf::AnyPolylinesCross(reversed)) << "round " << round;
     }
     EXPECT_GT(crossings, rounds / 20);
     EXPECT_LT(crossings, rounds - rounds / 20);
@@ -142,8 +144,8 @@ TEST(Contours, LongSegmentsCrossAsThePairwiseTest) {
             polylines.push_back({{{0.0, offset}, {1000.0, offset + 0.01}}, false});
             polylines.push_back({{{x, -1.0}, {x + 0.01, 1000.0}}, false});
         }
+        EXPECT_EQ(meshed, VexlorDxfTest::AnyCrossPairwise(polylines));
         EXPECT_EQ(meshed, Vexlor::Dxf::AnyPolylinesCross(polylines));
-        EXPECT_EQ(meshed, Vexlor::Dxf::AnyPolylinesCrossSweep(polylines));
     }
 }
 
@@ -157,7 +159,7 @@ TEST(Contours, InPlaceReductionGivesTheIndexListResult) {
         for (auto n = random() % 10; n > 0; --n) piece.points.push_back(alphabet[random() % 5]);
         Polylines inPlace{piece};
         Vexlor::Dxf::CollapseRepeatedPoints(inPlace[0]);
-        ASSERT_TRUE(SamePolylines(inPlace, {Vexlor::Dxf::RemoveDuplicatePoints(piece)}, true));
+        ASSERT_TRUE(SamePolylines(inPlace, {VexlorDxfTest::ReduceByIndexList(piece)}, true));
     }
 }
 

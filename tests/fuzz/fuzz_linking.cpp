@@ -12,9 +12,12 @@
 #include <cstring>    // std::memcmp
 #include <vector>     // std::vector
 
-#include "polyline/PolylineLinking.h"
+#include "ContourOracles.h"
+#include "contours/Linking.h"
+#include "contours/Reduction.h"
 
 using namespace Vexlor::Dxf;
+using namespace VexlorDxfTest;
 
 // Mostly a small grid plus an offset around the meeting distance of 0.0001, so that ends meet, just
 // meet or just miss; now and then an extreme, a value that is not finite or a zero of either sign.
@@ -45,12 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // The straightforward linking and the indexed one.
     std::vector<Polyline2d> plain = pieces, indexed = pieces;
-    LinkOpenPolylines(plain);
-    LinkOpenPolylinesIndexed(indexed);
+    LinkByRescanning(plain);
+    LinkOpenPolylines(indexed);
     assert(std::equal(plain.begin(), plain.end(), indexed.begin(), indexed.end(), Same));
     assert(plain.size() == pieces.size());  // joined pieces stay in place, empty
     const std::vector<Polyline2d> linked = RemoveEmptyPolylines(plain);
-    assert(AnyPolylinesCross(linked) == AnyPolylinesCrossSweep(linked));
-    assert(AnyPolylinesCross(pieces) == AnyPolylinesCrossSweep(pieces));  // closed ones, empty ones
+    assert(AnyCrossPairwise(linked) == AnyPolylinesCross(linked));
+    assert(AnyCrossPairwise(pieces) == AnyPolylinesCross(pieces));  // closed ones, empty ones
     return 0;
 }

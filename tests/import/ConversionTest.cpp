@@ -11,7 +11,7 @@
 #include <random>   // std::mt19937
 #include <string>   // std::string, std::wstring
 
-#include "polyline/ValueConversion.h"
+#include "reader/ValueConversion.h"
 
 namespace {
 

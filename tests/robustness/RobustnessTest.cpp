@@ -12,9 +12,10 @@
 #include <thread>      // std::thread
 #include <vector>      // std::vector
 
+#include "ContourOracles.h"
 #include "DxfTestSupport.h"
 #include "ExportToDxf.h"
-#include "polyline/PolylineLinking.h"
+#include "contours/Linking.h"
 
 namespace {
 
@@ -105,10 +106,10 @@ TEST(Robustness, RealDrawings) {
         if (ImportOutcome(reader, std::wstring(name.begin(), name.end())) != 0) continue;
         Polylines slow = fast;
         if (fast.size() > 400) continue;  // beyond what the cubic scan does in time
-        Vexlor::Dxf::LinkOpenPolylines(slow);
-        Vexlor::Dxf::LinkOpenPolylinesIndexed(fast);
+        LinkByRescanning(slow);
+        Vexlor::Dxf::LinkOpenPolylines(fast);
         EXPECT_TRUE(SamePolylines(fast, slow, true));
-        EXPECT_EQ(Vexlor::Dxf::AnyPolylinesCross(slow), Vexlor::Dxf::AnyPolylinesCrossSweep(fast));
+        EXPECT_EQ(AnyCrossPairwise(slow), Vexlor::Dxf::AnyPolylinesCross(fast));
         ++drawings;
     }
     EXPECT_GT(drawings, 20);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>  // getpid
 
 #include <cmath>       // std::isnan
 #include <cstring>     // std::memcmp
@@ -34,14 +35,15 @@ inline std::string Unescape(const std::string& text) {
     return bytes;
 }
 
-/// A file named after the running test plus `suffix` (so `ctest -j` never collides), in the
-/// temporary folder or in memory-backed /dev/shm where there is one; removed when it goes.
+/// A file named after the running test and process plus `suffix` (so that test programs running
+/// at once never collide), in the temporary folder or in memory-backed /dev/shm where there is
+/// one; removed when it goes.
 class TempFile {
 public:
     explicit TempFile(const std::string& suffix = ".dxf", bool memory = false) {
         const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name =
-            std::string("vexlor_dxf_") + test->test_suite_name() + '_' + test->name();
+        std::string name = std::string("vexlor_dxf_") + test->test_suite_name() + '_' +
+                           test->name() + '_' + std::to_string(getpid());
         for (char& c : name) c = c == '/' ? '_' : c;
         std::error_code e;
         m_path = (memory && std::filesystem::is_directory("/dev/shm", e)

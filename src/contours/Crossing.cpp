@@ -1,14 +1,14 @@
 // The crossing test over buckets of nearby segments: the same answer as trying every pair.
 // SPDX-License-Identifier: MIT
+#include "contours/Crossing.h"
+
 #include <algorithm>  // std::sort, std::min, std::max
 #include <cmath>      // std::isnan, std::isfinite, std::sqrt, std::floor
 #include <cstddef>    // std::size_t
 #include <cstdint>    // std::uint32_t
 #include <limits>     // std::numeric_limits
+#include <new>        // std::bad_alloc
 #include <vector>     // std::vector
-
-#include "polyline/PolylineGeometry.h"
-#include "polyline/PolylineLinking.h"
 
 namespace Vexlor::Dxf {
 
@@ -315,14 +315,28 @@ std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines) 
 
 }  // namespace
 
-bool AnyPolylinesCrossSweep(const std::vector<Polyline2d>& polylines) {
+bool PolylinesCross(const Polyline2d& first, const Polyline2d& second) {
+    const std::size_t firstSegments = SegmentCount(first);
+    const std::size_t secondSegments = SegmentCount(second);
+    for (std::size_t s = 0; s < firstSegments; ++s) {
+        const Point2d& p1 = first.points[s];
+        const Point2d& p2 = SegmentEnd(first, s);
+        for (std::size_t t = 0; t < secondSegments; ++t) {
+            if (SegmentsCross(p1, p2, second.points[t], SegmentEnd(second, t))) return true;
+        }
+    }
+    return false;
+}
+
+bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines) {
     if (polylines.size() < 2) return false;
-    // Indices are 32-bit to keep the structures small; larger inputs take the pairwise form.
+    // Indices are 32-bit to keep the structures small; so many segments would take more than
+    // 32 GiB, so the case is one of exhausted memory.
     std::size_t total = 0;
     for (const Polyline2d& polyline : polylines) total += SegmentCount(polyline);
     if (polylines.size() >= std::numeric_limits<std::uint32_t>::max() ||
         total >= std::numeric_limits<std::uint32_t>::max() / 2) {
-        return AnyPolylinesCross(polylines);
+        throw std::bad_alloc();
     }
     const Segments segments(polylines, PolylinesNearOthers(polylines));
     if (segments.Size() < 2) return false;

@@ -1,15 +1,20 @@
-// Point and segment predicates shared by the linking and crossing algorithms.
+// The contours' types, and the point and segment predicates that linking and the crossing test
+// share.
 // SPDX-License-Identifier: MIT
 #pragma once
 
 #include <algorithm>  // std::min, std::max
 #include <cstddef>    // std::size_t
 
-#include "polyline/PolylineLinking.h"
+#include "polyline.h"
 
 namespace Vexlor::Dxf {
 
 using Point2d = Vexlor::Math::point<double, 2>;
+using Polyline2d = Vexlor::Math::polyline<double, 2>;
+
+/// Two points meet when their squared distance is below this: they are less than 0.0001 apart.
+constexpr double kMeetDistanceSquared = 1e-8;
 
 /// Two points meet when they are less than 0.0001 apart; a NaN or infinite coordinate meets
 /// nothing.

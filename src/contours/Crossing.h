@@ -1,0 +1,25 @@
+// The crossing test of the contours of an import.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <vector>  // std::vector
+
+#include "contours/Geometry.h"
+
+namespace Vexlor::Dxf {
+
+/// True when a segment of `first` properly crosses a segment of `second`: both end points of
+/// each segment lie strictly on opposite sides of the other's line, by the rounded products of
+/// SegmentsCross. Touching, collinear overlap and end points on the other segment are not
+/// crossings.
+bool PolylinesCross(const Polyline2d& first, const Polyline2d& second);
+
+/// True when two different polylines of `polylines` cross; a polyline is never tested against
+/// itself. The answer is that of PolylinesCross over every pair, found by testing only pairs of
+/// segments whose boxes can overlap: polylines whose box meets no other polyline's box are
+/// passed over, and the segments of the others are bucketed in a uniform grid (or swept by x
+/// when the grid would be too full). Throws std::bad_alloc for 2^31 segments or more, beyond
+/// what its indices address (such a drawing would take more than 32 GiB).
+bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines);
+
+}  // namespace Vexlor::Dxf

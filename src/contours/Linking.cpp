@@ -1,0 +1,308 @@
+// End-to-end linking through a spatial index over the end points, with the joins of the
+// rescanning form in the same order.
+// SPDX-License-Identifier: MIT
+#include "contours/Linking.h"
+
+#include <algorithm>  // std::max
+#include <cstdint>    // std::uint32_t, std::uint8_t
+#include <new>        // std::bad_alloc
+#include <optional>   // std::optional
+#include <utility>    // std::move, std::swap
+#include <vector>     // std::vector
+
+#include "contours/EndIndex.h"
+
+namespace Vexlor::Dxf {
+
+namespace {
+
+// A piece while it is being linked: a sequence that grows and shrinks at both ends and can
+// be read backwards, so that joining costs the length of the shorter piece. The points are
+// front[frontEnd - 1] ... front[frontBegin], then back[backBegin] ... back[backEnd - 1]; a
+// piece's own vector becomes `back` without a copy.
+class Chain {
+public:
+    explicit Chain(std::vector<Point2d>&& points)
+        : m_back(std::move(points)), m_backEnd(m_back.size()) {}
+    std::size_t Size() const { return FrontCount() + (m_backEnd - m_backBegin); }
+    const Point2d& At(std::size_t k) const { return Raw(m_reversed ? Size() - 1 - k : k); }
+    void PushFront(const Point2d& p) { m_reversed ? RawPushBack(p) : RawPushFront(p); }
+    void PushBack(const Point2d& p) { m_reversed ? RawPushFront(p) : RawPushBack(p); }
+    void PopFront() { m_reversed ? RawPopBack() : RawPopFront(); }
+    void PopBack() { m_reversed ? RawPopFront() : RawPopBack(); }
+    void Reverse() { m_reversed = !m_reversed; }
+    // Room for `count` more points at the front or the back, grown geometrically so that a
+    // chain built up piece by piece still copies each point a bounded number of times.
+    void Reserve(bool atFront, std::size_t count) {
+        const bool rawFront = atFront != m_reversed;
+        std::vector<Point2d>& storage = rawFront ? m_front : m_back;
+        const std::size_t needed = (rawFront ? m_frontEnd : m_backEnd) + count;
+        if (storage.capacity() < needed) {
+            storage.reserve(std::max(needed, 2 * storage.capacity()));
+        }
+    }
+    std::vector<Point2d> TakePoints() {
+        if (!m_reversed && FrontCount() == 0 && m_backBegin == 0) {
+            m_back.resize(m_backEnd);
+            return std::move(m_back);
+        }
+        std::vector<Point2d> points;
+        points.reserve(Size());
+        for (std::size_t k = 0; k < Size(); ++k) points.push_back(At(k));
+        return points;
+    }
+
+private:
+    std::size_t FrontCount() const { return m_frontEnd - m_frontBegin; }
+    const Point2d& Raw(std::size_t k) const {
+        const std::size_t frontCount = FrontCount();
+        return k < frontCount ? m_front[m_frontEnd - 1 - k] : m_back[m_backBegin + k - frontCount];
+    }
+    void RawPushFront(const Point2d& p) {
+        m_front.resize(m_frontEnd);
+        m_front.push_back(p);
+        ++m_frontEnd;
+    }
+    void RawPushBack(const Point2d& p) {
+        m_back.resize(m_backEnd);
+        m_back.push_back(p);
+        ++m_backEnd;
+    }
+    void RawPopFront() {
+        if (FrontCount() > 0) {
+            --m_frontEnd;
+        } else {
+            ++m_backBegin;
+        }
+    }
+    void RawPopBack() {
+        if (m_backEnd > m_backBegin) {
+            --m_backEnd;
+        } else {
+            ++m_frontBegin;
+        }
+    }
+
+    std::vector<Point2d> m_front;
+    std::vector<Point2d> m_back;
+    std::size_t m_frontBegin = 0;
+    std::size_t m_frontEnd = 0;
+    std::size_t m_backBegin = 0;
+    std::size_t m_backEnd;
+    bool m_reversed = false;
+};
+
+// A piece found as a partner: it has never joined, so its points are its own, and those of a
+// piece of one or two points are read from the index.
+class Partner {
+public:
+    Partner(const EndIndex& index, std::uint32_t place, const std::vector<Polyline2d>& polylines) {
+        const End& end = index.At(place);
+        m_piece = end.piece;
+        if (end.mate & kShort) {
+            const std::uint32_t mate = end.mate & kNoMate;
+            m_own[0] = end.point;
+            m_size = 1;
+            if (mate != kNoMate) {
+                m_own[1] = index.At(mate).point;
+                m_size = 2;
+                if (end.mate & kIsBack) std::swap(m_own[0], m_own[1]);
+            }
+            m_points = m_own;
+        } else {
+            const std::vector<Point2d>& points = polylines[m_piece].points;
+            m_points = points.data();
+            m_size = points.size();
+        }
+    }
+    Partner(const Partner&) = delete;  // may point into itself
+    Partner& operator=(const Partner&) = delete;
+    std::uint32_t Piece() const { return m_piece; }
+    std::size_t Size() const { return m_size; }
+    const Point2d& At(std::size_t k) const { return m_points[k]; }
+
+private:
+    std::uint32_t m_piece;
+    std::size_t m_size;
+    const Point2d* m_points;
+    Point2d m_own[2];
+};
+
+class Linker {
+public:
+    explicit Linker(std::vector<Polyline2d>& polylines)
+        : m_polylines(polylines), m_usedUp(polylines.size(), 0) {}
+
+    void Run() {
+        // Ends that cannot meet stay out of the index; a piece of one point has one end.
+        m_index.Build([&](auto&& visit) {
+            for (std::size_t i = 0; i < m_polylines.size(); ++i) {
+                if (!Takes(i)) continue;
+                const std::vector<Point2d>& points = m_polylines[i].points;
+                const Point2d* front = CanMeet(points.front()) ? &points.front() : nullptr;
+                const Point2d* back =
+                    points.size() > 1 && CanMeet(points.back()) ? &points.back() : nullptr;
+                if (!front && !back) continue;
+                const bool isShort = front && (points.size() == 1 || (back && points.size() == 2));
+                visit(static_cast<std::uint32_t>(i), front, back, isShort);
+            }
+        });
+        // A rescan from the start would find the lowest pair (i, j) that meets. Invariant: no
+        // pair (x, y) with x < current meets. A join leaves the piece that takes over with
+        // ends that were ends of its two pieces before, so no earlier piece can newly meet
+        // it: the next lowest pair starts at `current` or later. So only the current piece
+        // ever joins more than once, and every partner is a piece as it came in.
+        for (m_current = 0; m_current < m_polylines.size(); ++m_current) {
+            if (m_usedUp[m_current] || !Takes(m_current)) continue;
+            while (const std::optional<std::uint32_t> place = LowestPartner()) Link(*place);
+            if (m_chain) {
+                m_polylines[m_current].points = m_chain->TakePoints();
+                m_chain.reset();
+            }
+        }
+        // Used-up pieces give their storage back in one pass in order, rather than each at its
+        // join, which would reach into memory far from the contour being followed.
+        for (std::size_t i = 0; i < m_polylines.size(); ++i) {
+            if (m_usedUp[i]) std::vector<Point2d>().swap(m_polylines[i].points);
+        }
+    }
+
+private:
+    bool Takes(std::size_t i) const {
+        return !m_polylines[i].closed && !m_polylines[i].points.empty();
+    }
+
+    // The current piece: its own points until its first join, a chain from then on.
+    std::size_t Size() const {
+        return m_chain ? m_chain->Size() : m_polylines[m_current].points.size();
+    }
+    const Point2d& At(std::size_t k) const {
+        return m_chain ? m_chain->At(k) : m_polylines[m_current].points[k];
+    }
+    const Point2d& Front() const { return At(0); }
+    const Point2d& Back() const { return At(Size() - 1); }
+
+    // The place of an end of the lowest piece after the current one that meets an end of it.
+    // The ends that can be partners still belong to the pieces they were placed for, so within
+    // a bucket they come in ascending order of piece.
+    std::optional<std::uint32_t> LowestPartner() {
+        const auto current = static_cast<std::uint32_t>(m_current);
+        // Used up, or of the current piece or an earlier one: for every later search too, since
+        // the searches move on to higher pieces.
+        const auto gone = [&](std::uint32_t place) {
+            const std::uint32_t piece = m_index.At(place).piece;
+            return piece == kNone || piece <= current;
+        };
+        std::uint32_t lowest = kNone;
+        std::optional<std::uint32_t> found;
+        for (const Point2d& end : {Front(), Back()}) {
+            if (!CanMeet(end)) continue;
+            m_index.ForEachNear(end, gone, [&](std::uint32_t place) {
+                const End& other = m_index.At(place);
+                if (other.piece == kNone || other.piece <= current) return false;
+                if (other.piece >= lowest) return true;  // so are the rest of the bucket
+                if (!Meet(end, other.point)) return false;
+                lowest = other.piece;
+                found = place;
+                return true;
+            });
+        }
+        return found;
+    }
+
+    bool IsDuplicate(std::size_t aStart, const Partner& b, std::size_t bStart) const {
+        const std::size_t m = Size();
+        const std::size_t n = b.Size();
+        for (std::size_t k = 0; k < m; ++k) {
+            if (!Equal(At((aStart + k) % m), b.At((bStart + k) % n))) return false;
+        }
+        return true;
+    }
+
+    Chain& CurrentChain() {
+        if (!m_chain) m_chain.emplace(std::move(m_polylines[m_current].points));
+        return *m_chain;
+    }
+
+    // Joins the partner with an end at `place` into the current piece as the rescanning form
+    // does, or drops it when it duplicates the current piece.
+    void Link(std::uint32_t place) {
+        const Partner b(m_index, place, m_polylines);
+        m_index.UseUp(place);
+        m_usedUp[b.Piece()] = 1;
+        const std::size_t m = Size();
+        const std::size_t n = b.Size();
+        const EndPair pair = MatchEnds(Front(), Back(), b.At(0), b.At(n - 1));
+        const std::size_t aStart = StartsAtFront(pair, true) ? 0 : m - 1;
+        const std::size_t bStart = StartsAtFront(pair, false) ? 0 : n - 1;
+        if (IsDuplicate(aStart, b, bStart)) return;
+        // The longer piece keeps its storage and becomes the chain; the shorter one's points are
+        // copied over from wherever they are.
+        const bool bGoesInFront = pair == EndPair::FrontToFront || pair == EndPair::FrontToBack;
+        if (m >= n) {
+            Chain& chain = CurrentChain();
+            chain.Reserve(bGoesInFront, n - 1);
+            switch (pair) {
+                case EndPair::FrontToFront:
+                    for (std::size_t k = 1; k < n; ++k) chain.PushFront(b.At(k));
+                    break;
+                case EndPair::BackToFront:
+                    for (std::size_t k = 1; k < n; ++k) chain.PushBack(b.At(k));
+                    break;
+                case EndPair::FrontToBack:
+                    for (std::size_t k = n - 1; k-- > 0;) chain.PushFront(b.At(k));
+                    break;
+                case EndPair::BackToBack:
+                    for (std::size_t k = n - 1; k-- > 0;) chain.PushBack(b.At(k));
+                    break;
+                case EndPair::None:
+                    break;
+            }
+            return;
+        }
+        Chain chain(std::move(m_polylines[b.Piece()].points));
+        // B runs backwards in the joins of equal ends. A's points then go behind what is left
+        // of B when B goes in front, and before it otherwise.
+        if (pair == EndPair::FrontToFront || pair == EndPair::BackToBack) chain.Reverse();
+        chain.Reserve(!bGoesInFront, m);
+        switch (pair) {
+            case EndPair::FrontToFront:  // B reversed without B[0], then A
+                chain.PopBack();
+                for (std::size_t k = 0; k < m; ++k) chain.PushBack(At(k));
+                break;
+            case EndPair::BackToFront:  // A, then B without B[0]
+                chain.PopFront();
+                for (std::size_t k = m; k-- > 0;) chain.PushFront(At(k));
+                break;
+            case EndPair::FrontToBack:  // B without B[n-1], then A
+                chain.PopBack();
+                for (std::size_t k = 0; k < m; ++k) chain.PushBack(At(k));
+                break;
+            case EndPair::BackToBack:  // A, then B reversed without B[n-1]
+                chain.PopFront();
+                for (std::size_t k = m; k-- > 0;) chain.PushFront(At(k));
+                break;
+            case EndPair::None:
+                break;
+        }
+        std::vector<Point2d>().swap(m_polylines[m_current].points);
+        m_chain = std::move(chain);
+    }
+
+    std::vector<Polyline2d>& m_polylines;
+    std::vector<std::uint8_t> m_usedUp;  // per piece: joined into another or dropped
+    std::size_t m_current = 0;
+    std::optional<Chain> m_chain;  // the current piece's points once it has joined another
+    EndIndex m_index;
+};
+
+}  // namespace
+
+void LinkOpenPolylines(std::vector<Polyline2d>& polylines) {
+    // Places of ends take 30 bits. That many pieces would take more than 32 GiB before linking
+    // starts, so the case is one of exhausted memory.
+    if (polylines.size() >= kNoMate / 2) throw std::bad_alloc();
+    Linker(polylines).Run();
+}
+
+}  // namespace Vexlor::Dxf
