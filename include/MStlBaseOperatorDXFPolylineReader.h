@@ -104,6 +104,10 @@ protected:
                      CDXFReader::EntityInsert* insert);
 
 private:
+    /// Hands an item of the entities section, or of a block definition when `inBlock`, to the
+    /// reader of its type, or skips it.
+    short _ReadEntity(std::istream& stream, unsigned short& code, std::wstring& value,
+                      bool inBlock);
     void _LinkPolylines();
     bool _PolylinesIntersecting() const;
     /// The current polyline, or null when none is current or its index no longer names a

@@ -2,11 +2,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <string>  // std::wstring
+#include <initializer_list>  // std::initializer_list
+#include <string>            // std::wstring
 
 #include "reader/ValueConversion.h"
 
 namespace Vexlor::Dxf {
+
+/// Nothing to do for a group.
+constexpr auto kIgnoreGroup = [] {};
 
 /// Runs the entity group loop: reads groups until the next one of code 0, which is left in
 /// `code` as the look-ahead. `interpret()` sees each other group as soon as it is read (also
@@ -28,6 +32,14 @@ short RunEntityGroupLoop(ReadGroup&& readGroup, const unsigned short& code, Inte
     return r;
 }
 
+/// One group an entity reader keeps: its code, where its value goes, and whether it is a y of the
+/// output frame (negated, since that frame's y axis points down).
+struct EntityField {
+    unsigned short code;
+    double* into;
+    bool negated = false;
+};
+
 /// A coordinate as the drawing gives it: single precision, widened.
 inline double Coordinate(const std::wstring& value) {
     return static_cast<double>(StringToFloat(value));
@@ -36,6 +48,26 @@ inline double Coordinate(const std::wstring& value) {
 /// A y coordinate in the output frame, whose y axis points down: negated, then widened.
 inline double NegatedCoordinate(const std::wstring& value) {
     return static_cast<double>(-StringToFloat(value));
+}
+
+/// Runs the entity group loop, storing the value of every group named in `fields` (a later group
+/// of the same code replaces an earlier one); `other()` sees every group, these included.
+template <typename ReadGroup, typename Other = decltype(kIgnoreGroup)>
+short ReadEntityFields(ReadGroup&& readGroup, const unsigned short& code, const std::wstring& value,
+                       std::initializer_list<EntityField> fields,
+                       const Other& other = kIgnoreGroup) {
+    return RunEntityGroupLoop(
+        readGroup, code,
+        [&] {
+            for (const EntityField& field : fields) {
+                if (field.code == code) {
+                    *field.into = field.negated ? NegatedCoordinate(value) : Coordinate(value);
+                    break;
+                }
+            }
+            other();
+        },
+        kIgnoreGroup);
 }
 
 }  // namespace Vexlor::Dxf

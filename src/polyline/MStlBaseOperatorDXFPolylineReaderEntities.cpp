@@ -1,4 +1,4 @@
-// The entity readers of the polyline reader and the ENTITIES-section dispatch.
+// The entity readers of the polyline reader and the dispatch of both sections to them.
 // SPDX-License-Identifier: MIT
 #include <cmath>        // std::sin, std::cos, std::sqrt, std::fabs
 #include <string_view>  // std::wstring_view literals
@@ -9,7 +9,9 @@
 // Names compare by length first, without measuring the literal each time.
 using namespace std::string_view_literals;
 using Vexlor::Dxf::Coordinate;
+using Vexlor::Dxf::kIgnoreGroup;
 using Vexlor::Dxf::NegatedCoordinate;
+using Vexlor::Dxf::ReadEntityFields;
 using Vexlor::Dxf::RunEntityGroupLoop;
 
 namespace {
@@ -28,14 +30,19 @@ constexpr std::size_t kCurvePoints = 32;
 // Squared distance under which the first point and the last coordinates close a polyline.
 constexpr double kCloseDistanceSquared = 1e-8;
 
-constexpr auto kNoAction = [] {};
-
 }  // namespace
 
 short MStlBaseOperatorDXFPolylineReader::_ReadEntitySection(std::istream& stream,
                                                             unsigned short& code,
                                                             std::wstring& value) {
-    // Names are compared whole and case-sensitively, in this order.
+    return _ReadEntity(stream, code, value, false);
+}
+
+short MStlBaseOperatorDXFPolylineReader::_ReadEntity(std::istream& stream, unsigned short& code,
+                                                     std::wstring& value, bool inBlock) {
+    // Names are compared whole and case-sensitively; both sections read the same entities with
+    // the same readers, except that block headers and hatches count only inside blocks.
+    if (inBlock && value == L"BLOCK"sv) return _ReadBlock(stream, code, value);
     if (value == L"POLYLINE"sv) return _ReadPolyline(stream, code, value);
     if (value == L"LWPOLYLINE"sv) return _ReadLwPolyline(stream, code, value);
     if (value == L"LINE"sv) return _ReadLine(stream, code, value);
@@ -43,10 +50,14 @@ short MStlBaseOperatorDXFPolylineReader::_ReadEntitySection(std::istream& stream
     if (value == L"ELLIPSE"sv) return _ReadEllipse(stream, code, value);
     if (value == L"CIRCLE"sv) return _ReadCircle(stream, code, value);
     if (value == L"VERTEX"sv) return _ReadVertex(stream, code, value);
-    // Inserts outside block definitions are read but never recorded.
-    if (value == L"INSERT"sv) return _ReadInsert(stream, code, value, false);
+    // Inserts are recorded only inside block definitions, where hatches look them up.
+    if (value == L"INSERT"sv) return _ReadInsert(stream, code, value, inBlock);
     if (value == L"SPLINE"sv) return _ReadSpline(stream, code, value);
-    // Everything else, HATCH included, is skipped: hatches count only inside blocks.
+    if (inBlock && value == L"HATCH"sv) {
+        // The hatch is shifted by the first insert read so far of the block being defined.
+        const auto found = m_inserts.find(m_blockName);
+        return _ReadHatch(stream, code, value, found != m_inserts.end() ? &found->second : nullptr);
+    }
     return CDXFReader::_ReadDefaultSection(stream, code, value);
 }
 
@@ -54,26 +65,9 @@ short MStlBaseOperatorDXFPolylineReader::_ReadLine(std::istream& stream, unsigne
                                                    std::wstring& value) {
     Point start{0.0, 0.0};
     Point end{0.0, 0.0};
-    const short r = RunEntityGroupLoop([&] { return _ReadGroup(stream, code, value); }, code,
-                                       [&] {
-                                           switch (code) {
-                                               case 10:
-                                                   start.x = Coordinate(value);
-                                                   break;
-                                               case 20:
-                                                   start.y = NegatedCoordinate(value);
-                                                   break;
-                                               case 11:
-                                                   end.x = Coordinate(value);
-                                                   break;
-                                               case 21:
-                                                   end.y = NegatedCoordinate(value);
-                                                   break;
-                                               default:
-                                                   break;
-                                           }
-                                       },
-                                       kNoAction);
+    const short r =
+        ReadEntityFields([&] { return _ReadGroup(stream, code, value); }, code, value,
+                         {{10, &start.x}, {20, &start.y, true}, {11, &end.x}, {21, &end.y, true}});
     if (r < 0) return -1;
     // Every line is its own open piece, even of zero length; linking makes contours of them.
     _AddPolyline();
@@ -138,19 +132,15 @@ short MStlBaseOperatorDXFPolylineReader::_ReadPolyline(std::istream& stream, uns
                                                        std::wstring& value) {
     // The header starts the polyline its VERTEX entities extend; none of its groups is read.
     _AddPolyline();
-    return RunEntityGroupLoop([&] { return _ReadGroup(stream, code, value); }, code, kNoAction,
-                              kNoAction);
+    return RunEntityGroupLoop([&] { return _ReadGroup(stream, code, value); }, code, kIgnoreGroup,
+                              kIgnoreGroup);
 }
 
 short MStlBaseOperatorDXFPolylineReader::_ReadVertex(std::istream& stream, unsigned short& code,
                                                      std::wstring& value) {
     Point vertex{0.0, 0.0};
-    const short r = RunEntityGroupLoop([&] { return _ReadGroup(stream, code, value); }, code,
-                                       [&] {
-                                           if (code == 10) vertex.x = Coordinate(value);
-                                           if (code == 20) vertex.y = NegatedCoordinate(value);
-                                       },
-                                       kNoAction);
+    const short r = ReadEntityFields([&] { return _ReadGroup(stream, code, value); }, code, value,
+                                     {{10, &vertex.x}, {20, &vertex.y, true}});
     if (r < 0) return -1;
     // A vertex extends whatever polyline is current; with none it is dropped.
     if (_CurrentPolyline()) _AddPoint(vertex);
@@ -164,29 +154,9 @@ short MStlBaseOperatorDXFPolylineReader::_ReadArc(std::istream& stream, unsigned
     double radius = 0.0;
     double startAngle = 0.0;
     double endAngle = 0.0;
-    const short r = RunEntityGroupLoop([&] { return _ReadGroup(stream, code, value); }, code,
-                                       [&] {
-                                           switch (code) {
-                                               case 10:
-                                                   cx = Coordinate(value);
-                                                   break;
-                                               case 20:
-                                                   ncy = NegatedCoordinate(value);
-                                                   break;
-                                               case 40:
-                                                   radius = Coordinate(value);
-                                                   break;
-                                               case 50:
-                                                   startAngle = Coordinate(value);
-                                                   break;
-                                               case 51:
-                                                   endAngle = Coordinate(value);
-                                                   break;
-                                               default:
-                                                   break;
-                                           }
-                                       },
-                                       kNoAction);
+    const short r = ReadEntityFields(
+        [&] { return _ReadGroup(stream, code, value); }, code, value,
+        {{10, &cx}, {20, &ncy, true}, {40, &radius}, {50, &startAngle}, {51, &endAngle}});
     if (r < 0) return -1;
 
     _AddPolyline();
@@ -215,23 +185,8 @@ short MStlBaseOperatorDXFPolylineReader::_ReadCircle(std::istream& stream, unsig
     double cx = 0.0;
     double ncy = 0.0;
     double radius = 1.0;
-    const short r = RunEntityGroupLoop([&] { return _ReadGroup(stream, code, value); }, code,
-                                       [&] {
-                                           switch (code) {
-                                               case 10:
-                                                   cx = Coordinate(value);
-                                                   break;
-                                               case 20:
-                                                   ncy = NegatedCoordinate(value);
-                                                   break;
-                                               case 40:
-                                                   radius = Coordinate(value);
-                                                   break;
-                                               default:
-                                                   break;
-                                           }
-                                       },
-                                       kNoAction);
+    const short r = ReadEntityFields([&] { return _ReadGroup(stream, code, value); }, code, value,
+                                     {{10, &cx}, {20, &ncy, true}, {40, &radius}});
     if (r < 0) return -1;
 
     _AddPolyline();
@@ -254,29 +209,9 @@ short MStlBaseOperatorDXFPolylineReader::_ReadEllipse(std::istream& stream, unsi
     double mx = 0.0;
     double nmy = 0.0;
     double ratio = 1.0;
-    const short r = RunEntityGroupLoop([&] { return _ReadGroup(stream, code, value); }, code,
-                                       [&] {
-                                           switch (code) {
-                                               case 10:
-                                                   cx = Coordinate(value);
-                                                   break;
-                                               case 20:
-                                                   ncy = NegatedCoordinate(value);
-                                                   break;
-                                               case 11:
-                                                   mx = Coordinate(value);
-                                                   break;
-                                               case 21:
-                                                   nmy = NegatedCoordinate(value);
-                                                   break;
-                                               case 40:
-                                                   ratio = Coordinate(value);
-                                                   break;
-                                               default:
-                                                   break;
-                                           }
-                                       },
-                                       kNoAction);
+    const short r =
+        ReadEntityFields([&] { return _ReadGroup(stream, code, value); }, code, value,
+                         {{10, &cx}, {20, &ncy, true}, {11, &mx}, {21, &nmy, true}, {40, &ratio}});
     if (r < 0) return -1;
 
     _AddPolyline();
