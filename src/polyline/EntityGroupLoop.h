@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <initializer_list>  // std::initializer_list
-#include <string>            // std::wstring
+#include <cstddef>  // std::size_t
+#include <string>   // std::wstring
 
 #include "reader/ValueConversion.h"
 
@@ -52,16 +52,17 @@ inline double NegatedCoordinate(const std::wstring& value) {
 
 /// Runs the entity group loop, storing the value of every group named in `fields` (a later group
 /// of the same code replaces an earlier one); `other()` sees every group, these included.
-template <typename ReadGroup, typename Other = decltype(kIgnoreGroup)>
+template <typename ReadGroup, std::size_t N, typename Other = decltype(kIgnoreGroup)>
 short ReadEntityFields(ReadGroup&& readGroup, const unsigned short& code, const std::wstring& value,
-                       std::initializer_list<EntityField> fields,
-                       const Other& other = kIgnoreGroup) {
+                       const EntityField (&fields)[N], const Other& other = kIgnoreGroup) {
     return RunEntityGroupLoop(
         readGroup, code,
         [&] {
-            for (const EntityField& field : fields) {
-                if (field.code == code) {
-                    *field.into = field.negated ? NegatedCoordinate(value) : Coordinate(value);
+            const unsigned short groupCode = code;
+            for (std::size_t k = 0; k < N; ++k) {
+                if (fields[k].code == groupCode) {
+                    *fields[k].into =
+                        fields[k].negated ? NegatedCoordinate(value) : Coordinate(value);
                     break;
                 }
             }

@@ -122,17 +122,35 @@ inline const char* FindLineBreak(const char* p, const char* end) {
     return p;
 }
 
-// The usual code line starting at p: blanks, digits and a line feed, all before `end`. Gives
-// the byte after the line feed and the number, or null for any other shape.
-inline const char* ScanUsualCodeLine(const char* p, const char* end, unsigned& number) {
-    while (p < end && *p == kSpace) ++p;
-    const char* digits = p;
-    number = 0;
-    while (p < end && static_cast<unsigned>(*p - '0') <= 9u) {
-        number = number * 10u + static_cast<unsigned>(*p - '0');
-        ++p;
+// The grammar of a code line, the same for the buffered and the byte-wise reading: blanks,
+// digits, blanks, then a line feed or a carriage return. `next()` gives the line's bytes (0 to
+// 255) one by one, or -1 when there are no more. Sets `code` to the number of the digits modulo
+// 65536 (the range of the code type) and returns the byte that ended the digits and blanks,
+// -1 when they ran out. Any other byte there, a digit after the blanks included, is malformed.
+template <typename Next>
+int ScanCode(Next&& next, unsigned short& code) {
+    int byte = next();
+    while (byte == kSpace) byte = next();
+    unsigned number = 0;  // 2^32 is a multiple of 65536
+    for (unsigned digit; (digit = static_cast<unsigned>(byte - '0')) <= 9u; byte = next()) {
+        number = number * 10u + digit;
     }
-    return p < end && *p == kLineFeed && p != digits ? p + 1 : nullptr;
+    while (byte == kSpace) byte = next();
+    code = static_cast<unsigned short>(number);
+    return byte;
+}
+
+// Reads the code line starting at p, when the buffer holds it up to its end: `next` becomes the
+// byte after its line feed (1), or after an offending byte (-1). 0: the line runs past `end`
+// and nothing is known.
+inline short ScanCodeLine(const char* p, const char* end, unsigned short& code, const char*& next) {
+    const int last =
+        ScanCode([&] { return p < end ? static_cast<unsigned char>(*p++) : -1; }, code);
+    if (last == -1) return 0;
+    if (last == kLineFeed) return next = p, 1;
+    if (last != kCarriageReturn) return next = p, -1;
+    next = static_cast<const char*>(std::memchr(p, kLineFeed, static_cast<std::size_t>(end - p)));
+    return next ? (++next, 1) : 0;
 }
 
 // Takes the value line starting at p when it ends inside the buffer, exactly as the byte-wise
@@ -243,66 +261,22 @@ short CDXFReader::_ReadObjectSection(std::istream& stream, unsigned short& code,
 
 short CDXFReader::_GetNumber(std::istream& stream, unsigned short& code) {
     code = 0;
-    bool anyDigit = false;
-    bool numberEnded = false;
     if (AtEnd(stream)) return 0;
-    // A line that ends inside the buffer is parsed in place; nothing is consumed until the
-    // result is known, so a line running past the buffer is read again byte by byte.
-    if (std::streambuf* buffer = stream.rdbuf()) {
-        const char* end = GetArea::End(*buffer);
-        unsigned number = 0;
-        if (const char* next = GetArea::Next(*buffer)) {
-            if (const char* lineEnd = ScanUsualCodeLine(next, end, number)) {
-                code = static_cast<unsigned short>(number);  // modulo 65536, as below
-                GetArea::Consume(*buffer, lineEnd);
-                return 1;
-            }
+    // A line that ends inside the buffer is read in place; one running past the buffer is
+    // read byte by byte from its start.
+    std::streambuf* buffer = stream.rdbuf();
+    if (buffer != nullptr && GetArea::Next(*buffer) != nullptr) {
+        const char* next = nullptr;
+        if (const short r =
+                ScanCodeLine(GetArea::Next(*buffer), GetArea::End(*buffer), code, next)) {
+            GetArea::Consume(*buffer, next);
+            return r;
         }
-        for (const char* p = GetArea::Next(*buffer); p != nullptr && p < end; ++p) {
-            const char byte = *p;
-            if (byte >= '0' && byte <= '9' && !numberEnded) {
-                code = static_cast<unsigned short>(code * 10u + static_cast<unsigned>(byte - '0'));
-                anyDigit = true;
-            } else if (byte == kLineFeed) {
-                GetArea::Consume(*buffer, p + 1);
-                return 1;
-            } else if (byte == kCarriageReturn) {
-                const auto* lineFeed = static_cast<const char*>(
-                    std::memchr(p, kLineFeed, static_cast<std::size_t>(end - p)));
-                if (lineFeed == nullptr) break;
-                GetArea::Consume(*buffer, lineFeed + 1);
-                return 1;
-            } else if (byte == kSpace) {
-                if (anyDigit) numberEnded = true;
-            } else {
-                GetArea::Consume(*buffer, p + 1);
-                return -1;
-            }
-        }
-        code = 0;
-        anyDigit = false;
-        numberEnded = false;
     }
-    for (;;) {
-        const int byte = NextByte(stream);
-        if (byte == std::char_traits<char>::eof()) return 0;
-        if (byte >= '0' && byte <= '9' && !numberEnded) {
-            // Codes are taken modulo 65536, the range of the code type.
-            code = static_cast<unsigned short>(code * 10u + static_cast<unsigned>(byte - '0'));
-            anyDigit = true;
-            continue;
-        }
-        if (byte == kLineFeed) return 1;
-        if (byte == kCarriageReturn) {
-            DropRestOfLine(stream);
-            return 1;
-        }
-        if (byte == kSpace) {
-            if (anyDigit) numberEnded = true;
-            continue;
-        }
-        return -1;
-    }
+    const int last = ScanCode([&] { return NextByte(stream); }, code);
+    if (last == std::char_traits<char>::eof()) return 0;
+    if (last == kCarriageReturn) DropRestOfLine(stream);
+    return last == kLineFeed || last == kCarriageReturn ? 1 : -1;
 }
 
 short CDXFReader::_GetString(std::istream& stream, std::wstring& value) {
@@ -334,11 +308,9 @@ short CDXFReader::_ReadGroup(std::istream& stream, unsigned short& code, std::ws
         // buffer, is read in one pass. Anything else is left unread for the line readers.
         std::streambuf* buffer = stream.rdbuf();
         if (buffer != nullptr && stream.good() && GetArea::Next(*buffer) != nullptr) {
-            unsigned number = 0;
-            const char* valueLine =
-                ScanUsualCodeLine(GetArea::Next(*buffer), GetArea::End(*buffer), number);
-            if (valueLine != nullptr && TakeBufferedValue(*buffer, valueLine, value)) {
-                code = static_cast<unsigned short>(number);  // modulo 65536
+            const char* valueLine = nullptr;
+            if (ScanCodeLine(GetArea::Next(*buffer), GetArea::End(*buffer), code, valueLine) > 0 &&
+                TakeBufferedValue(*buffer, valueLine, value)) {
                 count = static_cast<short>(static_cast<unsigned short>(count) + 1u);
                 if (code != kCommentCode) return count;
                 continue;
