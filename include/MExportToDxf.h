@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <iosfwd>  // std::ofstream
 #include <memory>  // std::shared_ptr
 #include <string>  // std::wstring
 
@@ -60,11 +59,6 @@ public:
     ERCode Operate(std::shared_ptr<Vexlor::Common::IProgressDelegate> delegate);
 
 private:
-    /// Writes the whole file to the open `stream`; the stream's fail state is tested after every
-    /// face and once after the closing lines.
-    ERCode _WriteData(std::ofstream& stream,
-                      std::shared_ptr<Vexlor::Common::IProgressDelegate> delegate);
-
     std::wstring m_exportFileName;
     const MStlBase* m_stl = nullptr;
     Vexlor::Math::matrix4x4<double> m_transform = Vexlor::Math::matrix4x4<double>::identity();

@@ -2,11 +2,9 @@
 // SPDX-License-Identifier: MIT
 #include "ExportToDxf.h"
 
-#include <fstream>  // std::ofstream
-#include <vector>   // std::vector
+#include <utility>  // std::move
 
 #include "DxfFaceWriter.h"
-#include "WideFileStream.h"
 
 namespace ExportToDxf {
 
@@ -21,34 +19,6 @@ bool IndicesInRange(const PartData& part) {
     return true;
 }
 
-// Writes the whole file to the open `stream`. The reporter lives only here, so it is gone
-// before the caller closes the stream.
-ReturnCode WriteFaces(std::ofstream& stream, const PartData& part,
-                      const std::shared_ptr<Vexlor::Common::IProgressDelegate>& delegate) {
-    Vexlor::DxfExport::WritePreamble(stream);
-    Vexlor::Common::IncrementalProgressReporter reporter =
-        Vexlor::DxfExport::CreateFaceProgress(delegate, part.triangles.size());
-
-    for (const std::array<std::size_t, 3>& triangle : part.triangles) {
-        // Record coordinates are already in output units: no unit division here.
-        const Vexlor::Math::point<double, 3> a =
-            Vexlor::DxfExport::TransformCorner(part.transform, part.vertices[triangle[0]]);
-        const Vexlor::Math::point<double, 3> b =
-            Vexlor::DxfExport::TransformCorner(part.transform, part.vertices[triangle[1]]);
-        const Vexlor::Math::point<double, 3> c =
-            Vexlor::DxfExport::TransformCorner(part.transform, part.vertices[triangle[2]]);
-        Vexlor::DxfExport::WriteFace(stream, a, b, c);
-        if (stream.fail()) return eWriteError;
-        ++reporter;
-        // Cancelling leaves the file without its closing lines, as far as it was written.
-        if (reporter.IsCancelled()) return eCancelled;
-    }
-
-    Vexlor::DxfExport::WriteClosing(stream);
-    reporter = reporter.GetMaxValue();
-    return eOk;
-}
-
 }  // namespace
 
 ReturnCode Operate(const std::wstring& fileName, const PartData& part,
@@ -58,21 +28,20 @@ ReturnCode Operate(const std::wstring& fileName, const PartData& part,
         delegate.reset();
         return eWriteError;
     }
-    // A larger buffer than the library default: a mesh file runs to hundreds of megabytes.
-    std::vector<char> fileBuffer(Vexlor::DxfExport::kFileBufferSize);
-    std::ofstream stream;
-    stream.rdbuf()->pubsetbuf(fileBuffer.data(), static_cast<std::streamsize>(fileBuffer.size()));
-    Vexlor::Platform::OpenByWidePath(stream, fileName, std::ios::out);
-    if (!stream.is_open()) {
-        delegate.reset();
-        return eOpenError;
-    }
-    const ReturnCode result = WriteFaces(stream, part, delegate);
-    // close() flushes the last buffered bytes, so the fail state is tested after it.
-    stream.close();
-    delegate.reset();
-    if (result != eOk) return result;
-    return stream.fail() ? eWriteError : eOk;
+    auto triangle = part.triangles.begin();
+    const auto nextFace = [&](Vexlor::DxfExport::Corners& corners) {
+        if (triangle == part.triangles.end()) return false;
+        // Record coordinates are already in output units: no unit division here.
+        for (std::size_t i = 0; i < 3; ++i) {
+            corners[i] =
+                Vexlor::DxfExport::TransformCorner(part.transform, part.vertices[(*triangle)[i]]);
+        }
+        ++triangle;
+        return true;
+    };
+    // The delegate is handed over and released with the call, before this function returns.
+    return Vexlor::DxfExport::ResultOf<ReturnCode>(Vexlor::DxfExport::WriteFaceFile(
+        fileName, part.triangles.size(), std::move(delegate), nextFace));
 }
 
 }  // namespace ExportToDxf

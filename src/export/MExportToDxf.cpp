@@ -3,13 +3,10 @@
 #include "MExportToDxf.h"
 
 #include <cstddef>  // std::size_t
-#include <fstream>  // std::ofstream
 #include <utility>  // std::move
-#include <vector>   // std::vector
 
 #include "DxfFaceWriter.h"
 #include "MInternalUnits.h"
-#include "WideFileStream.h"
 
 namespace {
 
@@ -66,52 +63,20 @@ MExportToDxf::ERCode MExportToDxf::Operate(
         delegate.reset();
         return eNoMesh;
     }
-    // A larger buffer than the library default: a mesh file runs to hundreds of megabytes.
-    std::vector<char> fileBuffer(Vexlor::DxfExport::kFileBufferSize);
-    std::ofstream stream;
-    stream.rdbuf()->pubsetbuf(fileBuffer.data(), static_cast<std::streamsize>(fileBuffer.size()));
-    Vexlor::Platform::OpenByWidePath(stream, m_exportFileName, std::ios::out);
-    if (!stream.is_open()) {
-        delegate.reset();
-        return eOpenError;
-    }
-    const ERCode result = _WriteData(stream, delegate);
-    stream.close();
-    delegate.reset();
-    return result;
-}
-
-MExportToDxf::ERCode MExportToDxf::_WriteData(
-    std::ofstream& stream, std::shared_ptr<Vexlor::Common::IProgressDelegate> delegate) {
-    Vexlor::DxfExport::WritePreamble(stream);
-
     MStlIteratorStlTriangleConst triangle = m_stl->BeginTriangle();
     const MStlIteratorStlTriangleConst end = m_stl->EndTriangle();
-    // A local of this function, so the reporter is gone before Operate closes the stream.
-    Vexlor::Common::IncrementalProgressReporter reporter =
-        Vexlor::DxfExport::CreateFaceProgress(delegate, m_stl->NumberOfTriangles());
-
-    std::size_t facesWritten = 0;
-    while (triangle != end) {
-        // Only !=, -> and ++ of the mesh library's iterator are used.
-        const MStlTriangle* face = triangle.operator->();
-        const Vexlor::Math::point<double, 3> a = MeshCorner(m_transform, (*face)[0]);
-        const Vexlor::Math::point<double, 3> b = MeshCorner(m_transform, (*face)[1]);
-        const Vexlor::Math::point<double, 3> c = MeshCorner(m_transform, (*face)[2]);
-        Vexlor::DxfExport::WriteFace(stream, a, b, c);
-        if (stream.fail()) return eWriteError;
-        ++facesWritten;
-        ++triangle;
-        ++reporter;
-        // Cancelling leaves the file without its closing lines, as far as it was written.
-        if (reporter.IsCancelled()) return eCancelled;
-    }
-
-    Vexlor::DxfExport::WriteClosing(stream);
-    reporter = reporter.GetMaxValue();
-    // Flushed first, so that a write failure still in the buffer is seen here and not lost.
-    stream.flush();
-    if (stream.fail()) return eWriteError;
     // An empty mesh still gets a complete file, but it is reported as a failed export.
-    return facesWritten == 0 ? eWriteError : eOk;
+    const bool empty = !(triangle != end);
+    const auto nextFace = [&](Vexlor::DxfExport::Corners& corners) {
+        // Only !=, -> and ++ of the mesh library's iterator are used.
+        if (!(triangle != end)) return false;
+        const MStlTriangle* face = triangle.operator->();
+        for (std::size_t i = 0; i < 3; ++i) corners[i] = MeshCorner(m_transform, (*face)[i]);
+        ++triangle;
+        return true;
+    };
+    // The delegate is handed over and released with the call, before this function returns.
+    const ERCode result = Vexlor::DxfExport::ResultOf<ERCode>(Vexlor::DxfExport::WriteFaceFile(
+        m_exportFileName, m_stl->NumberOfTriangles(), std::move(delegate), nextFace));
+    return result == eOk && empty ? eWriteError : result;
 }
