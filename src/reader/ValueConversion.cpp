@@ -90,79 +90,83 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The common shape of a coordinate, an optional sign, digits and a fraction without exponent,
-// converted without the general algorithm. The digits form an integer w below 2^53 and the
-// fraction a power of ten p at most 10^22, both exact in double, so w / p is the correctly
-// rounded double of the decimal. Rounding that double to float gives the correctly rounded
-// float unless it lies exactly halfway between two floats; that case, any longer or other
-// shape, and results near the ends of float's range are left to the general conversion.
-std::optional<float> PlainDecimal(const std::wstring& text, std::size_t position) {
-    const std::size_t size = text.size();
+// The digits of a plain decimal: an optional sign, digits and a fraction without exponent.
+// Zeros in front of the first other digit are not significant; a mantissa of more than 15
+// significant digits may have wrapped, and is then not used.
+struct PlainDigits {
     bool negative = false;
-    if (position < size && (text[position] == L'-' || text[position] == L'+')) {
-        negative = text[position] == L'-';
-        ++position;
-    }
-    // Digits before and after the point; zeros in front of the first other digit are not
-    // significant. A mantissa of more than 15 significant digits may have wrapped, but it is
-    // then not used.
     std::uint64_t mantissa = 0;
     int significant = 0;
     int fractionDigits = 0;
-    bool anyDigit = false;
-    for (; position < size; ++position) {
-        const auto digit = static_cast<std::uint64_t>(text[position]) - L'0';
-        if (digit > 9) break;
-        mantissa = mantissa * 10 + digit;
-        significant += mantissa != 0 ? 1 : 0;
-        anyDigit = true;
+};
+
+// The plain decimal at `position`, or nothing for any other shape (no digit, an exponent, a
+// hexadecimal number).
+std::optional<PlainDigits> ReadPlainDigits(const std::wstring& text, std::size_t position) {
+    const std::size_t size = text.size();
+    PlainDigits d;
+    if (position < size && (text[position] == L'-' || text[position] == L'+')) {
+        d.negative = text[position++] == L'-';
     }
-    if (position < size && text[position] == L'.') {
-        ++position;
+    bool anyDigit = false;
+    const auto readDigits = [&](bool fraction) {
         for (; position < size; ++position) {
             const auto digit = static_cast<std::uint64_t>(text[position]) - L'0';
             if (digit > 9) break;
-            mantissa = mantissa * 10 + digit;
-            significant += mantissa != 0 ? 1 : 0;
-            ++fractionDigits;
+            d.mantissa = d.mantissa * 10 + digit;
+            d.significant += d.mantissa != 0 ? 1 : 0;
+            d.fractionDigits += fraction ? 1 : 0;
             anyDigit = true;
         }
+    };
+    readDigits(false);
+    if (position < size && text[position] == L'.') {
+        ++position;
+        readDigits(true);
     }
-    if (significant > 15) return std::nullopt;
-    if (position < size) {
-        const wchar_t c = text[position];
-        // Exponents and hexadecimal numbers take the general way.
-        if (c == L'e' || c == L'E' || c == L'x' || c == L'X') return std::nullopt;
-    }
-    // Without any digit the general conversion reports the error; zero needs no division.
-    if (!anyDigit) return std::nullopt;
-    if (mantissa == 0) return negative ? -0.0f : 0.0f;
-    if (fractionDigits > 22) return std::nullopt;
-    const double value = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
-    const float rounded = static_cast<float>(value);
-    // Halfway cases and the edges of float's range go the general way.
-    if (!(rounded > std::numeric_limits<float>::min() * 2 &&
-          rounded < std::numeric_limits<float>::max() / 2)) {
+    const wchar_t next = position < size ? text[position] : L'\0';
+    if (!anyDigit || next == L'e' || next == L'E' || next == L'x' || next == L'X') {
         return std::nullopt;
     }
-    // The floats next to a positive normal float differ from it by one in their bit pattern.
+    return d;
+}
+
+// Whether the double `value` lies exactly halfway between the positive normal float `rounded`
+// and one of its neighbours, which differ from it by one in their bit pattern.
+bool IsHalfway(double value, float rounded) {
     std::uint32_t bits;
     std::memcpy(&bits, &rounded, sizeof bits);
-    float belowFloat;
-    float aboveFloat;
+    float below;
+    float above;
     const std::uint32_t belowBits = bits - 1;
     const std::uint32_t aboveBits = bits + 1;
-    std::memcpy(&belowFloat, &belowBits, sizeof belowFloat);
-    std::memcpy(&aboveFloat, &aboveBits, sizeof aboveFloat);
-    const double below = static_cast<double>(belowFloat);
-    const double above = static_cast<double>(aboveFloat);
+    std::memcpy(&below, &belowBits, sizeof below);
+    std::memcpy(&above, &aboveBits, sizeof above);
     // Neighbouring floats are within a factor of two, so these differences are exact.
     const double offset = value - static_cast<double>(rounded);
-    if (offset == (above - static_cast<double>(rounded)) / 2 ||
-        -offset == (static_cast<double>(rounded) - below) / 2) {
+    return offset == (static_cast<double>(above) - static_cast<double>(rounded)) / 2 ||
+           -offset == (static_cast<double>(rounded) - static_cast<double>(below)) / 2;
+}
+
+// The common shape of a coordinate converted without the general algorithm. The digits form an
+// integer w below 2^53 and the fraction a power of ten p at most 10^22, both exact in double,
+// so w / p is the correctly rounded double of the decimal. Rounding that double to float gives
+// the correctly rounded float unless it lies exactly halfway between two floats; that case, any
+// longer or other shape, and results near the ends of float's range are left to the general
+// conversion.
+std::optional<float> PlainDecimal(const std::wstring& text, std::size_t position) {
+    const std::optional<PlainDigits> d = ReadPlainDigits(text, position);
+    if (!d || d->significant > 15) return std::nullopt;
+    if (d->mantissa == 0) return d->negative ? -0.0f : 0.0f;
+    if (d->fractionDigits > 22) return std::nullopt;
+    const double value = static_cast<double>(d->mantissa) / kExactPowersOfTen[d->fractionDigits];
+    const float rounded = static_cast<float>(value);
+    if (!(rounded > std::numeric_limits<float>::min() * 2 &&
+          rounded < std::numeric_limits<float>::max() / 2) ||
+        IsHalfway(value, rounded)) {
         return std::nullopt;
     }
-    return negative ? -rounded : rounded;
+    return d->negative ? -rounded : rounded;
 }
 
 }  // namespace
