@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 
 seconds="${VEXLOR_DXF_FUZZ_SECONDS:-40}"
-jobs=$(nproc 2>/dev/null || echo 2)
+jobs="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 if [ -z "${VEXLOR_DXF_CORPUS_DIR:-}" ] && [ -d ../shared/corpus ]; then
     VEXLOR_DXF_CORPUS_DIR="$(cd ../shared/corpus && pwd)"
 fi

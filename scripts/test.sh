@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds and runs every test: formatting, the Debug suite, the sanitizer suite and the
-# installed-package consumer. Installs missing Debian packages when run as root.
+# Builds and runs every test: formatting, the Debug suite, the sanitizer suite, the
+# installed-package consumer, the fuzz smoke run, and the threads and leak checks. Installs
+# missing Debian packages when run as root. JOBS sets the parallel jobs (default: the number of
+# cores). Ends with one line saying what ran and what passed.
 # SPDX-License-Identifier: MIT
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-need_packages cmake g++ make libgtest-dev libgmock-dev clang-format libcli11-dev nlohmann-json3-dev python3
+need_packages cmake g++ make libgtest-dev libgmock-dev clang-format libcli11-dev nlohmann-json3-dev \
+    libfmt-dev libutfcpp-dev python3
 
 # A locale with a decimal comma, so the tests can prove a host's locale never reaches numbers.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$' && [ "$(id -u)" -eq 0 ]; then
@@ -13,7 +16,20 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$' && [ "$(id -u)" -eq 0 ]; th
     localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 || true
 fi
 
-jobs=$(nproc 2>/dev/null || echo 2)
+jobs="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
+export JOBS="$jobs"
+start=$SECONDS
+summary=()
+# Runs ctest with the given arguments and notes its count of passed tests for the summary.
+counted_ctest() {
+    local name=$1 log
+    shift
+    log=$(mktemp)
+    ctest "$@" | tee "$log"
+    summary+=("$name $(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" |
+        awk '{print $6 - $1 "/" $6}') passed")
+    rm -f "$log"
+}
 # Real drawings of public test suites, when they sit beside the project.
 if [ -z "${VEXLOR_DXF_CORPUS_DIR:-}" ] && [ -d ../shared/corpus ]; then
     VEXLOR_DXF_CORPUS_DIR="$(cd ../shared/corpus && pwd)"
@@ -22,12 +38,13 @@ export VEXLOR_DXF_CORPUS_DIR="${VEXLOR_DXF_CORPUS_DIR:-}"
 
 echo "== format check"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+summary+=("format clean")
 
 for preset in dev asan; do
     echo "== $preset: configure, build, test"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
-    ctest --preset "$preset" -j "$jobs"
+    counted_ctest "$preset" --preset "$preset" -j "$jobs"
 done
 
 echo "== installed package consumer"
@@ -36,12 +53,15 @@ rm -rf "$prefix" build/package-consumer
 cmake --install build/dev --prefix "$prefix" >/dev/null
 cmake -S tests/package -B build/package-consumer -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build build/package-consumer -j "$jobs"
-ctest --test-dir build/package-consumer --output-on-failure
+counted_ctest "package consumer" --test-dir build/package-consumer --output-on-failure
 
 # Fuzz harnesses, replayed over the regression inputs and run briefly, and the threads check.
 for extra in scripts/fuzz-smoke.sh scripts/threads.sh; do
     if [ -x "$extra" ]; then
         echo "== $extra"
         "$extra"
+        summary+=("$(basename "$extra" .sh) passed")
     fi
 done
+
+echo "test.sh: $(IFS=';'; echo "${summary[*]}" | sed 's/;/; /g') ($((SECONDS - start)) s, $jobs jobs)"

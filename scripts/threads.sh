@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 need_packages cmake g++ make libgtest-dev valgrind
-jobs=$(nproc 2>/dev/null || echo 2)
+jobs="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 
 echo "== threads test under ThreadSanitizer"
 tsan=build/robust-tsan
