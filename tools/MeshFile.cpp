@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "MeshFile.h"
 
+#include <fmt/core.h>
+
 #include <algorithm>     // std::transform
 #include <array>         // std::array
 #include <cctype>        // std::tolower
@@ -10,6 +12,7 @@
 #include <cstdint>       // std::uint32_t, std::uint64_t
 #include <cstring>       // std::memcpy, std::strerror
 #include <fstream>       // std::ifstream
+#include <optional>      // std::optional
 #include <sstream>       // std::istringstream
 #include <system_error>  // std::error_code
 #include <vector>        // std::vector
@@ -22,6 +25,7 @@ using Vertex = Vexlor::Math::point<double, 3>;
 
 constexpr std::uint64_t kStlHeaderSize = 84;
 constexpr std::uint64_t kStlTriangleSize = 50;
+const char kCutShort[] = "the file could not be read to its end";
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -29,8 +33,9 @@ std::string Lower(std::string text) {
     return text;
 }
 
-MeshReadResult Bad(const std::string& format, const std::string& detail) {
-    return {EMeshRead::eBadData, format, detail};
+// A file of `format` that was read, or, when `problem` says why, one that is not a valid mesh.
+MeshReadResult Result(const std::string& format, const std::string& problem) {
+    return {problem.empty() ? EMeshRead::eOk : EMeshRead::eBadData, format, problem};
 }
 
 // A number as the C locale writes it, whatever locale is set; a leading '+' is allowed.
@@ -40,6 +45,32 @@ bool ParseDouble(const std::string& token, double& value) {
     if (first != last && *first == '+') ++first;
     const std::from_chars_result parsed = std::from_chars(first, last, value);
     return parsed.ec == std::errc() && parsed.ptr == last;
+}
+
+// The x, y and z that follow a vertex keyword; none unless all three are numbers.
+std::optional<Vertex> ParseVertex(std::istream& words) {
+    std::array<double, 3> xyz{};
+    std::string token;
+    for (double& coordinate : xyz) {
+        if (!(words >> token) || !ParseDouble(token, coordinate)) return std::nullopt;
+    }
+    return Vertex{xyz[0], xyz[1], xyz[2]};
+}
+
+// The text formats' loop: calls `onLine(keyword, words)` for each line that has a word, `words`
+// holding the rest of the line. Returns the first problem it reports, with its line number, or
+// an empty string once the whole file was read.
+template <typename OnLine>
+std::string ForEachLine(std::istream& stream, OnLine onLine) {
+    std::string line;
+    for (std::size_t number = 1; std::getline(stream, line); ++number) {
+        std::istringstream words(line);
+        std::string keyword;
+        if (!(words >> keyword)) continue;
+        const std::string problem = onLine(keyword, words);
+        if (!problem.empty()) return fmt::format("line {}: {}", number, problem);
+    }
+    return stream.bad() ? kCutShort : "";
 }
 
 // Little-endian fields, whatever the byte order of the machine.
@@ -57,14 +88,13 @@ double ReadFloat(const unsigned char* bytes) {
 
 MeshReadResult ReadBinaryStl(std::ifstream& stream, std::uint32_t count,
                              ExportToDxf::PartData& part) {
-    const char* format = "binary STL";
     stream.seekg(static_cast<std::streamoff>(kStlHeaderSize));
     part.vertices.reserve(static_cast<std::size_t>(count) * 3);
     part.triangles.reserve(count);
     std::array<unsigned char, kStlTriangleSize> record{};
     for (std::uint32_t i = 0; i < count; ++i) {
         if (!stream.read(reinterpret_cast<char*>(record.data()), record.size())) {
-            return Bad(format, "the file could not be read to its end");
+            return Result("binary STL", kCutShort);
         }
         // Bytes 0..11 hold the facet normal, which the export does not use.
         const std::size_t first = part.vertices.size();
@@ -74,107 +104,75 @@ MeshReadResult ReadBinaryStl(std::ifstream& stream, std::uint32_t count,
         }
         part.triangles.push_back({first, first + 1, first + 2});
     }
-    return {EMeshRead::eOk, format, ""};
+    return Result("binary STL", "");
 }
 
 MeshReadResult ReadAsciiStl(std::istream& stream, ExportToDxf::PartData& part) {
-    const char* format = "ASCII STL";
-    std::string line;
-    std::size_t lineNumber = 0;
-    std::size_t facetCorners = 0;
     bool inFacet = false;
-    while (std::getline(stream, line)) {
-        ++lineNumber;
-        std::istringstream words(line);
-        std::string keyword;
-        if (!(words >> keyword)) continue;
-        keyword = Lower(keyword);
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+    std::size_t facetCorners = 0;
+    const auto onLine = [&](const std::string& word, std::istream& words) {
+        const std::string keyword = Lower(word);
         if (keyword == "facet") {
-            if (inFacet) return Bad(format, where + "a facet starts before the last one ended");
+            if (inFacet) return "a facet starts before the last one ended";
             inFacet = true;
             facetCorners = 0;
         } else if (keyword == "vertex") {
-            std::array<double, 3> xyz{};
-            std::string token;
-            for (double& coordinate : xyz) {
-                if (!(words >> token) || !ParseDouble(token, coordinate)) {
-                    return Bad(format, where + "'vertex' needs three numbers");
-                }
-            }
-            if (!inFacet || ++facetCorners > 3) {
-                return Bad(format, where + "a vertex outside a facet of three corners");
-            }
-            part.vertices.push_back({xyz[0], xyz[1], xyz[2]});
+            const std::optional<Vertex> vertex = ParseVertex(words);
+            if (!vertex) return "'vertex' needs three numbers";
+            if (!inFacet || ++facetCorners > 3) return "a vertex outside a facet of three corners";
+            part.vertices.push_back(*vertex);
         } else if (keyword == "endfacet") {
-            if (!inFacet || facetCorners != 3) {
-                return Bad(format, where + "a facet needs exactly three vertices");
-            }
+            if (!inFacet || facetCorners != 3) return "a facet needs exactly three vertices";
             const std::size_t first = part.vertices.size() - 3;
             part.triangles.push_back({first, first + 1, first + 2});
             inFacet = false;
         }
         // "solid", "outer loop", "endloop" and "endsolid" carry nothing the export needs.
-    }
-    if (stream.bad()) return Bad(format, "the file could not be read to its end");
-    if (inFacet) return Bad(format, "the file ends inside a facet");
-    return {EMeshRead::eOk, format, ""};
+        return "";
+    };
+    std::string problem = ForEachLine(stream, onLine);
+    if (problem.empty() && inFacet) problem = "the file ends inside a facet";
+    return Result("ASCII STL", problem);
 }
 
 // A face corner: "i", "i/t", "i//n" or "i/t/n"; negative i counts back from the last vertex.
-bool ParseObjIndex(const std::string& token, std::size_t vertexCount, std::size_t& index) {
+std::optional<std::size_t> ObjIndex(const std::string& token, std::size_t vertexCount) {
     const std::string text = token.substr(0, token.find('/'));
     long long value = 0;
     const std::from_chars_result parsed =
         std::from_chars(text.data(), text.data() + text.size(), value);
     if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size() || value == 0) {
-        return false;
+        return std::nullopt;
     }
     const long long count = static_cast<long long>(vertexCount);
     const long long zeroBased = value > 0 ? value - 1 : count + value;
-    if (zeroBased < 0 || zeroBased >= count) return false;
-    index = static_cast<std::size_t>(zeroBased);
-    return true;
+    if (zeroBased < 0 || zeroBased >= count) return std::nullopt;
+    return static_cast<std::size_t>(zeroBased);
 }
 
 MeshReadResult ReadObj(std::istream& stream, ExportToDxf::PartData& part) {
-    const char* format = "OBJ";
-    std::string line;
-    std::size_t lineNumber = 0;
-    while (std::getline(stream, line)) {
-        ++lineNumber;
-        std::istringstream words(line);
-        std::string keyword;
-        if (!(words >> keyword)) continue;
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+    const auto onLine = [&](const std::string& keyword, std::istream& words) -> std::string {
         if (keyword == "v") {
-            std::array<double, 3> xyz{};
-            std::string token;
-            for (double& coordinate : xyz) {
-                if (!(words >> token) || !ParseDouble(token, coordinate)) {
-                    return Bad(format, where + "'v' needs three numbers");
-                }
-            }
-            part.vertices.push_back({xyz[0], xyz[1], xyz[2]});
+            const std::optional<Vertex> vertex = ParseVertex(words);
+            if (!vertex) return "'v' needs three numbers";
+            part.vertices.push_back(*vertex);
         } else if (keyword == "f") {
             std::vector<std::size_t> corners;
             std::string token;
             while (words >> token) {
-                std::size_t index = 0;
-                if (!ParseObjIndex(token, part.vertices.size(), index)) {
-                    return Bad(format, where + "'" + token + "' names no vertex defined before it");
-                }
-                corners.push_back(index);
+                const std::optional<std::size_t> index = ObjIndex(token, part.vertices.size());
+                if (!index) return fmt::format("'{}' names no vertex defined before it", token);
+                corners.push_back(*index);
             }
-            if (corners.size() < 3) return Bad(format, where + "a face needs three corners");
+            if (corners.size() < 3) return "a face needs three corners";
             for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
                 part.triangles.push_back({corners[0], corners[i], corners[i + 1]});
             }
         }
         // Texture coordinates, normals, groups, materials and the rest are passed over.
-    }
-    if (stream.bad()) return Bad(format, "the file could not be read to its end");
-    return {EMeshRead::eOk, format, ""};
+        return "";
+    };
+    return Result("OBJ", ForEachLine(stream, onLine));
 }
 
 }  // namespace
@@ -208,9 +206,9 @@ MeshReadResult ReadMesh(const std::filesystem::path& path, ExportToDxf::PartData
         stream.seekg(0);
         return ReadAsciiStl(stream, part);
     }
-    return Bad("STL",
-               "neither ASCII STL (no 'solid' at the start) nor binary STL (its size does not "
-               "match the triangle count in its header)");
+    return Result("STL",
+                  "neither ASCII STL (no 'solid' at the start) nor binary STL (its size does not "
+                  "match the triangle count in its header)");
 }
 
 }  // namespace Vexlor::DxfTool

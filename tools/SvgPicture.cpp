@@ -2,11 +2,14 @@
 // SPDX-License-Identifier: MIT
 #include "SvgPicture.h"
 
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
 #include <algorithm>  // std::min, std::max
 #include <cmath>      // std::isfinite
 #include <cstddef>    // std::size_t
-#include <cstdio>     // std::snprintf
 #include <cstring>    // std::strlen
+#include <iterator>   // std::back_inserter
 #include <limits>     // std::numeric_limits
 
 namespace Vexlor::DxfTool {
@@ -23,31 +26,16 @@ constexpr double kMinWidth = 520.0;     // so that the caption fits beside a nar
 
 bool Finite(const Point& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
-std::string Number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    return text;
-}
-
+// The characters that would end an attribute or start markup, written as entities.
 std::string EscapeXml(const std::string& text) {
     std::string escaped;
     for (const char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '"':
-                escaped += "&quot;";
-                break;
-            default:
-                escaped += c;
-        }
+        const char* entity = c == '&'   ? "&amp;"
+                             : c == '<' ? "&lt;"
+                             : c == '>' ? "&gt;"
+                             : c == '"' ? "&quot;"
+                                        : nullptr;
+        escaped += entity ? entity : std::string(1, c);
     }
     return escaped;
 }
@@ -60,8 +48,8 @@ struct Frame {
     double width = 0.0;   // of the drawing, in pixels
     double height = 0.0;  // of the drawing, in pixels
 
-    std::string X(double x) const { return Number(kMargin + (x - minX) * scale); }
-    std::string Y(double y) const { return Number(kMargin + (y - minY) * scale); }
+    double X(double x) const { return kMargin + (x - minX) * scale; }
+    double Y(double y) const { return kMargin + (y - minY) * scale; }
 };
 
 Frame FitFrame(const std::vector<Polyline>& polylines) {
@@ -102,8 +90,8 @@ std::string PathData(const Polyline& polyline, const Frame& frame) {
     std::string data;
     for (const Point& p : polyline.points) {
         if (!Finite(p)) continue;
-        data += data.empty() ? "M" : " L";
-        data += frame.X(p.x) + " " + frame.Y(p.y);
+        fmt::format_to(std::back_inserter(data), "{}{:.2f} {:.2f}", data.empty() ? "M" : " L",
+                       frame.X(p.x), frame.Y(p.y));
     }
     if (polyline.closed && !data.empty()) data += " Z";
     return data;
@@ -120,17 +108,17 @@ struct Style {
 
 const Style kStyles[] = {
     {EKind::eClosed, "closed", "closed",
-     "fill=\"#2f6fb3\" fill-opacity=\"0.12\" fill-rule=\"evenodd\" stroke=\"#1d4f86\" "
-     "stroke-width=\"1.5\" stroke-linejoin=\"round\"",
-     "stroke=\"#1d4f86\" stroke-width=\"1.5\""},
+     R"(fill="#2f6fb3" fill-opacity="0.12" fill-rule="evenodd" stroke="#1d4f86" )"
+     R"(stroke-width="1.5" stroke-linejoin="round")",
+     R"(stroke="#1d4f86" stroke-width="1.5")"},
     {EKind::eLoop, "loop", "open, ends meet",
-     "fill=\"#2f9e44\" fill-opacity=\"0.12\" fill-rule=\"evenodd\" stroke=\"#2b8a3e\" "
-     "stroke-width=\"1.5\" stroke-linejoin=\"round\"",
-     "stroke=\"#2b8a3e\" stroke-width=\"1.5\""},
+     R"(fill="#2f9e44" fill-opacity="0.12" fill-rule="evenodd" stroke="#2b8a3e" )"
+     R"(stroke-width="1.5" stroke-linejoin="round")",
+     R"(stroke="#2b8a3e" stroke-width="1.5")"},
     {EKind::eOpen, "open", "open",
-     "fill=\"none\" stroke=\"#d9480f\" stroke-width=\"2\" stroke-dasharray=\"7 4\" "
-     "stroke-linecap=\"round\" stroke-linejoin=\"round\"",
-     "stroke=\"#d9480f\" stroke-width=\"2\" stroke-dasharray=\"7 4\""},
+     R"(fill="none" stroke="#d9480f" stroke-width="2" stroke-dasharray="7 4" )"
+     R"(stroke-linecap="round" stroke-linejoin="round")",
+     R"(stroke="#d9480f" stroke-width="2" stroke-dasharray="7 4")"},
 };
 
 }  // namespace
@@ -148,30 +136,32 @@ void WriteSvg(std::ostream& out, const std::vector<Polyline>& polylines, const s
     const Frame frame = FitFrame(polylines);
     const double width = std::max(frame.width + 2 * kMargin, kMinWidth);
     const double height = frame.height + 2 * kMargin + kCaptionSpace;
-
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Number(width) << "\" height=\""
-        << Number(height) << "\" viewBox=\"0 0 " << Number(width) << ' ' << Number(height)
-        << "\">\n"
-        << "<title>" << EscapeXml(title) << "</title>\n"
-        << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+    const std::string escapedTitle = EscapeXml(title);
+    fmt::print(out,
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{0:.2f}\" height=\"{1:.2f}\" "
+               "viewBox=\"0 0 {0:.2f} {1:.2f}\">\n"
+               "<title>{2}</title>\n"
+               "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n",
+               width, height, escapedTitle);
 
     std::size_t counts[3] = {0, 0, 0};
     std::string ends;
     for (const Style& style : kStyles) {
-        out << "<g class=\"" << style.name << "\" " << style.groupAttributes << ">\n";
+        fmt::print(out, "<g class=\"{}\" {}>\n", style.name, style.groupAttributes);
         for (const Polyline& polyline : polylines) {
             if (KindOf(polyline) != style.kind) continue;
             ++counts[static_cast<int>(style.kind)];
             const std::string data = PathData(polyline, frame);
             if (data.empty()) continue;
-            out << "<path d=\"" << data << "\"/>\n";
+            fmt::print(out, "<path d=\"{}\"/>\n", data);
             if (style.kind != EKind::eOpen) continue;
             // Dots at both ends show where a piece failed to meet another.
             for (const Point* p : {&polyline.points.front(), &polyline.points.back()}) {
                 if (!Finite(*p)) continue;
-                ends +=
-                    "<circle cx=\"" + frame.X(p->x) + "\" cy=\"" + frame.Y(p->y) + "\" r=\"3\"/>\n";
+                fmt::format_to(std::back_inserter(ends),
+                               "<circle cx=\"{:.2f}\" cy=\"{:.2f}\" r=\"3\"/>\n", frame.X(p->x),
+                               frame.Y(p->y));
             }
         }
         out << "</g>\n";
@@ -179,21 +169,19 @@ void WriteSvg(std::ostream& out, const std::vector<Polyline>& polylines, const s
     out << "<g class=\"ends\" fill=\"#d9480f\">\n" << ends << "</g>\n";
 
     // The caption: a line sample and a count per kind, then the title.
-    const std::string lineY = Number(height - kCaptionSpace / 2);
-    const std::string baseline = Number(height - kCaptionSpace / 2 + 4);
+    const double lineY = height - kCaptionSpace / 2;
+    const double baseline = height - kCaptionSpace / 2 + 4;
     out << "<g class=\"caption\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#333333\">\n";
     double x = kMargin;
     for (const Style& style : kStyles) {
-        out << "<line x1=\"" << Number(x) << "\" y1=\"" << lineY << "\" x2=\"" << Number(x + 18)
-            << "\" y2=\"" << lineY << "\" " << style.stroke << "/>\n"
-            << "<text x=\"" << Number(x + 24) << "\" y=\"" << baseline << "\">"
-            << counts[static_cast<int>(style.kind)] << ' ' << style.label << "</text>\n";
+        fmt::print(out, "<line x1=\"{:.2f}\" y1=\"{:.2f}\" x2=\"{:.2f}\" y2=\"{:.2f}\" {}/>\n", x,
+                   lineY, x + 18, lineY, style.stroke);
+        fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{} {}</text>\n", x + 24, baseline,
+                   counts[static_cast<int>(style.kind)], style.label);
         x += 60 + 7 * std::strlen(style.label);
     }
-    out << "<text x=\"" << Number(x + 8) << "\" y=\"" << baseline << "\">" << EscapeXml(title)
-        << "</text>\n"
-        << "</g>\n"
-        << "</svg>\n";
+    fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{}</text>\n</g>\n</svg>\n", x + 8, baseline,
+               escapedTitle);
 }
 
 }  // namespace Vexlor::DxfTool

@@ -1,20 +1,25 @@
 // vexlor-dxf: imports DXF drawings as contours and exports triangle meshes as DXF, as a host does.
 // SPDX-License-Identifier: MIT
+#include <fmt/core.h>
+#include <utf8.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>   // std::max
 #include <cerrno>      // errno
-#include <cstdio>      // std::printf, std::fprintf
+#include <cstdio>      // std::fflush
 #include <cstring>     // std::strerror
 #include <exception>   // std::exception
 #include <filesystem>  // std::filesystem::path
 #include <fstream>     // std::ofstream
 #include <functional>  // std::function
 #include <ios>         // std::ios_base::failure
+#include <iterator>    // std::back_inserter
 #include <memory>      // std::make_shared
 #include <new>         // std::bad_alloc
 #include <optional>    // std::optional
 #include <stdexcept>   // std::invalid_argument, std::out_of_range
 #include <string>      // std::string, std::wstring
+#include <utility>     // std::forward
 #include <vector>      // std::vector
 
 #include "CDXFReader.h"
@@ -33,6 +38,7 @@
 
 namespace {
 
+using namespace Vexlor::DxfTool;
 using Polyline = MStlBaseOperatorDXFPolylineReader::Polyline;
 namespace fs = std::filesystem;
 
@@ -56,47 +62,32 @@ const char kExitCodes[] =
     "  73   an --svg or --json file cannot be written\n"
     "With several drawings, each is imported in turn and the highest status is returned.\n";
 
-// The smallest code point that UTF-8 writes in 1, 2, 3 or 4 bytes.
-constexpr unsigned long kSmallestOfLength[] = {0, 0, 0x80, 0x800, 0x10000};
-
-void Error(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
+// One line on stderr, written at once.
+template <typename... Args>
+void Error(fmt::format_string<Args...> format, Args&&... args) {
+    fmt::print(stderr, "{}\n", fmt::format(format, std::forward<Args>(args)...));
+}
 
 // The library takes wide paths: on POSIX one wchar_t per Unicode code point, which it encodes
 // back to UTF-8. The command line's bytes are decoded here rather than through the locale, which
-// is "C" in a program that never calls setlocale and would refuse every non-ASCII byte.
+// is "C" in a program that never calls setlocale and would refuse every non-ASCII byte. Overlong
+// forms, surrogates and values past U+10FFFF are not UTF-8: such a name is refused with a message.
 std::optional<std::wstring> LibraryPath(const std::string& argument) {
 #if defined(_WIN32)
     try {
         return fs::path(argument).wstring();
     } catch (const std::exception&) {
-        return std::nullopt;
+        // refused below
     }
 #else
-    std::wstring wide;
-    for (std::size_t i = 0; i < argument.size();) {
-        const auto lead = static_cast<unsigned char>(argument[i]);
-        const int length = lead < 0x80                   ? 1
-                           : lead >= 0xC2 && lead < 0xE0 ? 2
-                           : lead >= 0xE0 && lead < 0xF0 ? 3
-                           : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                         : 0;
-        if (length == 0 || i + length > argument.size()) return std::nullopt;
-        unsigned long codePoint = length == 1 ? lead : lead & (0x7F >> length);
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(argument[i + k]);
-            if ((next & 0xC0) != 0x80) return std::nullopt;
-            codePoint = codePoint << 6 | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if (codePoint < kSmallestOfLength[length] || codePoint > 0x10FFFF ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-            return std::nullopt;
-        }
-        wide.push_back(static_cast<wchar_t>(codePoint));
-        i += length;
+    if (utf8::is_valid(argument.begin(), argument.end())) {
+        std::wstring wide;
+        utf8::unchecked::utf8to32(argument.begin(), argument.end(), std::back_inserter(wide));
+        return wide;
     }
-    return wide;
 #endif
+    Error("{}: the file name is not valid UTF-8, which is all the library takes", argument);
+    return std::nullopt;
 }
 
 bool StderrIsTerminal() {
@@ -137,30 +128,58 @@ bool WriteOutput(const std::string& name, const std::function<void(std::ostream&
     errno = 0;
     std::ofstream out(fs::path(name), std::ios::binary);
     if (!out.is_open()) {
-        Error(name + ": cannot be written: " + Reason(errno, "cannot be opened"));
+        Error("{}: cannot be written: {}", name, Reason(errno, "cannot be opened"));
         return false;
     }
     write(out);
     out.close();
     if (out.fail()) {
-        Error(name + ": cannot be written: writing failed (is the disk full?)");
+        Error("{}: cannot be written: writing failed (is the disk full?)", name);
         return false;
     }
     return true;
 }
 
-struct ImportOutputs {
-    const std::string* svg = nullptr;
-    const std::string* json = nullptr;
-};
+// The reader's box; none when no point was read, which leaves its corners the wrong way round.
+std::optional<Box> BoxOf(const MStlBaseOperatorDXFPolylineReader& reader) {
+    const Box box{reader.GetLeftTopPoint(), reader.GetRightBottomPoint()};
+    if (box.leftTop.x <= box.rightBottom.x && box.leftTop.y <= box.rightBottom.y) return box;
+    return std::nullopt;
+}
 
-// Imports one drawing, prints its summary and writes the files asked for; returns its status.
-int ImportDrawing(const std::string& name, const ImportOutputs& outputs) {
-    const std::optional<std::wstring> path = LibraryPath(name);
-    if (!path) {
-        Error(name + ": the file name is not valid UTF-8, which is all the library takes");
-        return kExitUsage;
+// The import's summary on stdout: its result, the contours by kind, their points and the box.
+void PrintSummary(const std::string& name, CDXFReader::EReturnCode result,
+                  const std::vector<Polyline>& polylines, const std::optional<Box>& box) {
+    std::size_t closed = 0;
+    std::size_t loops = 0;
+    std::size_t points = 0;
+    for (const Polyline& polyline : polylines) {
+        closed += polyline.closed ? 1 : 0;
+        loops += IsLoop(polyline) ? 1 : 0;
+        points += polyline.points.size();
     }
+    fmt::print("{}: {} (result {})\n", name, ImportWords(result), static_cast<int>(result));
+    // Linked pieces that form a ring keep the library's closed flag false: name them apart.
+    const std::string loopNote =
+        loops == 0 ? "" : fmt::format(", {} of them ending where they start", loops);
+    fmt::print("  contours: {} ({} closed, {} open{}), {} points\n", polylines.size(), closed,
+               polylines.size() - closed, loopNote, points);
+    if (box) {
+        // Adding 0.0 shows a negated zero as 0; the JSON keeps its sign.
+        fmt::print("  box: x {:.9g} to {:.9g}, y {:.9g} to {:.9g} (y points down)\n",
+                   box->leftTop.x + 0.0, box->rightBottom.x + 0.0, box->leftTop.y + 0.0,
+                   box->rightBottom.y + 0.0);
+    } else {
+        fmt::print("  box: none (no point read)\n");
+    }
+    std::fflush(stdout);
+}
+
+// Imports one drawing, prints its summary and writes the files asked for (`svg` and `json` when
+// not null); returns its status.
+int ImportDrawing(const std::string& name, const std::string* svg, const std::string* json) {
+    const std::optional<std::wstring> path = LibraryPath(name);
+    if (!path) return kExitUsage;
     std::vector<Polyline> polylines;
     MStlBaseOperatorDXFPolylineReader reader(polylines);
     CDXFReader::EReturnCode result = CDXFReader::eOk;
@@ -168,84 +187,61 @@ int ImportDrawing(const std::string& name, const ImportOutputs& outputs) {
     try {
         result = reader.Import(*path);
     } catch (const std::invalid_argument& e) {
-        Error(name + ": holds a value that is not a number (std::invalid_argument: " + e.what() +
-              "); the drawing was not imported");
+        Error(
+            "{}: holds a value that is not a number (std::invalid_argument: {}); the drawing was "
+            "not imported",
+            name, e.what());
         return kExitData;
     } catch (const std::out_of_range& e) {
-        Error(name + ": holds a number out of range (std::out_of_range: " + e.what() +
-              "); the drawing was not imported");
+        Error(
+            "{}: holds a number out of range (std::out_of_range: {}); the drawing was not "
+            "imported",
+            name, e.what());
         return kExitData;
     } catch (const std::ios_base::failure& e) {
         // The stream itself can fail on a file that opened (a directory, an I/O error): that is
         // the "cannot be read" of result 1.
-        Error(name + ": cannot be read: " + (IsDirectory(name) ? "it is a directory" : e.what()) +
-              " (status 1)");
+        Error("{}: cannot be read: {} (status 1)", name,
+              IsDirectory(name) ? "it is a directory" : e.what());
         return CDXFReader::eReadError;
     }
     const int code = static_cast<int>(result);
     if (result == CDXFReader::eOpenError) {
-        Error(name + ": cannot be opened: " + Reason(errno, "not readable") + " (result 2)");
+        Error("{}: cannot be opened: {} (result 2)", name, Reason(errno, "not readable"));
         return code;
     }
 
-    std::size_t closed = 0;
-    std::size_t loops = 0;
-    std::size_t points = 0;
-    for (const Polyline& polyline : polylines) {
-        closed += polyline.closed ? 1 : 0;
-        loops += Vexlor::DxfTool::IsLoop(polyline) ? 1 : 0;
-        points += polyline.points.size();
-    }
-    const MStlBaseOperatorDXFPolylineReader::Point leftTop = reader.GetLeftTopPoint();
-    const MStlBaseOperatorDXFPolylineReader::Point rightBottom = reader.GetRightBottomPoint();
-    std::optional<Vexlor::DxfTool::Box> box;
-    if (leftTop.x <= rightBottom.x && leftTop.y <= rightBottom.y) {
-        box = Vexlor::DxfTool::Box{leftTop, rightBottom};
-    }
-
-    std::printf("%s: %s (result %d)\n", name.c_str(), ImportWords(result), code);
-    // Linked pieces that form a ring keep the library's closed flag false: name them apart.
-    const std::string loopNote =
-        loops == 0 ? "" : ", " + std::to_string(loops) + " of them ending where they start";
-    std::printf("  contours: %zu (%zu closed, %zu open%s), %zu points\n", polylines.size(), closed,
-                polylines.size() - closed, loopNote.c_str(), points);
-    if (box) {
-        // Adding 0.0 shows a negated zero as 0; the JSON keeps its sign.
-        std::printf("  box: x %.9g to %.9g, y %.9g to %.9g (y points down)\n", leftTop.x + 0.0,
-                    rightBottom.x + 0.0, leftTop.y + 0.0, rightBottom.y + 0.0);
-    } else {
-        std::printf("  box: none (no point read)\n");
-    }
-    std::fflush(stdout);
-
-    int status = code;
+    const std::optional<Box> box = BoxOf(reader);
+    PrintSummary(name, result, polylines, box);
     if (result != CDXFReader::eOk) {
         const bool directory = result == CDXFReader::eReadError && IsDirectory(name);
-        Error(name + ": " +
-              (directory ? "cannot be read: it is a directory" : ImportWords(result)) +
-              " (result " + std::to_string(code) + ")");
+        Error("{}: {} (result {})", name,
+              directory ? "cannot be read: it is a directory" : ImportWords(result), code);
     }
-    if (outputs.svg && !WriteOutput(*outputs.svg, [&](std::ostream& out) {
-            Vexlor::DxfTool::WriteSvg(out, polylines, name);
-        })) {
-        status = std::max(status, kExitCannotWrite);
-    }
-    if (outputs.json && !WriteOutput(*outputs.json, [&](std::ostream& out) {
-            Vexlor::DxfTool::WriteImportJson(out, name, code, box, polylines);
-        })) {
-        status = std::max(status, kExitCannotWrite);
-    }
-    return status;
+    const auto writeSvg = [&](std::ostream& out) { WriteSvg(out, polylines, name); };
+    const auto writeJson = [&](std::ostream& out) {
+        WriteImportJson(out, name, code, box, polylines);
+    };
+    const bool svgFailed = svg && !WriteOutput(*svg, writeSvg);
+    const bool jsonFailed = json && !WriteOutput(*json, writeJson);
+    return svgFailed || jsonFailed ? std::max(code, kExitCannotWrite) : code;
 }
 
-int RunImport(const std::vector<std::string>& drawings, const std::vector<std::string>& svgs,
-              const std::vector<std::string>& jsons) {
+// What the command line asks for.
+struct Arguments {
+    std::vector<std::string> drawings;
+    std::vector<std::string> svgs;   // none, or one per drawing
+    std::vector<std::string> jsons;  // none, or one per drawing
+    std::string meshName;
+    std::string outName;
+};
+
+int RunImport(const Arguments& arguments) {
     int status = 0;
-    for (std::size_t i = 0; i < drawings.size(); ++i) {
-        ImportOutputs outputs;
-        if (!svgs.empty()) outputs.svg = &svgs[i];
-        if (!jsons.empty()) outputs.json = &jsons[i];
-        status = std::max(status, ImportDrawing(drawings[i], outputs));
+    for (std::size_t i = 0; i < arguments.drawings.size(); ++i) {
+        const std::string* svg = arguments.svgs.empty() ? nullptr : &arguments.svgs[i];
+        const std::string* json = arguments.jsons.empty() ? nullptr : &arguments.jsons[i];
+        status = std::max(status, ImportDrawing(arguments.drawings[i], svg, json));
     }
     return status;
 }
@@ -260,57 +256,97 @@ std::string RemovePartial(const std::string& name) {
 
 int RunExport(const std::string& meshName, const std::string& outName) {
     const std::optional<std::wstring> outPath = LibraryPath(outName);
-    if (!outPath) {
-        Error(outName + ": the file name is not valid UTF-8, which is all the library takes");
-        return kExitUsage;
-    }
+    if (!outPath) return kExitUsage;
     ExportToDxf::PartData part;
-    const Vexlor::DxfTool::MeshReadResult mesh =
-        Vexlor::DxfTool::ReadMesh(fs::path(meshName), part);
-    if (mesh.status == Vexlor::DxfTool::EMeshRead::eOpenError) {
-        Error(meshName + ": cannot be opened: " + mesh.detail);
+    const MeshReadResult mesh = ReadMesh(fs::path(meshName), part);
+    if (mesh.status == EMeshRead::eOpenError) {
+        Error("{}: cannot be opened: {}", meshName, mesh.detail);
         return kExitNoInput;
     }
-    if (mesh.status == Vexlor::DxfTool::EMeshRead::eBadData) {
-        Error(meshName + ": not a valid " + mesh.format + " mesh: " + mesh.detail);
+    if (mesh.status == EMeshRead::eBadData) {
+        Error("{}: not a valid {} mesh: {}", meshName, mesh.format, mesh.detail);
         return kExitData;
     }
 
-    auto progress = std::make_shared<Vexlor::DxfTool::CTerminalProgress>(stderr, StderrIsTerminal(),
-                                                                         "writing " + outName);
+    auto progress =
+        std::make_shared<CTerminalProgress>(stderr, StderrIsTerminal(), "writing " + outName);
     ExportToDxf::ReturnCode result = ExportToDxf::eOk;
     errno = 0;
     {
-        const Vexlor::DxfTool::InterruptCatcher catcher;
+        const InterruptCatcher catcher;
         result = ExportToDxf::Operate(*outPath, part, progress);
     }
     const int openErrno = errno;
     progress->Finish();
 
-    const std::string code = " (result " + std::to_string(static_cast<int>(result)) + ")";
+    const int code = static_cast<int>(result);
     switch (result) {
         case ExportToDxf::eOk:
-            std::printf("%s: %zu triangles (%s) written to %s%s\n", meshName.c_str(),
-                        part.triangles.size(), mesh.format.c_str(), outName.c_str(), code.c_str());
+            fmt::print("{}: {} triangles ({}) written to {} (result {})\n", meshName,
+                       part.triangles.size(), mesh.format, outName, code);
             break;
         case ExportToDxf::eOpenError:
-            Error(outName + ": cannot be opened for writing: " + Reason(openErrno, "not writable") +
-                  code);
+            Error("{}: cannot be opened for writing: {} (result {})", outName,
+                  Reason(openErrno, "not writable"), code);
             break;
         case ExportToDxf::eWriteError:
             if (part.triangles.empty()) {
-                Error(meshName + ": holds no triangles; nothing was written" + code);
+                Error("{}: holds no triangles; nothing was written (result {})", meshName, code);
             } else {
                 // An unfinished DXF file would look like a drawing to the next program.
-                Error(outName + ": writing failed (is the disk full?); " + RemovePartial(outName) +
-                      code);
+                Error("{}: writing failed (is the disk full?); {} (result {})", outName,
+                      RemovePartial(outName), code);
             }
             break;
         case ExportToDxf::eCancelled:
-            Error(outName + ": export cancelled by Ctrl-C; " + RemovePartial(outName) + code);
+            Error("{}: export cancelled by Ctrl-C; {} (result {})", outName, RemovePartial(outName),
+                  code);
             break;
     }
-    return static_cast<int>(result);
+    return code;
+}
+
+CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
+    CLI::App* import = app.add_subcommand(
+        "import",
+        "Import each drawing, print a summary (result, contours, points, box) and optionally "
+        "write its contours as an SVG picture and as JSON.");
+    import
+        ->add_option("DRAWING", arguments.drawings,
+                     "ASCII DXF drawings, imported one after another")
+        ->type_name("FILE")
+        ->required();
+    import
+        ->add_option("--svg", arguments.svgs,
+                     "Write the contours as an SVG picture; give it once per drawing, in order")
+        ->type_name("OUT.svg")
+        ->allow_extra_args(false);
+    import
+        ->add_option("--json", arguments.jsons,
+                     "Write the result, box and polylines as JSON (numbers exact); once per "
+                     "drawing, in order")
+        ->type_name("OUT.json")
+        ->allow_extra_args(false);
+    import->footer(kExitCodes);
+    return import;
+}
+
+void AddExportCommand(CLI::App& app, Arguments& arguments) {
+    CLI::App* exportCommand = app.add_subcommand(
+        "export",
+        "Write a triangle mesh (binary or ASCII STL, OBJ) as a DXF file of 3D faces. A progress "
+        "bar shows on a terminal. Ctrl-C while the faces are written cancels the export: the "
+        "partial file is removed and the status is 4 (before that, nothing is written yet and "
+        "Ctrl-C just ends the program). A file left incomplete by a failed write is removed "
+        "too.");
+    exportCommand
+        ->add_option("MESH", arguments.meshName, "The mesh: .stl (binary or ASCII) or .obj")
+        ->type_name("FILE")
+        ->required();
+    exportCommand->add_option("OUT", arguments.outName, "The DXF file to create or overwrite")
+        ->type_name("OUT.dxf")
+        ->required();
+    exportCommand->footer(kExitCodes);
 }
 
 int Run(int argc, char** argv) {
@@ -320,61 +356,23 @@ int Run(int argc, char** argv) {
     app.set_version_flag("--version", "vexlor-dxf " VEXLOR_DXF_VERSION);
     app.require_subcommand(1);
     app.footer(kExitCodes);
-
-    std::vector<std::string> drawings;
-    std::vector<std::string> svgs;
-    std::vector<std::string> jsons;
-    CLI::App* import = app.add_subcommand(
-        "import",
-        "Import each drawing, print a summary (result, contours, points, box) and optionally "
-        "write its contours as an SVG picture and as JSON.");
-    import->add_option("DRAWING", drawings, "ASCII DXF drawings, imported one after another")
-        ->type_name("FILE")
-        ->required();
-    import
-        ->add_option("--svg", svgs,
-                     "Write the contours as an SVG picture; give it once per drawing, in order")
-        ->type_name("OUT.svg")
-        ->allow_extra_args(false);
-    import
-        ->add_option("--json", jsons,
-                     "Write the result, box and polylines as JSON (numbers exact); once per "
-                     "drawing, in order")
-        ->type_name("OUT.json")
-        ->allow_extra_args(false);
-    import->footer(kExitCodes);
-
-    std::string meshName;
-    std::string outName;
-    CLI::App* exportCommand = app.add_subcommand(
-        "export",
-        "Write a triangle mesh (binary or ASCII STL, OBJ) as a DXF file of 3D faces. A progress "
-        "bar shows on a terminal. Ctrl-C while the faces are written cancels the export: the "
-        "partial file is removed and the status is 4 (before that, nothing is written yet and "
-        "Ctrl-C just ends the program). A file left incomplete by a failed write is removed "
-        "too.");
-    exportCommand->add_option("MESH", meshName, "The mesh: .stl (binary or ASCII) or .obj")
-        ->type_name("FILE")
-        ->required();
-    exportCommand->add_option("OUT", outName, "The DXF file to create or overwrite")
-        ->type_name("OUT.dxf")
-        ->required();
-    exportCommand->footer(kExitCodes);
-
+    Arguments arguments;
+    const CLI::App* import = AddImportCommand(app, arguments);
+    AddExportCommand(app, arguments);
     try {
         app.parse(argc, argv);
-        for (const std::vector<std::string>* outputs : {&svgs, &jsons}) {
-            if (!outputs->empty() && outputs->size() != drawings.size()) {
-                throw CLI::ValidationError("--svg and --json are given once per drawing: " +
-                                           std::to_string(drawings.size()) + " drawing(s), " +
-                                           std::to_string(outputs->size()) + " output file(s)");
+        for (const std::vector<std::string>* outputs : {&arguments.svgs, &arguments.jsons}) {
+            if (!outputs->empty() && outputs->size() != arguments.drawings.size()) {
+                throw CLI::ValidationError(fmt::format(
+                    "--svg and --json are given once per drawing: {} drawing(s), {} output file(s)",
+                    arguments.drawings.size(), outputs->size()));
             }
         }
     } catch (const CLI::ParseError& e) {
-        const int status = app.exit(e);
-        return status == 0 ? 0 : kExitUsage;
+        return app.exit(e) == 0 ? 0 : kExitUsage;
     }
-    return import->parsed() ? RunImport(drawings, svgs, jsons) : RunExport(meshName, outName);
+    return import->parsed() ? RunImport(arguments)
+                            : RunExport(arguments.meshName, arguments.outName);
 }
 
 }  // namespace
@@ -385,7 +383,7 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         Error("vexlor-dxf: out of memory");
     } catch (const std::exception& e) {
-        Error(std::string("vexlor-dxf: unexpected failure: ") + e.what());
+        Error("vexlor-dxf: unexpected failure: {}", e.what());
     } catch (...) {
         Error("vexlor-dxf: unexpected failure");
     }
