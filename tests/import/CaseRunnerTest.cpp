@@ -71,18 +71,17 @@ std::string Shaped(const Polyline& polyline, const std::string& like) {
 }
 
 // Groups from words: NAME is the group 0/NAME, CODE=VALUE any other, N*WORD the group N times.
-std::string Groups(std::istringstream& words, const std::string& eol) {
+std::string Groups(std::istream& words) {
     std::string text, word;
     while (words >> word) {
         const std::size_t star = word.find_first_not_of("0123456789");
         const std::size_t times = star && word[star] == '*' ? std::stoul(word) : 1;
         if (times > 1 || word[star] == '*') word.erase(0, star + 1);
         const std::size_t equals = word.find('=');
-        const std::string group =
-            equals == std::string::npos
-                ? "0" + eol + Unescape(word) + eol
-                : word.substr(0, equals) + eol + Unescape(word.substr(equals + 1)) + eol;
-        for (std::size_t k = 0; k < times; ++k) text += group;
+        const std::string code = equals == std::string::npos ? "0" : word.substr(0, equals);
+        for (std::size_t k = 0; k < times; ++k) {
+            text += code + '\n' + Unescape(word.substr(equals + 1)) + '\n';
+        }
     }
     return text;
 }
@@ -95,15 +94,12 @@ std::vector<Case> ReadCases() {
     }
     std::sort(files.begin(), files.end());
     std::vector<Case> cases;
-    std::string eol, section;  // the open section, closed by the first line of another kind
-    bool eof = true;
-    const auto close = [&] {
-        if (!section.empty()) cases.back().drawings.back() += "0" + eol + "ENDSEC" + eol;
+    std::string section;  // the open section, closed by the first line of another kind
+    bool eof = true;      // whether the drawing gets the end marker
+    const auto finish = [&](bool drawing) {
+        if (!section.empty()) cases.back().drawings.back() += "0\nENDSEC\n";
+        if (drawing && eof) cases.back().drawings.back() += "0\nEOF\n";
         section.clear();
-    };
-    const auto finish = [&] {
-        close();
-        if (!cases.empty() && eof) cases.back().drawings.back() += "0" + eol + "EOF" + eol;
     };
     for (const auto& file : files) {
         std::ifstream in(file);
@@ -112,38 +108,30 @@ std::vector<Case> ReadCases() {
             std::istringstream words(line);
             if (!(words >> key) || key[0] == '#') continue;
             if (key == "case") {
-                finish();
+                if (!cases.empty()) finish(true);
                 cases.push_back({});
                 words >> cases.back().name;
                 cases.back().where = file.filename().string() + ":" + std::to_string(number);
-                eol = "\n", eof = true;
+                eof = true;
                 continue;
             }
             Case& c = cases.back();
             std::string& drawing = c.drawings.back();
-            if (key != "+" && key != section) close();
-            if (key == "entities" || key == "blocks" || key == "objects") {
-                std::string name = key;
-                for (char& ch : name) ch = static_cast<char>(std::toupper(ch));
-                if (section.empty())
-                    drawing += "0" + eol + "SECTION" + eol + "2" + eol + name + eol;
+            if (key != "+" && key != section) finish(false);
+            if ((key == "entities" || key == "blocks") && section.empty()) {
+                drawing +=
+                    key == "blocks" ? "0\nSECTION\n2\nBLOCKS\n" : "0\nSECTION\n2\nENTITIES\n";
                 section = key;
             }
-            if (key == "entities" || key == "blocks" || key == "objects" || key == "+" ||
-                key == "groups") {
-                drawing += Groups(words, eol);
+            if (key == "entities" || key == "blocks" || key == "+" || key == "groups") {
+                drawing += Groups(words);
             } else if (key == "bytes") {
                 std::getline(words >> std::ws, line);
                 drawing += Unescape(line.substr(1, line.size() - 2));
                 eof = false;
-            } else if (key == "crlf" || key == "noeof" || key == "raw") {
-                eol = key == "crlf" ? "\r\n" : eol;
-                eof = eof && key != "noeof";
+            } else if (key == "raw" || key == "then") {
                 c.raw = c.raw || key == "raw";
-            } else if (key == "then") {
-                finish();
-                c.drawings.emplace_back();
-                eof = true;
+                if (key == "then") finish(true), c.drawings.emplace_back(), eof = true;
             } else if (key == "before") {
                 double x, y;
                 words >> key;
@@ -154,7 +142,7 @@ std::vector<Case> ReadCases() {
             }
         }
     }
-    finish();
+    finish(true);
     return cases;
 }
 
