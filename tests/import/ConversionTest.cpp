@@ -10,6 +10,7 @@
 #include <fstream>  // std::ifstream
 #include <random>   // std::mt19937
 #include <string>   // std::string, std::wstring
+#include <vector>   // std::vector
 
 #include "reader/ValueConversion.h"
 
@@ -41,63 +42,60 @@ std::string Compare(const std::wstring& text, bool integer = true) {
     return line + ": ours " + f + " " + i + ", standard " + sf + " " + si + "\n";
 }
 
-// One string a line; \xHHHH is the wide character HHHH.
-TEST(Conversion, CornerStringsAgree) {
-    ASSERT_TRUE(std::setlocale(LC_ALL, "C"));
-    std::ifstream lines(VEXLOR_DXF_TEST_DATA_DIR "/conversion_corners.txt");
-    std::string line, differences;
-    int count = 0;
-    for (std::wstring text; std::getline(lines, line); text.clear(), ++count) {
-        if (line.rfind("# ", 0) == 0) continue;
-        for (std::size_t k = 0; k < line.size(); ++k) {
-            const bool escape = line.compare(k, 2, "\\x") == 0;
-            text += escape ? wchar_t(std::stoul(line.substr(k + 2, 4), 0, 16)) : wchar_t(line[k]);
-            k += escape ? 5 : 0;
-        }
-        differences += Compare(text);
-    }
-    EXPECT_EQ(differences, "");
-    EXPECT_GT(count, 100);
-}
-
 // Random text: plain decimals as drawings write them (the short path), text near the ends of
 // float's range, and strings of number-like characters.
-TEST(Conversion, RandomStringsAgree) {
+std::wstring RandomText(std::mt19937& random, int k) {
+    static const float ends[] = {FLT_MIN, FLT_MAX, FLT_TRUE_MIN, 2 * FLT_TRUE_MIN, FLT_MIN / 2};
+    static const wchar_t* const starts[] = {L"",    L"",    L"-",   L"+", L"0x",
+                                            L"-0x", L"inf", L"nan", L"\t"};
+    std::wstring text;
+    if (k % 3 == 0) {
+        const unsigned digits = 1 + random() % 17, point = random() % (digits + 1);
+        text = random() % 3 ? L"" : L"-";
+        for (unsigned d = 0; d < digits; ++d) {
+            text += std::wstring(d == point ? 1 : 0, L'.') + wchar_t(L'0' + random() % 10);
+        }
+    } else if (k % 16 == 1) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, random() % 4 ? "%.*e" : "%.*a", int(random() % 12 + 3),
+                      (random() % 2 ? -1 : 1) * ends[random() % 5] *
+                          (1 + std::ldexp(random() / 4294967296.0 - 0.5, -21)));
+        text.assign(buffer, buffer + std::string(buffer).size());
+    } else {
+        text = starts[random() % 9] + std::wstring(random() % 4 ? 1 : 0, L'0' + random() % 10);
+        for (auto n = random() % 13; n > 0; --n)
+            text += L"01234567890123456789..ee--++  xpinfa"[random() % 36];
+    }
+    return text;
+}
+
+// The corner strings of the data file (one a line; \xHHHH is the wide character HHHH), then
+// random text.
+TEST(Conversion, AgreesWithTheStandardConversions) {
     ASSERT_TRUE(std::setlocale(LC_ALL, "C"));
-    std::mt19937 random(20240611u);
+    std::ifstream lines(VEXLOR_DXF_TEST_DATA_DIR "/conversion_corners.txt");
+    std::vector<std::wstring> corners;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("# ", 0) == 0) continue;
+        corners.emplace_back();
+        for (std::size_t k = 0; k < line.size(); ++k) {
+            const bool escape = line.compare(k, 2, "\\x") == 0;
+            corners.back() +=
+                escape ? wchar_t(std::stoul(line.substr(k + 2, 4), 0, 16)) : wchar_t(line[k]);
+            k += escape ? 5 : 0;
+        }
+    }
+    ASSERT_GT(corners.size(), 100u);
 #if defined(__SANITIZE_ADDRESS__) || !defined(NDEBUG)
     const int count = 200000;
 #else
     const int count = 2000000;
 #endif
-    const float ends[] = {FLT_MIN, FLT_MAX, FLT_TRUE_MIN, 2 * FLT_TRUE_MIN, FLT_MIN / 2};
-    const std::wstring alphabet = L"01234567890123456789..ee--++  xpinfa";
-    const wchar_t* const starts[] = {L"", L"", L"-", L"+", L"0x", L"-0x", L"inf", L"nan", L"\t"};
-    int mismatches = 0;
+    std::mt19937 random(20240611u);
     std::string differences;
-    for (int k = 0; k < count && mismatches < 10; ++k) {
-        std::wstring text;
-        if (k % 3 == 0) {
-            const int digits = 1 + static_cast<int>(random() % 17);
-            const int point = static_cast<int>(random() % (digits + 1));
-            text = random() % 3 ? L"" : L"-";
-            for (int d = 0; d < digits; ++d) {
-                text += std::wstring(d == point ? 1 : 0, L'.') + wchar_t(L'0' + random() % 10);
-            }
-        } else if (k % 16 == 1) {
-            const double offset = std::ldexp(random() / 4294967296.0 - 0.5, -21);
-            char buffer[64];
-            std::snprintf(buffer, sizeof buffer, random() % 4 ? "%.*e" : "%.*a",
-                          static_cast<int>(random() % 12 + 3),
-                          (random() % 2 ? -1 : 1) * ends[random() % 5] * (1 + offset));
-            text.assign(buffer, buffer + std::string(buffer).size());
-        } else {
-            text = starts[random() % 9];
-            if (random() % 4) text += wchar_t(L'0' + random() % 10);
-            for (std::size_t n = random() % 13; n > 0; --n) text += alphabet[random() % 36];
-        }
-        const std::string difference = Compare(text, k % 4 == 1);
-        if (!difference.empty() && ++mismatches) differences += difference;
+    for (int k = 0; k < count && differences.size() < 2000; ++k) {
+        const bool corner = k < int(corners.size());
+        differences += Compare(corner ? corners[k] : RandomText(random, k), corner || k % 4 == 1);
     }
     EXPECT_EQ(differences, "");
 }
