@@ -48,12 +48,12 @@ TEST(Robustness, CutDrawings) {
     for (int k = 0; k < 20; ++k) many += every.substr(first, last - first);
     many += every.substr(last);
     TempFile file(".dxf", true);
-    for (const std::string& drawing : {every, crlf, many}) {
+    const std::string* drawings[] = {&every, &crlf, &many};
+    for (const std::string* drawing : drawings) {
         std::set<int> seen;
-        const std::size_t marker = drawing.rfind("EOF");
-        for (std::size_t length = 0; length < marker + 3; ++length) {
-            if (&drawing != &every && length > 0 && drawing[length - 1] != '\n') continue;
-            const int outcome = Import(file, drawing.substr(0, length));
+        for (std::size_t length = 0; length < drawing->rfind("EOF") + 3; ++length) {
+            if (drawing != &every && length > 0 && (*drawing)[length - 1] != '\n') continue;
+            const int outcome = Import(file, drawing->substr(0, length));
             ASSERT_TRUE(outcome == CDXFReader::eReadError || outcome == kInvalidArgument)
                 << outcome << " after " << length << " bytes";
             seen.insert(outcome);
