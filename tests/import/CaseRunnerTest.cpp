@@ -22,7 +22,6 @@ struct Case {
     std::string name, where;
     std::vector<std::string> drawings{""};
     bool raw = false;
-    Polylines before;
     std::vector<std::string> expected;  // result, box and polyline lines as the file gives them
 };
 
@@ -132,11 +131,6 @@ std::vector<Case> ReadCases() {
             } else if (key == "raw" || key == "then") {
                 c.raw = c.raw || key == "raw";
                 if (key == "then") finish(true), c.drawings.emplace_back(), eof = true;
-            } else if (key == "before") {
-                double x, y;
-                words >> key;
-                c.before.push_back({{}, key == "closed"});
-                while (words >> x >> y) c.before.back().points.push_back({x, y});
             } else {
                 c.expected.push_back(line);
             }
@@ -151,7 +145,7 @@ class ImportCase : public testing::TestWithParam<Case> {};
 TEST_P(ImportCase, GivesItsOutcome) {
     const Case& c = GetParam();
     TempFile file(".dxf", true);
-    Polylines polylines = c.before;
+    Polylines polylines;
     MStlBaseOperatorDXFPolylineReader plain(polylines);
     RawPolylineReader raw(polylines);
     MStlBaseOperatorDXFPolylineReader& reader = c.raw ? raw : plain;

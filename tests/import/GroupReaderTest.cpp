@@ -22,22 +22,15 @@ struct GroupProbe : CDXFReader {
 };
 
 // A stream buffer that hands out one byte at a time, so that no line is ever whole in it.
-class TrickleBuffer : public std::streambuf {
-public:
-    explicit TrickleBuffer(std::string bytes) : m_bytes(std::move(bytes)) {}
-
-protected:
+struct TrickleBuffer : std::streambuf {
+    std::string bytes;
+    std::size_t next = 0;
+    explicit TrickleBuffer(std::string text) : bytes(std::move(text)) {}
     int_type underflow() override {
-        if (m_position >= m_bytes.size()) return traits_type::eof();
-        m_current = m_bytes[m_position++];
-        setg(&m_current, &m_current, &m_current + 1);
-        return traits_type::to_int_type(m_current);
+        if (next == bytes.size()) return traits_type::eof();
+        setg(&bytes[next], &bytes[next], &bytes[next] + 1);
+        return traits_type::to_int_type(bytes[next++]);
     }
-
-private:
-    std::string m_bytes;
-    std::size_t m_position = 0;
-    char m_current = 0;
 };
 
 // What one call gives, "r code value" (characters beyond ASCII as {N}), then "|" and the bytes

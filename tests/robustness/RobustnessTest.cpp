@@ -122,20 +122,19 @@ TEST(Robustness, Threads) {
         TempFile drawing("_" + std::to_string(slot) + ".dxf"), out("_" + std::to_string(slot));
         drawing.Write(ReadFile(VEXLOR_DXF_TEST_DATA_DIR "/every_entity.dxf"));
         Polylines polylines;
-        MStlBaseOperatorDXFPolylineReader reader(polylines);
-        std::string result =
-            std::to_string(reader.Import(drawing.WidePath())) + Describe(polylines);
+        const int result = MStlBaseOperatorDXFPolylineReader(polylines).Import(drawing.WidePath());
         ExportToDxf::PartData part;
         for (const auto& polyline : polylines) {
             for (const auto& p : polyline.points) part.vertices.push_back({p.x, p.y, id * 1.0});
         }
-        for (std::size_t k = 0; k + 2 < part.vertices.size(); ++k)
-            part.triangles.push_back({k, k + 1, k + 2});
-        return result + std::to_string(ExportToDxf::Operate(out.WidePath(), part, nullptr)) +
-               out.Read();
+        for (std::size_t k = 2; k < part.vertices.size(); ++k)
+            part.triangles.push_back({k - 2, k - 1, k});
+        const int exported = ExportToDxf::Operate(out.WidePath(), part, nullptr);
+        return std::to_string(result + 10 * exported) + Describe(polylines) + out.Read();
     };
     std::vector<std::string> alone, together(8);
     for (int id = 0; id < 4; ++id) alone.push_back(work(id, 8 + id));
+    ASSERT_EQ(alone[0].find_first_not_of("01234"), 1u);  // imported to the end, exported (0)
     std::vector<std::thread> threads;
     for (int k = 0; k < 8; ++k) threads.emplace_back([&, k] { together[k] = work(k % 4, k); });
     for (std::thread& thread : threads) thread.join();
