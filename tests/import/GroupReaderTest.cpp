@@ -37,11 +37,16 @@ struct TrickleBuffer : std::streambuf {
 // the stream still holds when `rest`.
 std::string Call(const std::string& function, std::istream& stream, bool rest) {
     GroupProbe probe;
-    unsigned short code = 0;
-    std::wstring value;
-    short r = function == "number"   ? probe._GetNumber(stream, code)
-              : function == "string" ? probe._GetString(stream, value)
-                                     : probe._ReadGroup(stream, code, value);
+    // "failed" runs the call on a stream whose fail state is already set, with a code and a
+    // value left from before.
+    const bool failed = function.rfind("failed ", 0) == 0;
+    unsigned short code = failed ? 7 : 0;
+    std::wstring value = failed ? L"stale" : L"";
+    if (failed) stream.setstate(std::ios_base::failbit);
+    const std::string name = function.substr(function.find(' ') + 1);
+    short r = name == "number"   ? probe._GetNumber(stream, code)
+              : name == "string" ? probe._GetString(stream, value)
+                                 : probe._ReadGroup(stream, code, value);
     std::string text = std::to_string(r) + ' ' + std::to_string(code) + ' ';
     for (const wchar_t c : value) {
         text += c < 0x80 ? std::string(1, static_cast<char>(c)) : "{" + std::to_string(c) + "}";
