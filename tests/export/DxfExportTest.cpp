@@ -1,20 +1,22 @@
 // Tests of the mesh and part-record exporters: exact file text, placement, result codes, progress.
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
-#include <unistd.h>  // getpid, geteuid, seteuid
+#include <unistd.h>  // geteuid, seteuid
 
-#include <array>       // std::array
-#include <cstddef>     // std::size_t, std::ptrdiff_t
-#include <cstdlib>     // std::abs
-#include <filesystem>  // std::filesystem
-#include <fstream>     // std::ifstream, std::ofstream
-#include <iterator>    // std::distance, std::istreambuf_iterator
-#include <memory>      // std::make_shared
-#include <string>      // std::string, std::wstring
-#include <tuple>       // std::tuple
-#include <utility>     // std::move
-#include <vector>      // std::vector
+#include <array>             // std::array
+#include <cstddef>           // std::size_t, std::ptrdiff_t
+#include <cstdlib>           // std::abs
+#include <filesystem>        // std::filesystem
+#include <fstream>           // std::ifstream
+#include <initializer_list>  // std::initializer_list
+#include <iterator>          // std::distance, std::istreambuf_iterator
+#include <memory>            // std::make_shared
+#include <string>            // std::string, std::to_string
+#include <tuple>             // std::tuple
+#include <utility>           // std::move, std::make_pair
+#include <vector>            // std::vector
 
+#include "DxfTestSupport.h"
 #include "ExportToDxf.h"
 #include "IProgressDelegate.h"
 #include "MExportToDxf.h"
@@ -24,79 +26,58 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Matrix = Vexlor::Math::matrix4x4<double>;
+using VexlorDxfTest::TempFile;
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// A file of data/export, worked out by hand.
+std::string DataFile(const std::string& name) {
+    std::ifstream in(VEXLOR_DXF_TEST_DATA_DIR "/export/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A file of this process in the temporary folder, holding `text` at first; removed at the end.
-struct TempFile {
-    explicit TempFile(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-    ~TempFile() {
-        std::error_code ignored;
-        fs::remove(path, ignored);
-    }
-    const fs::path path = fs::temp_directory_path() / ("vexlor_export_" + std::to_string(getpid()));
-};
-
-// Every element used counts, each with its own value; m3, m7, m11 and m15 must be ignored.
-Matrix Placement(double scale) {
-    Matrix m{{0.5, -1.25, 2, 3, -3, 0.75, -1.5, -7, 4, -2.5, 0.25, 11, 10, -20, 0.125, 0}};
-    for (double& element : m.m) element *= scale;
-    return m;
-}
-
-const int kVertex[4][3] = {{2, -4, 8}, {-6, 10, 12}, {1, 3, -5}, {-7, -9, 13}};
-const std::size_t kFace[2][3] = {{2, 0, 1}, {1, 3, 2}};
-MStlVertex Corner(std::size_t i) { return {kVertex[i][0], kVertex[i][1], kVertex[i][2]}; }
-
-// Two faces whose file, worked out by hand from the placement, is data/export/two_faces.dxf. The
-// part record is placed by Placement(1) under an internal unit of 1000, which it must ignore; the
-// mesh by Placement(1000), whose result the unit of 1000 brings back to the same values.
-class TwoFaces : public testing::Test {
-protected:
-    TwoFaces() {
-        Vexlor::Common::MInternalUnits::Set(1000.0);
-        for (const auto& v : kVertex) part.vertices.push_back({1.0 * v[0], 1.0 * v[1], 1.0 * v[2]});
-        for (const auto& f : kFace) {
-            part.triangles.push_back({f[0], f[1], f[2]});
-            mesh.AddTriangle({Corner(f[0]), Corner(f[1]), Corner(f[2])});
-        }
-        part.transform = Placement(1.0);
-    }
-    ~TwoFaces() override { Vexlor::Common::MInternalUnits::Set(1.0); }
-
-    TempFile file{std::string(1000, 'x')};  // longer than the export, which must replace it
-    const std::string expected = Read(VEXLOR_DXF_TEST_DATA_DIR "/export/two_faces.dxf");
-    ExportToDxf::PartData part;
+// The faces of `part` as an SDK mesh; its coordinates are whole numbers.
+MStlBase MeshOf(const ExportToDxf::PartData& part) {
     MStlBase mesh;
-};
-
-TEST_F(TwoFaces, PartFileIsExact) {
-    EXPECT_EQ(ExportToDxf::Operate(file.path.wstring(), part, nullptr), ExportToDxf::eOk);
-    EXPECT_EQ(Read(file.path), expected);
+    const auto at = [&v = part.vertices](std::size_t i) {
+        return MStlVertex{int(v[i].x), int(v[i].y), int(v[i].z)};
+    };
+    for (const auto& t : part.triangles) mesh.AddTriangle({at(t[0]), at(t[1]), at(t[2])});
+    return mesh;
 }
 
-// Copies and moves carry name, mesh and transform along; every run writes the file anew.
-TEST_F(TwoFaces, MeshFileIsExactAfterCopiesMovesAndReruns) {
-    MExportToDxf original;
-    original.SetExportFileName(file.path.wstring());
-    original.SetExportStl(&mesh, Placement(1000.0));
-    MExportToDxf copied(original), assigned;
-    assigned = original;
-    MExportToDxf moved(std::move(copied)), moveAssigned;
-    moveAssigned = std::move(assigned);
-    MExportToDxf& alias = moveAssigned;
+// Two faces whose file, worked out by hand from the placement, is data/export/two_faces.dxf: every
+// element of the placement used counts, each with its own value; m3, m7, m11 and m15 must be
+// ignored. Under an internal unit of 1000, which the part record must ignore, the mesh is placed
+// by the same matrix times 1000 (translation in internal units), and the unit brings it back.
+// Copies and moves carry name, mesh and transform along; every run replaces a longer file.
+TEST(Export, TwoFacesExactForBothExportersThroughCopiesMovesAndReruns) {
+    const ExportToDxf::PartData part{
+        {{2, -4, 8}, {-6, 10, 12}, {1, 3, -5}, {-7, -9, 13}},
+        {{{2, 0, 1}}, {{1, 3, 2}}},
+        {{0.5, -1.25, 2, 3, -3, 0.75, -1.5, -7, 4, -2.5, 0.25, 11, 10, -20, 0.125, 0}}};
+    const MStlBase mesh = MeshOf(part);
+    auto placement = part.transform;
+    for (double& element : placement.m) element *= 1000;
+    TempFile file;
+    MExportToDxf original, assigned, moveAssigned, &alias = moveAssigned;
+    original.SetExportFileName(file.WidePath());
+    original.SetExportStl(&mesh, placement);
+    MExportToDxf copied(original), moved(std::move(copied));
+    moveAssigned = std::move(assigned = original);
     moveAssigned = std::move(alias);  // assigned to itself: keeps its name
-    for (MExportToDxf* exporter : {&original, &original, &moved, &moveAssigned}) {
-        EXPECT_EQ(exporter->Operate(nullptr), MExportToDxf::eOk);
-        EXPECT_EQ(Read(file.path), expected);
+    Vexlor::Common::MInternalUnits::Set(1000.0);
+    // The part record (null), then the mesh exporters, each writing over a longer file.
+    for (auto* exporter : std::initializer_list<MExportToDxf*>{nullptr, &original, &original,
+                                                               &moved, &moveAssigned}) {
+        file.Write(std::string(1000, 'x'));
+        EXPECT_EQ(exporter ? int(exporter->Operate(nullptr))
+                           : ExportToDxf::Operate(file.WidePath(), part, nullptr),
+                  0);  // eOk
+        EXPECT_EQ(file.Read(), DataFile("two_faces.dxf"));
     }
     // Moved from: the mesh is still set (not 1), but the name is gone.
     EXPECT_EQ(copied.Operate(nullptr), MExportToDxf::eOpenError);
     EXPECT_EQ(assigned.Operate(nullptr), MExportToDxf::eOpenError);
+    Vexlor::Common::MInternalUnits::Set(1.0);
 }
 
 // Records the progress reports; answers "stop" to its `cancelAt`-th question (0: never).
@@ -113,14 +94,11 @@ struct Delegate : Vexlor::Common::IProgressDelegate {
 enum Target { kFile, kReadOnly, kMissingFolder, kFolder, kNoName, kDiskFull };
 // What the export leaves: nothing done (the old file kept, no reports), the faces without or
 // with the closing lines, or a stop at a full disk after at most `faces` faces.
-enum Shape { kUntouched, kOpen, kClosed, kFull };
+enum Shape { kUntouched = 0, kOpen = 1, kClosed = 3, kFull = 4 };  // kClosed: kOpen, then closed
 // One case for both exporters: results and shapes are the mesh's, then the part record's.
+// Negative `triangles`: the mesh is not set, or the record's last index is out of range.
 struct Row {
-    int triangles;  // negative: the mesh is not set, or the record's last index is out of range
-    Target target;
-    int cancelAt, result[2];
-    Shape shape[2];
-    int faces;
+    int triangles, target, cancelAt, result[2], shape[2], faces;
 };
 const Row kRows[] = {
     {3, kFile, 0, {0, 0}, {kClosed, kClosed}, 3},
@@ -137,73 +115,58 @@ const Row kRows[] = {
     {1, kDiskFull, 0, {3, 3}, {kFull, kFull}, 1},
 };
 
-// Runs one row with the mesh (0) or the part-record (1) exporter, every corner at the origin.
-int Export(const Row& row, int exporter, const fs::path& path, std::shared_ptr<Delegate> delegate) {
-    const auto count = static_cast<std::size_t>(std::abs(row.triangles));
-    if (exporter == 0) {
-        MStlBase mesh;
-        for (std::size_t i = 0; i < count; ++i) mesh.AddTriangle({{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
-        MExportToDxf meshExporter;
-        meshExporter.SetExportFileName(path.wstring());
-        if (row.triangles >= 0) meshExporter.SetExportStl(&mesh, Matrix::identity());
-        return meshExporter.Operate(std::move(delegate));
-    }
-    ExportToDxf::PartData part{{{0, 0, 0}}, std::vector<std::array<std::size_t, 3>>(count)};
-    if (row.triangles < 0) part.triangles.back()[1] = 1;
-    return ExportToDxf::Operate(path.wstring(), part, std::move(delegate));
-}
-
 std::ptrdiff_t OpenFiles() {
     std::error_code error;
     return std::distance(fs::directory_iterator("/proc/self/fd", error), fs::directory_iterator());
 }
 
-// The file, worked out by hand: header, a face with every corner at the origin, closing lines.
-const char kHead[] =
-    " 0\nSECTION\n 2\nHEADER\n 9\n$ACADVER\n 1\nAC1009\n 0\nENDSEC\n 0\nSECTION\n 2\nENTITIES\n";
-const char kZeroFace[] =
-    " 0\n3DFACE\n 8\n0\n 10\n0.000000\n 20\n0.000000\n 30\n0.000000\n 11\n0.000000\n"
-    " 21\n0.000000\n 31\n0.000000\n 12\n0.000000\n 22\n0.000000\n 32\n0.000000\n"
-    " 13\n0.000000\n 23\n0.000000\n 33\n0.000000\n";
-const char kTail[] = " 0\nENDSEC\n 0\nEOF\n";
-
 class ResultCode : public testing::TestWithParam<std::tuple<Row, int>> {};
 
+// Runs one row with the mesh (0) or the part-record (1) exporter, every corner at the origin.
 TEST_P(ResultCode, FileAndProgressMatch) {
     const auto& [row, exporter] = GetParam();
-    TempFile file("old\n");
-    fs::path target = file.path;
-    if (row.target == kReadOnly) fs::permissions(file.path, fs::perms::owner_read);
-    if (row.target == kMissingFolder) target = fs::path(file.path.string() + ".d") / "out.dxf";
-    if (row.target == kFolder) target = fs::temp_directory_path();
-    if (row.target == kNoName) target.clear();
-    if (row.target == kDiskFull) target = "/dev/full";
-    const auto delegate = std::make_shared<Delegate>(row.cancelAt);
+    TempFile file;
+    file.Write("old\n");
+    if (row.target == kReadOnly) fs::permissions(file.Path(), fs::perms::owner_read);
+    // The target of each Target: the file (writable or not), a missing folder, a folder, no
+    // name, a full disk.
+    const std::string path = file.Path().string();
+    const fs::path target = std::vector<fs::path>{
+        path, path, path + ".d/out.dxf", fs::temp_directory_path(), "", "/dev/full"}[row.target];
+    const std::size_t count = std::abs(row.triangles);
+    ExportToDxf::PartData part{{{0, 0, 0}}, std::vector<std::array<std::size_t, 3>>(count)};
+    const MStlBase mesh = MeshOf(part);
+    if (row.triangles < 0) part.triangles.back()[1] = 1;
+    MExportToDxf meshExporter;
+    meshExporter.SetExportFileName(target.wstring());
+    if (row.triangles >= 0) meshExporter.SetExportStl(&mesh, part.transform);
+    auto delegate = std::make_shared<Delegate>(row.cancelAt);
     const std::ptrdiff_t openFiles = OpenFiles();
     // Root may write a read-only file: it becomes "nobody" for that export.
     const bool asNobody = row.target == kReadOnly && geteuid() == 0;
     ASSERT_EQ(asNobody ? seteuid(65534) : 0, 0);
-    EXPECT_EQ(Export(row, exporter, target, delegate), row.result[exporter]);
+    EXPECT_EQ(exporter ? int(ExportToDxf::Operate(target.wstring(), part, delegate))
+                       : meshExporter.Operate(delegate),
+              row.result[exporter]);
     ASSERT_EQ(asNobody ? seteuid(0) : 0, 0);
     EXPECT_EQ(OpenFiles(), openFiles) << "a file was left open";
     EXPECT_EQ(delegate.use_count(), 1) << "the delegate was kept";
 
-    const Shape shape = row.shape[exporter];
-    std::string text = "old\n", log;
-    if (shape == kOpen || shape == kClosed) {
-        text = kHead;
-        for (int k = 0; k <= row.faces; ++k) {
-            log += "DFX export " + std::to_string(k) + "/" + std::to_string(row.triangles) + ";";
-            if (k > 0) text += kZeroFace;
-        }
-        if (shape == kClosed) text += kTail;
+    // The file: header, a face at the origin per face written, closing lines if closed.
+    const int shape = row.shape[exporter];
+    const std::string one = DataFile("origin_face.dxf");
+    const std::size_t face = one.find(" 0\n3DFACE"), tail = one.rfind(" 0\nENDSEC");
+    std::string text = shape & kOpen ? one.substr(0, face) : "old\n", log;
+    for (int k = 0; (shape & kOpen) && k <= row.faces; ++k) {
+        log += "DFX export " + std::to_string(k) + "/" + std::to_string(row.triangles) + ";";
+        if (k > 0) text += one.substr(face, tail - face);
     }
-    EXPECT_EQ(Read(file.path), text);
-    if (shape == kFull) {
-        EXPECT_LE(delegate->questions, row.faces) << "faces were written after a failed one";
-    } else {
-        EXPECT_EQ(delegate->log, log);
-        EXPECT_EQ(delegate->questions, row.faces);
+    if (shape == kClosed) text += one.substr(tail);
+    EXPECT_EQ(file.Read(), text);
+    EXPECT_LE(delegate->questions, row.faces) << "faces were written after a failed one";
+    if (shape != kFull) {
+        EXPECT_EQ(std::make_pair(delegate->log, delegate->questions),
+                  std::make_pair(log, row.faces));
     }
 }
 
