@@ -43,6 +43,7 @@ inline Polyline2d ReduceByIndexList(const Polyline2d& polyline) {
 /// ends meet, front-front, back-front, front-back, back-back in that order, is joined into A, or
 /// B is dropped when it repeats A read from the matched ends; B is left empty in place.
 inline void LinkByRescanning(std::vector<Polyline2d>& pieces) {
+    using namespace Vexlor::Dxf;
     const auto open = [](const Polyline2d& p) { return !p.closed && !p.points.empty(); };
     for (bool changed = true; changed;) {
         changed = false;
@@ -51,14 +52,14 @@ inline void LinkByRescanning(std::vector<Polyline2d>& pieces) {
                 auto &a = pieces[i].points, &b = pieces[j].points;
                 if (!open(pieces[j])) continue;
                 const std::size_t m = a.size(), n = b.size();
-                const auto pair = Vexlor::Dxf::MatchEnds(a[0], a[m - 1], b[0], b[n - 1]);
-                if (pair == Vexlor::Dxf::EndPair::None) continue;
-                const bool aFront = Vexlor::Dxf::StartsAtFront(pair, true);
-                const bool bFront = Vexlor::Dxf::StartsAtFront(pair, false);
+                const auto pair = MatchEnds(a[0], a[m - 1], b[0], b[n - 1]);
+                if (pair == EndPair::None) continue;
+                const bool aFront = StartsAtFront(pair, true);
+                const bool bFront = StartsAtFront(pair, false);
                 bool duplicate = true;
                 for (std::size_t k = 0; k < m && duplicate; ++k) {
-                    duplicate = Vexlor::Dxf::Equal(a[((aFront ? 0 : m - 1) + k) % m],
-                                                   b[((bFront ? 0 : n - 1) + k) % n]);
+                    duplicate =
+                        Equal(a[((aFront ? 0 : m - 1) + k) % m], b[((bFront ? 0 : n - 1) + k) % n]);
                 }
                 // B without its matched end, turned so that it runs away from the joint.
                 std::vector<Point2d> rest(b.begin() + (bFront ? 1 : 0), b.end() - (bFront ? 0 : 1));
