@@ -1,6 +1,6 @@
 // Input no drawing should hold: drawings cut short and lines of a mebibyte (random corruption is
-// the fuzz harness's),
-// the real drawings of public test suites, and imports and exports on several threads at once.
+// the fuzz harness's); the real drawings of public test suites; imports and exports on several
+// threads at once.
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
