@@ -155,16 +155,15 @@ TEST_P(ImportCase, GivesItsOutcome) {
         result = ImportOutcome(reader, file.WidePath());
     }
     const auto lt = reader.GetLeftTopPoint(), rb = reader.GetRightBottomPoint();
-    std::string want = "result 0", got = "result " + std::to_string(result), expected, actual;
+    const std::string got = result == kInvalidArgument ? "throws invalid_argument"
+                            : result == kOutOfRange    ? "throws out_of_range"
+                                                       : "result " + std::to_string(result);
+    std::string want = "result 0", expected, actual;
     std::size_t count = 0;
     bool compare = false;  // whether the file lists the polylines
     for (const std::string& line : c.expected) {
         const std::string key = line.substr(0, line.find(' '));
-        if (key == "result") want = line;
-        if (key == "throws") {
-            want = "result " +
-                   std::to_string(line == "throws out_of_range" ? kOutOfRange : kInvalidArgument);
-        }
+        if (key == "result" || key == "throws") want = line;
         if (key == "box") {
             expected += Normal(line) + '\n';
             actual += Normal("box " + Number(lt.x) + ' ' + Number(lt.y) + ' ' + Number(rb.x) + ' ' +
