@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz harnesses, replays the kept reproducers and runs each harness briefly. With clang
-# and libFuzzer it fuzzes under ASan and UBSan; without clang it builds replay programs and only
-# replays. Exits non-zero on any finding.
+# Builds the fuzz harnesses with clang and libFuzzer under ASan and UBSan, replays the kept
+# reproducers and runs each harness briefly. Exits non-zero on any finding.
 # SPDX-License-Identifier: MIT
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,25 +13,28 @@ if [ -z "${VEXLOR_DXF_CORPUS_DIR:-}" ] && [ -d ../shared/corpus ]; then
 fi
 corpus="${VEXLOR_DXF_CORPUS_DIR:-}"
 
+# The harnesses need clang++ and libFuzzer (its runtime and fuzzer/FuzzedDataProvider.h), which
+# come with the Debian packages clang and libclang-rt-14-dev: root gets them installed, anyone else
+# is told to install them. A program that includes the header and links libFuzzer proves them.
 if [ "$(id -u)" -eq 0 ]; then
     need_packages clang libclang-rt-14-dev
 fi
-# Every harness draws its values through libFuzzer's FuzzedDataProvider.h, which comes with
-# libclang-rt-14-dev: the replay programs need it too.
-need_packages libclang-rt-14-dev
-if command -v clang++ >/dev/null; then
-    mode=libfuzzer
-    build=build/fuzz
-    cmake --preset fuzz >/dev/null
-else
-    echo "clang missing: replaying the inputs only"
-    mode=replay
-    build=build/fuzz-replay
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVEXLOR_DXF_BUILD_TESTS=OFF \
-        -DVEXLOR_DXF_BUILD_TOOLS=OFF -DVEXLOR_DXF_BUILD_FUZZERS=ON -DVEXLOR_DXF_FUZZ_REPLAY=ON \
-        -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all" \
-        >/dev/null
+probe="$(mktemp -d)"
+trap 'rm -rf "$probe"' EXIT
+printf '%s\n' '#include <fuzzer/FuzzedDataProvider.h>' \
+    'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' \
+    >"$probe/probe.cpp"
+if ! command -v clang++ >/dev/null ||
+    ! clang++ -fsanitize=fuzzer "$probe/probe.cpp" -o "$probe/probe" 2>"$probe/log"; then
+    [ -s "$probe/log" ] && cat "$probe/log" >&2
+    echo "fuzz-smoke.sh needs clang++ with libFuzzer, which are missing: install the Debian" \
+        "packages clang and libclang-rt-14-dev (sudo apt-get install clang libclang-rt-14-dev)," \
+        "or run this script as root to have them installed" >&2
+    exit 1
 fi
+
+build=build/fuzz
+cmake --preset fuzz >/dev/null
 cmake --build "$build" -j "$jobs" --target fuzz_import fuzz_linking fuzz_export
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
@@ -51,10 +53,6 @@ for harness in import linking export; do
         export) max_len=1024; seeds=(tests/data/fuzz) ;;
     esac
     echo "== fuzz_$harness: ${#kept[@]} kept inputs"
-    if [ "$mode" = replay ]; then
-        "$binary" "${kept[@]}" "${seeds[@]}"
-        continue
-    fi
     if [ ${#kept[@]} -gt 0 ]; then "$binary" "${kept[@]}"; fi
     mkdir -p "$smoke/$harness"
     echo "== fuzz_$harness: ${seconds} s"

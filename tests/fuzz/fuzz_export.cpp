@@ -47,31 +47,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         part.vertices.push_back({double(v.x), double(v.y), double(v.z)});
     }
     for (auto& m : part.transform.m) m = fdp.ConsumeBool() ? m : fdp.ConsumeFloatingPoint<double>();
-    // Now and then an index one past the last vertex, which the record must not hold.
-    bool inRange = true;
-    MStlBase mesh;
+    // Now and then an index one past the last vertex, which the record must not hold: a record of
+    // no triangles or of such an index is refused before the file is touched.
     part.triangles.resize(fdp.ConsumeIntegralInRange<std::size_t>(0, 24));
+    bool valid = !part.triangles.empty();
+    MStlBase mesh;
     for (auto& t : part.triangles) {
         for (std::size_t& i : t) i = fdp.ConsumeIntegralInRange<std::size_t>(0, corners.size());
-        inRange = inRange && std::max({t[0], t[1], t[2]}) < corners.size();
-        if (inRange) mesh.AddTriangle(MStlTriangle(corners[t[0]], corners[t[1]], corners[t[2]]));
+        valid = valid && std::max({t[0], t[1], t[2]}) < corners.size();
+        if (valid) mesh.AddTriangle(MStlTriangle(corners[t[0]], corners[t[1]], corners[t[2]]));
     }
     std::ofstream(file) << "before";
     const int result = ExportToDxf::Operate(file.wstring(), part, std::make_shared<Stopper>());
-    const bool rejected = part.triangles.empty() || !inRange;  // before the file is touched
-    assert(!rejected || (result == ExportToDxf::eWriteError && Read() == "before"));
-    if (rejected) return 0;
+    assert(valid || (result == ExportToDxf::eWriteError && Read() == "before"));
+    if (!valid) return 0;
     const bool cancelled = stopAt != 0 && stopAt <= part.triangles.size();
     assert(result == (cancelled ? ExportToDxf::eCancelled : ExportToDxf::eOk));
-    const std::string written = Read();
+    const std::string out = Read();
     // Each face holds the marker once: removing the markers takes 8 characters per face.
-    const std::regex face("\n3DFACE\n");
-    const std::size_t faces = (written.size() - std::regex_replace(written, face, "").size()) / 8;
-    assert(faces == (cancelled ? stopAt : part.triangles.size()));
-    assert((written.rfind("\nEOF\n") == written.size() - 5) != cancelled);  // the closing lines
+    const auto gone = out.size() - std::regex_replace(out, std::regex("\n3DFACE\n"), "").size();
+    assert(gone == 8 * (cancelled ? stopAt : part.triangles.size()));
+    assert((out.rfind("\nEOF\n") == out.size() - 5) != cancelled);  // the closing lines
     MExportToDxf exporter;
     exporter.SetExportFileName(file.wstring());
     exporter.SetExportStl(&mesh, part.transform);
-    assert(exporter.Operate(std::make_shared<Stopper>()) == result && Read() == written);
+    assert(exporter.Operate(std::make_shared<Stopper>()) == result && Read() == out);
     return 0;
 }

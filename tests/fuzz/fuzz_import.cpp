@@ -19,8 +19,7 @@
 static const std::filesystem::path file = "/proc/self/fd/" + std::to_string(memfd_create("in", 0));
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::ofstream(file).write(reinterpret_cast<const char*>(data),
-                              static_cast<std::streamsize>(size));
+    std::ofstream(file).write(reinterpret_cast<const char*>(data), std::streamsize(size));
     std::vector<MStlBaseOperatorDXFPolylineReader::Polyline> polylines;
     MStlBaseOperatorDXFPolylineReader reader(polylines);
     try {

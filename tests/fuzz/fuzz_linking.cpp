@@ -4,13 +4,14 @@
 #undef NDEBUG  // the checks are asserts, in every build type
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>  // std::equal
-#include <cassert>    // assert
-#include <cmath>      // HUGE_VAL, std::nan
-#include <cstddef>    // std::size_t
-#include <cstdint>    // std::uint8_t
-#include <cstring>    // std::memcmp
-#include <vector>     // std::vector
+#include <algorithm>         // std::equal
+#include <cassert>           // assert
+#include <cmath>             // HUGE_VAL, std::nan
+#include <cstddef>           // std::size_t
+#include <cstdint>           // std::uint8_t
+#include <cstring>           // std::memcmp
+#include <initializer_list>  // a braced list in a range for
+#include <vector>            // std::vector
 
 #include "ContourOracles.h"
 #include "contours/Linking.h"
@@ -22,10 +23,9 @@ using namespace VexlorDxfTest;
 // Mostly a small grid plus an offset around the meeting distance of 0.0001, so that ends meet, just
 // meet or just miss; now and then an extreme, a value that is not finite or a zero of either sign.
 static double Coordinate(FuzzedDataProvider& input) {
-    if (input.ConsumeIntegralInRange(0, 15) == 0) {
+    if (input.ConsumeIntegralInRange(0, 15) == 0)
         return input.PickValueInArray(
             {-0.0, 1e38, 1e308, HUGE_VAL, -HUGE_VAL, std::nan(""), 5e-324, 1e16, 1e16 + 2});
-    }
     const double grid = input.ConsumeIntegralInRange(0, 3);  // drawn first under every compiler
     return grid + input.PickValueInArray({0.0, -0.0, 3e-5, -7.07e-5, 7.0710e-5, 7.0711e-5, 9.99e-5,
                                           -1e-4, 1e-4, 1.0001e-4, 2e-4, 1e-12});
@@ -46,14 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         piece.points.resize(input.ConsumeIntegralInRange(0, 7));
         for (auto& point : piece.points) point = {Coordinate(input), Coordinate(input)};
     }
-    // The straightforward linking and the indexed one.
+    // The straightforward linking and the indexed one; joined pieces stay in place, empty, in both.
     std::vector<Polyline2d> plain = pieces, indexed = pieces;
     LinkByRescanning(plain);
     LinkOpenPolylines(indexed);
     assert(std::equal(plain.begin(), plain.end(), indexed.begin(), indexed.end(), Same));
-    assert(plain.size() == pieces.size());  // joined pieces stay in place, empty
-    const std::vector<Polyline2d> linked = RemoveEmptyPolylines(plain);
-    assert(AnyCrossPairwise(linked) == AnyPolylinesCross(linked));
-    assert(AnyCrossPairwise(pieces) == AnyPolylinesCross(pieces));  // closed ones, empty ones
+    // The sweep's crossing answer on the linked polylines, and on the pieces as drawn (closed ones,
+    // empty ones).
+    for (const auto& polylines : {RemoveEmptyPolylines(plain), pieces})
+        assert(AnyCrossPairwise(polylines) == AnyPolylinesCross(polylines));
     return 0;
 }

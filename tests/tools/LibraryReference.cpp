@@ -12,17 +12,15 @@
 // "reference DRAWING.dxf" prints the import's result, box and polylines as a Python literal shaped
 // like the tool's JSON record without "file"; %#.17g gives every double back exactly, -0.0 too.
 // "reference export OUT.dxf" exports the vertices "X Y Z" read from stdin, three to a triangle.
+// tool_test.py calls it in these two ways only.
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "export") {
         ExportToDxf::PartData part;
-        for (double x, y, z; std::cin >> x >> y >> z;) {
-            part.vertices.push_back({x, y, z});
-            const std::size_t n = part.vertices.size();
-            if (n % 3 == 0) part.triangles.push_back({n - 3, n - 2, n - 1});
-        }
+        for (double x, y, z; std::cin >> x >> y >> z;) part.vertices.push_back({x, y, z});
+        for (std::size_t n = 3; n <= part.vertices.size(); n += 3)
+            part.triangles.push_back({n - 3, n - 2, n - 1});
         return ExportToDxf::Operate(std::filesystem::path(argv[2]).wstring(), part, nullptr);
     }
-    if (argc != 2) return 64;
     std::vector<MStlBaseOperatorDXFPolylineReader::Polyline> polylines;
     MStlBaseOperatorDXFPolylineReader reader(polylines);
     const int result = reader.Import(std::filesystem::path(argv[1]).wstring());
