@@ -19,18 +19,19 @@
 
 namespace {
 
+using VexlorDxfTest::Describe;
 using VexlorDxfTest::Polylines;
-using VexlorDxfTest::SamePolylines;
 using Point = Vexlor::Math::point<double, 2>;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kMax = std::numeric_limits<double>::max();
 
-// Both linkings of `pieces`, compared bit for bit.
-testing::AssertionResult LinkAlike(Polylines pieces) {
+// Both linkings of `pieces`, compared bit for bit: empty when they agree.
+std::string LinkedBoth(Polylines pieces) {
     Polylines reference = pieces;
     VexlorDxfTest::LinkByRescanning(reference);
     Vexlor::Dxf::LinkOpenPolylines(pieces);
-    return SamePolylines(pieces, reference, true);
+    const std::string linked = Describe(pieces);
+    return linked == Describe(reference) ? "" : linked + "against\n" + Describe(reference);
 }
 
 // Pieces of one to four points near a few anchors: on them, within the joining distance, or
@@ -66,7 +67,7 @@ TEST(Contours, RandomPiecesLinkAndCrossAsTheScans) {
     const int rounds = 4000;
     for (int round = 0; round < rounds; ++round) {
         Polylines pieces = RandomPieces(random);
-        ASSERT_TRUE(LinkAlike(pieces)) << "round " << round;
+        ASSERT_EQ(LinkedBoth(pieces), "") << "round " << round;
         // A few pieces, every other time spread over four touching squares, so that both answers
         // come up and polylines whose box meets no other are passed over.
         if (pieces.size() > 4) pieces.resize(2 + random() % 3);
@@ -103,7 +104,7 @@ TEST(Contours, CrowdedAndSpreadPiecesLinkAsTheScan) {
                 if (layout == 3 && k % 5 == 0)
                     pieces[k].points[0] = {0.00007 * (k % 2 ? 1 : -1), 0.00011};
             }
-            EXPECT_TRUE(LinkAlike(pieces)) << count << " pieces, layout " << layout;
+            EXPECT_EQ(LinkedBoth(pieces), "") << count << " pieces, layout " << layout;
         }
     }
     const auto place = [](int layout, int k) -> Point {
@@ -124,7 +125,7 @@ TEST(Contours, CrowdedAndSpreadPiecesLinkAsTheScan) {
         }
         if (layout == 3) pieces.push_back({{{1e9, 1e9}, {1e9, 1e9 + 1}}, false});
         std::shuffle(pieces.begin(), pieces.end(), random);
-        EXPECT_TRUE(LinkAlike(pieces)) << "layout " << layout;
+        EXPECT_EQ(LinkedBoth(pieces), "") << "layout " << layout;
     }
 }
 
@@ -151,7 +152,7 @@ TEST(Contours, InPlaceReductionGivesTheIndexListResult) {
         for (auto n = random() % 10; n > 0; --n) piece.points.push_back(alphabet[random() % 5]);
         Polylines inPlace{piece};
         Vexlor::Dxf::CollapseRepeatedPoints(inPlace[0]);
-        ASSERT_TRUE(SamePolylines(inPlace, {VexlorDxfTest::ReduceByIndexList(piece)}, true));
+        ASSERT_EQ(Describe(inPlace), Describe({VexlorDxfTest::ReduceByIndexList(piece)}));
     }
 }
 

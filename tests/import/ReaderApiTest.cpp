@@ -46,7 +46,7 @@ TEST(ReaderApi, PrimitivesAndCopies) {
     original._AddPoint({3, 5});
     RawPolylineReader copy(original);
     copy._AddPoint({-1, 7});
-    EXPECT_TRUE(SamePolylines(polylines, {{{{3, 5}, {3, 5}, {-1, 7}}, true}}));
+    EXPECT_EQ(Describe(polylines), Describe({{{{3, 5}, {3, 5}, {-1, 7}}, true}}));
     const auto lt = copy.GetLeftTopPoint(), rb = copy.GetRightBottomPoint();
     EXPECT_TRUE(lt.x == -1 && lt.y == 5 && rb.x == 3 && rb.y == 7);
     EXPECT_EQ(original.GetLeftTopPoint().x, 3.0);

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>  // getpid
 
-#include <cmath>       // std::isnan
-#include <cstring>     // std::memcmp
 #include <filesystem>  // std::filesystem
 #include <fstream>     // std::ofstream, std::ifstream
 #include <iterator>    // std::istreambuf_iterator
@@ -95,7 +93,8 @@ inline int ImportOutcome(CDXFReader& reader, const std::wstring& path) {
     }
 }
 
-/// Polylines in hexadecimal floating point, one a line, for failure messages.
+/// Polylines in hexadecimal floating point, one a line: two vectors give the same text exactly
+/// when their flags and coordinates are the same bit for bit (NaN payloads aside).
 inline std::string Describe(const Polylines& polylines) {
     std::ostringstream out;
     for (const Polyline& polyline : polylines) {
@@ -104,27 +103,6 @@ inline std::string Describe(const Polylines& polylines) {
         out << '\n';
     }
     return out.str();
-}
-
-/// Whether two vectors hold the same polylines: flags and coordinates equal, or both NaN; with
-/// `bits`, identical representations, so that the sign of zero and NaN payloads count too.
-inline testing::AssertionResult SamePolylines(const Polylines& actual, const Polylines& expected,
-                                              bool bits = false) {
-    const auto same = [bits](double a, double b) {
-        return bits ? std::memcmp(&a, &b, sizeof a) == 0 : a == b || (a != a && b != b);
-    };
-    bool equal = actual.size() == expected.size();
-    for (std::size_t i = 0; equal && i < actual.size(); ++i) {
-        const auto &a = actual[i].points, &e = expected[i].points;
-        equal = actual[i].closed == expected[i].closed && a.size() == e.size();
-        for (std::size_t k = 0; equal && k < a.size(); ++k) {
-            equal = same(a[k].x, e[k].x) && same(a[k].y, e[k].y);
-        }
-    }
-    if (equal) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "got\n"
-                                       << Describe(actual) << "expected\n"
-                                       << Describe(expected);
 }
 
 }  // namespace VexlorDxfTest
