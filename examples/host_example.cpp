@@ -1,21 +1,23 @@
 // A host of the library: imports a drawing's contours, then exports a triangle record as DXF.
 // SPDX-License-Identifier: MIT
-#include <cstdio>      // std::printf
-#include <filesystem>  // std::filesystem::path
-#include <stdexcept>   // std::invalid_argument, std::out_of_range
-#include <vector>      // std::vector
+#include <cstdio>     // std::printf
+#include <stdexcept>  // std::invalid_argument, std::out_of_range
+#include <string>     // std::wstring
+#include <vector>     // std::vector
 
 #include "ExportToDxf.h"
 #include "MStlBaseOperatorDXFPolylineReader.h"
+#include "VexlorDxfPath.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: host_example DRAWING.dxf OUT.dxf\n");
         return 64;
     }
-    // Paths are wide strings; ASCII arguments convert as they are.
-    const std::wstring drawing = std::filesystem::path(argv[1]).wstring();
-    const std::wstring output = std::filesystem::path(argv[2]).wstring();
+    // Paths are wide strings: the UTF-8 arguments are decoded as the library encodes them back,
+    // and a name that is not UTF-8 is refused at opening (result 2) rather than misread.
+    const std::wstring drawing = Vexlor::Dxf::WidePath(argv[1]);
+    const std::wstring output = Vexlor::Dxf::WidePath(argv[2]);
 
     // Import: the reader appends to a vector the host owns; y points down in the result.
     std::vector<MStlBaseOperatorDXFPolylineReader::Polyline> contours;

@@ -6,6 +6,10 @@
 
 #include "CDXFReader.h"
 #include "MStlBaseOperatorDXFPolylineReader.h"
+#include "VexlorDxfPath.h"
+
+// Set by the build to the standard the host chose; a package that forced another fails here.
+static_assert(__cplusplus >= CONSUMER_CPLUSPLUS, "the package changed the host's C++ standard");
 
 namespace {
 
@@ -27,8 +31,11 @@ protected:
 
 int main(int argc, char** argv) {
     if (argc < 2) return 64;
-    const std::string narrow = argv[1];
-    const std::wstring path(narrow.begin(), narrow.end());
+    const std::wstring path = Vexlor::Dxf::WidePath(argv[1]);
+    // One wchar_t per code point (a pair on Windows); each byte of no UTF-8 sequence (here an
+    // overlong "/") becomes an unpaired surrogate, which the library refuses to open (result 2).
+    const std::wstring expected = L"\u00E9\U0001F4D0\xDCC0\xDCAF";
+    if (Vexlor::Dxf::WidePath("\xC3\xA9\xF0\x9F\x93\x90\xC0\xAF") != expected) return 1;
 
     EntityCounter counter;
     if (counter.Import(path) != CDXFReader::eOk || counter.entities != 4) {
