@@ -21,8 +21,11 @@ void WriteImportJson(std::ostream& out, const std::string& file, int result,
     }
     // The envelope is written by hand so that each polyline gets a line of its own; every
     // value in it still goes through the library's serializer.
+    // Crossing contours (result 4) are an import that succeeded, and a flag lets a reader tell
+    // that without knowing the result codes.
     out << "{\"file\": " << nlohmann::json(file).dump() << ", \"result\": " << result
-        << ", \"box\": " << boxJson.dump() << ", \"polylines\": [";
+        << ", \"crossing\": " << (result == 4 ? "true" : "false") << ", \"box\": " << boxJson.dump()
+        << ", \"polylines\": [";
     const char* separator = "\n";
     for (const Vexlor::Math::polyline<double, 2>& polyline : polylines) {
         nlohmann::json points = nlohmann::json::array();

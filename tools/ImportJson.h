@@ -18,8 +18,9 @@ struct Box {
     Vexlor::Math::point<double, 2> rightBottom;
 };
 
-/// Writes one JSON object: {"file": name, "result": code, "box": {"left_top": [x, y],
-/// "right_bottom": [x, y]} or null, "polylines": [{"closed": bool, "points": [[x, y], ...]},
+/// Writes one JSON object: {"file": name, "result": code, "crossing": whether the code is 4
+/// (contours cross), "box": {"left_top": [x, y], "right_bottom": [x, y]} or null, "polylines":
+/// [{"closed": bool, "points": [[x, y], ...]},
 /// ...]}, one polyline per line. Every number is written with the fewest digits that read back
 /// to the same double (-0.0 keeps its sign); a value that is not finite is written as null,
 /// which JSON leaves no other way to hold. `file` must be valid UTF-8.

@@ -33,13 +33,16 @@ FILES = {"bad.dxf": LINE.format("abc", ""), "huge.dxf": LINE.format("1e999", "")
          "empty.stl": "solid\nendsolid\n", "bad.obj": "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n"}
 # The arguments, the exit status and texts of the message. With several drawings, each is imported
 # whatever happened to the one before, and the highest status is returned. A name that is not UTF-8
-# is refused.
+# is refused. Crossing contours fail only with --strict; standard output takes one drawing's record.
 STATUSES = [
     ("import missing.dxf bad.dxf", 65, "missing.dxf: cannot be opened: No such file or directory "
      "(result 2)", "bad.dxf: holds a value that is not a number (std::invalid_argument"),
     ("import missing.dxf", 2), ("import empty.dxf", 3, "empty.dxf: no contours found (result 3)"),
     ("import huge.dxf", 65, "huge.dxf: holds a number out of range (std::out_of_range"),
-    ("import crossing.dxf", 4, "crossing.dxf: contours cross each other (result 4)"),
+    ("import crossing.dxf", 0, "crossing.dxf: contours cross each other (result 4)"),
+    ("import crossing.dxf --strict", 4, "crossing.dxf: contours cross each other (result 4)"),
+    ("import crossing.dxf --json -", 0, '"result": 4, "crossing": true'),
+    ("import crossing.dxf bad.dxf --json - --json x.json", 64, "standard output", "2 drawings"),
     ("import no_eof.dxf", 1, "no_eof.dxf: cannot be read to its end"), ("import", 64),
     ("import dir.dxf", 1, "dir.dxf: cannot be read: it is a directory"),
     ("import flange_arcs.dxf --svg no/x.svg", 73, "no/x.svg: cannot be written: No such file"),
@@ -58,7 +61,7 @@ STATUSES = [
 def statuses():
     [pathlib.Path(n).write_text(t) if t else os.mkdir(n) for n, t in FILES.items()]
     for args, status, *texts in STATUSES: expect(run(TOOL, *args.split()), status, *texts)
-    assert not os.path.exists("o.dxf"), "a failed export left its output"
+    assert not [*pathlib.Path().glob("*o.dxf*")], "a failed export left its output"
 
 
 # One run over the samples, with an SVG and a JSON file each: the JSON holds what the library gives
@@ -67,7 +70,8 @@ def import_samples():
     result = run(TOOL, "import", *(a.format(d) for d in ["plate_lines.dxf", "flange_arcs.dxf",
                  "block_hatch.dxf"] for a in ["{}", "--svg", "{}.svg", "--json", "{}.json"]))
     for d in result.args[2::5]:  # the drawings
-        want = {"file": d, **ast.literal_eval(run(REFERENCE, d).stdout)}
+        ref = ast.literal_eval(run(REFERENCE, d).stdout)
+        want = {"file": d, "result": ref.pop("result"), "crossing": False, **ref}
         pl, (x0, y0), (x1, y1) = want["polylines"], *want["box"].values()
         svg, got = ElementTree.parse(f"{d}.svg").findall, repr(json.loads(read(f"{d}.json")))
         count, closed = [len(svg(f"{{*}}g{k}/{{*}}path")) for k in ["", "[@class='closed']"]]
@@ -86,15 +90,20 @@ def export_matches_library():
     assert pathlib.Path("tool.dxf").read_bytes() == pathlib.Path("library.dxf").read_bytes()
 
 
-# Ctrl-C while a long export writes: status 4, a message, and no partial file left. The output
-# appears when the export opens it, after m.stl, a mesh of a million triangles, was read.
+# Ctrl-C while a long export writes, over no file and over an earlier one: status 4, a message, no
+# partial file left, the earlier file as it was. The export's temporary file beside o.dxf appears
+# after m.stl, a mesh of a million triangles, was read.
 def export_sigint():
     pathlib.Path("m.stl").write_bytes(bytes(80) + (10**6).to_bytes(4, "little") + bytes(50 * 10**6))
-    tool = subprocess.Popen([TOOL, "export", "m.stl", "o.dxf"], stderr=subprocess.PIPE, text=True)
-    while not (out := pathlib.Path("o.dxf")).exists() and tool.poll() is None: time.sleep(0.002)
-    tool.send_signal(signal.SIGINT)
-    assert ((err := tool.communicate()[1]).count("o.dxf: export cancelled by Ctrl-C; the partial "
-            "file was removed (result 4)"), tool.returncode, out.exists()) == (1, 4, False), err
+    for earlier, words in [(None, "the partial file was removed"), ("x", "the earlier file")]:
+        if earlier: pathlib.Path("o.dxf").write_text(earlier)
+        tool = subprocess.Popen([TOOL, "export", "m.stl", "o.dxf"], stderr=subprocess.PIPE,
+                                text=True)
+        while not [*pathlib.Path().glob(".o.dxf.*")] and tool.poll() is None: time.sleep(0.002)
+        tool.send_signal(signal.SIGINT)
+        err, left = tool.communicate()[1], sorted(map(str, pathlib.Path().glob("*o.dxf*")))
+        assert (err.count(f"o.dxf: export cancelled by Ctrl-C; {words}"), tool.returncode, left,
+                earlier and read("o.dxf")) == (1, 4, ["o.dxf"] * bool(earlier), earlier), err
 
 
 # UTF-8 names reach the library intact, whatever the locale (other bytes are refused: STATUSES).
