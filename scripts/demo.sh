@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-need_packages cmake g++ make libcli11-dev nlohmann-json3-dev libfmt-dev libutfcpp-dev
+need_packages cmake g++ make libcli11-dev nlohmann-json3-dev libfmt-dev
 
 build=build/demo
 out="$build/out"

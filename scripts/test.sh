@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 need_packages cmake g++ make libgtest-dev libgmock-dev clang-format libcli11-dev nlohmann-json3-dev \
-    libfmt-dev libutfcpp-dev pkg-config python3
+    libfmt-dev pkg-config python3
 
 # A locale with a decimal comma, so the tests can prove a host's locale never reaches numbers.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$' && [ "$(id -u)" -eq 0 ]; then

@@ -1,12 +1,12 @@
 // vexlor-dxf: imports DXF drawings as contours and exports triangle meshes as DXF, as a host does.
 // SPDX-License-Identifier: MIT
 #include <fmt/core.h>
-#include <utf8.h>
 
 #include <CLI/CLI.hpp>
-#include <algorithm>   // std::max, std::count
+#include <algorithm>   // std::max, std::count, std::none_of
 #include <cerrno>      // errno
 #include <csignal>     // std::raise, SIGINT
+#include <cstdint>     // std::uint32_t
 #include <cstdio>      // std::fflush, std::fread
 #include <cstdlib>     // std::_Exit
 #include <cstring>     // std::strerror
@@ -33,6 +33,7 @@
 #include "MeshFile.h"
 #include "SvgPicture.h"
 #include "TerminalProgress.h"
+#include "VexlorDxfPath.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>  // _O_BINARY
@@ -87,19 +88,13 @@ void Error(fmt::format_string<Args...> format, Args&&... args) {
 // is "C" in a program that never calls setlocale and would refuse every non-ASCII byte. Overlong
 // forms, surrogates and values past U+10FFFF are not UTF-8: such a name is refused with a message.
 std::optional<std::wstring> LibraryPath(const std::string& argument) {
-#if defined(_WIN32)
-    try {
-        return fs::path(argument).wstring();
-    } catch (const std::exception&) {
-        // refused below
-    }
-#else
-    if (utf8::is_valid(argument.begin(), argument.end())) {
-        std::wstring wide;
-        utf8::unchecked::utf8to32(argument.begin(), argument.end(), std::back_inserter(wide));
-        return wide;
-    }
-#endif
+    const std::wstring wide = Vexlor::Dxf::WidePath(argument);
+    // Bytes of no well-formed UTF-8 sequence come back as unpaired surrogates, which the library
+    // would refuse to open; the tool says why instead.
+    const bool valid = std::none_of(wide.begin(), wide.end(), [](wchar_t c) {
+        return static_cast<std::uint32_t>(c) >= 0xDC80 && static_cast<std::uint32_t>(c) <= 0xDCFF;
+    });
+    if (valid) return wide;
     Error("{}: the file name is not valid UTF-8, which is all the library takes", argument);
     return std::nullopt;
 }
