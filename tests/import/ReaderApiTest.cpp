@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>     // std::setlocale
+#include <cmath>       // std::signbit
 #include <filesystem>  // std::filesystem
 #include <string>      // std::string, std::wstring
 
@@ -50,6 +51,13 @@ TEST(ReaderApi, PrimitivesAndCopies) {
     const auto lt = copy.GetLeftTopPoint(), rb = copy.GetRightBottomPoint();
     EXPECT_TRUE(lt.x == -1 && lt.y == 5 && rb.x == 3 && rb.y == 7);
     EXPECT_EQ(original.GetLeftTopPoint().x, 3.0);
+    // A coordinate equal to a corner's still replaces it: -0 after 0 gives -0 in both corners.
+    RawPolylineReader zeros(polylines);
+    zeros._AddPoint({0, 0});
+    zeros._AddPoint({-0.0, -0.0});
+    const auto zl = zeros.GetLeftTopPoint(), zr = zeros.GetRightBottomPoint();
+    EXPECT_TRUE(std::signbit(zl.x) && std::signbit(zl.y) && std::signbit(zr.x) &&
+                std::signbit(zr.y));
 }
 
 }  // namespace
