@@ -3,27 +3,35 @@
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
-#include <algorithm>   // std::max, std::count, std::none_of
-#include <cerrno>      // errno
-#include <csignal>     // std::raise, SIGINT
-#include <cstdint>     // std::uint32_t
-#include <cstdio>      // std::fflush, std::fread
-#include <cstdlib>     // std::_Exit
-#include <cstring>     // std::strerror
-#include <exception>   // std::exception
-#include <filesystem>  // std::filesystem::path
-#include <fstream>     // std::ofstream
-#include <functional>  // std::function
-#include <ios>         // std::ios_base::failure
-#include <iostream>    // std::cout
-#include <iterator>    // std::back_inserter
-#include <memory>      // std::make_shared
-#include <new>         // std::bad_alloc
-#include <optional>    // std::optional
-#include <stdexcept>   // std::invalid_argument, std::out_of_range
-#include <string>      // std::string, std::wstring
-#include <utility>     // std::forward
-#include <vector>      // std::vector
+#include <algorithm>           // std::max, std::count, std::none_of, std::sort
+#include <atomic>              // std::atomic
+#include <cctype>              // std::tolower
+#include <cerrno>              // errno
+#include <chrono>              // std::chrono::steady_clock
+#include <condition_variable>  // std::condition_variable
+#include <csignal>             // std::raise, SIGINT
+#include <cstdint>             // std::uint32_t
+#include <cstdio>              // std::fflush, std::fread
+#include <cstdlib>             // std::_Exit
+#include <cstring>             // std::strerror
+#include <exception>           // std::exception
+#include <filesystem>          // std::filesystem::path
+#include <fstream>             // std::ofstream
+#include <functional>          // std::function
+#include <ios>                 // std::ios_base::failure
+#include <iostream>            // std::cout
+#include <iterator>            // std::back_inserter
+#include <map>                 // std::map
+#include <memory>              // std::make_shared
+#include <mutex>               // std::mutex
+#include <new>                 // std::bad_alloc
+#include <optional>            // std::optional
+#include <set>                 // std::set
+#include <stdexcept>           // std::invalid_argument, std::out_of_range
+#include <string>              // std::string, std::wstring
+#include <thread>              // std::thread
+#include <utility>             // std::forward, std::pair
+#include <vector>              // std::vector
 
 #include "CDXFReader.h"
 #include "ExportToDxf.h"
@@ -31,6 +39,7 @@
 #include "ImportJson.h"
 #include "MStlBaseOperatorDXFPolylineReader.h"
 #include "MeshFile.h"
+#include "SummaryTable.h"
 #include "SvgPicture.h"
 #include "TerminalProgress.h"
 #include "VexlorDxfPath.h"
@@ -51,7 +60,7 @@ namespace fs = std::filesystem;
 // Exit statuses beyond the result codes 0 to 4, after BSD's sysexits.h.
 constexpr int kExitUsage = 64;        // bad command line
 constexpr int kExitData = 65;         // a drawing holds a bad number; a mesh file is malformed
-constexpr int kExitNoInput = 66;      // a mesh file cannot be opened
+constexpr int kExitNoInput = 66;      // a mesh file cannot be opened; a folder holds no drawing
 constexpr int kExitSoftware = 70;     // anything unexpected
 constexpr int kExitCannotWrite = 73;  // an output or temporary file cannot be written
 
@@ -64,11 +73,11 @@ const char kExitCodes[] =
     "  64   bad command line, or a file name that is not valid UTF-8\n"
     "  65   a drawing holds a value that is not a number or out of range; a mesh file is\n"
     "       not valid STL or OBJ\n"
-    "  66   a mesh file cannot be opened\n"
+    "  66   a mesh file cannot be opened, or a folder holds no drawing (*.dxf)\n"
     "  70   an unexpected failure (out of memory, ...)\n"
-    "  73   an --svg or --json file cannot be written, or standard input cannot be copied\n"
-    "       to a temporary file\n"
-    "With several drawings, each is imported in turn and the highest status is returned.\n";
+    "  73   an --svg, --json or --summary file cannot be written, or standard input cannot\n"
+    "       be copied to a temporary file\n"
+    "With several drawings, the highest status of all is returned.\n";
 
 // The name that stands for standard input (a drawing) or standard output (--svg, --json).
 const char kStandardStream[] = "-";
@@ -77,10 +86,29 @@ const char kStandardInputName[] = "<stdin>";
 // What a binary DXF file starts with; the library reads ASCII DXF only.
 const std::string kBinaryDxfSentinel("AutoCAD Binary DXF\r\n\x1a\0", 22);
 
-// One line on stderr, written at once.
+// What a drawing says, kept until the main thread prints it: drawings imported at once still
+// print in input order, each one's lines together, as they would one after another.
+using Messages = std::vector<std::pair<std::FILE*, std::string>>;
+// The messages of the drawing this thread imports; none (print at once) outside an import.
+thread_local Messages* t_messages = nullptr;
+
+void Print(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+void Say(std::FILE* stream, std::string text) {
+    if (t_messages != nullptr) {
+        t_messages->emplace_back(stream, std::move(text));
+    } else {
+        Print(stream, text);
+    }
+}
+
+// One line on stderr.
 template <typename... Args>
 void Error(fmt::format_string<Args...> format, Args&&... args) {
-    fmt::print(stderr, "{}\n", fmt::format(format, std::forward<Args>(args)...));
+    Say(stderr, fmt::format(format, std::forward<Args>(args)...) + "\n");
 }
 
 // The library takes wide paths: on POSIX one wchar_t per Unicode code point, which it encodes
@@ -182,8 +210,10 @@ const char* ImportWords(CDXFReader::EReturnCode result) {
 }
 
 // Writes one output file through `write`, or standard output for "-"; false (after a message)
-// when it cannot be written. A file is replaced only once it is complete (CFileReplacement).
-bool WriteOutput(const std::string& name, const std::function<void(std::ostream&)>& write) {
+// when it cannot be written or Ctrl-C came meanwhile. A file is replaced only once it is complete
+// (CFileReplacement). `makeFolder` creates the folders it goes in first.
+bool WriteOutput(const std::string& name, const std::function<void(std::ostream&)>& write,
+                 bool makeFolder = false) {
     if (name == kStandardStream) {
         write(std::cout);
         std::cout.flush();
@@ -192,6 +222,11 @@ bool WriteOutput(const std::string& name, const std::function<void(std::ostream&
             return false;
         }
         return true;
+    }
+    if (makeFolder) {
+        // A failure shows as the file's: it cannot be created in a folder that is not there.
+        std::error_code ignored;
+        fs::create_directories(fs::path(name).parent_path(), ignored);
     }
     CFileReplacement file{fs::path(name)};
     // Ctrl-C would otherwise end the program with the temporary file left in the folder.
@@ -211,8 +246,10 @@ bool WriteOutput(const std::string& name, const std::function<void(std::ostream&
     write(out);
     out.close();
     if (InterruptCatcher::Interrupted()) {
+        // The program ends once the drawing's messages are printed and other drawings being
+        // imported meanwhile have cleaned up after themselves too.
         Error("{}: writing cancelled by Ctrl-C; {}", name, file.Discard());
-        EndByInterrupt();
+        return false;
     }
     if (out.fail()) {
         Error("{}: cannot be written: writing failed (is the disk full?); {}", name,
@@ -242,40 +279,58 @@ struct Imported {
     std::string what;  // for a file the library could not read: what it is, when known
 };
 
+// The contours of an import by kind, and their points.
+struct Counts {
+    std::size_t closed = 0;
+    std::size_t loops = 0;
+    std::size_t points = 0;
+};
+
+Counts CountContours(const std::vector<Polyline>& polylines) {
+    Counts counts;
+    for (const Polyline& polyline : polylines) {
+        counts.closed += polyline.closed ? 1 : 0;
+        counts.loops += IsLoop(polyline) ? 1 : 0;
+        counts.points += polyline.points.size();
+    }
+    return counts;
+}
+
+// The summary's first line, without the drawing's name.
+std::string Headline(const Imported& imported) {
+    const std::string words =
+        imported.what.empty() ? ImportWords(imported.result) : "cannot be read: " + imported.what;
+    return fmt::format("{} (result {})", words, static_cast<int>(imported.result));
+}
+
 // The import's summary on `stream`: its result, the contours by kind, their points and the box;
 // the first line alone when `headlineOnly`.
 void PrintSummary(std::FILE* stream, bool headlineOnly, const std::string& name,
                   const Imported& imported) {
     const std::vector<Polyline>& polylines = imported.polylines;
-    std::size_t closed = 0;
-    std::size_t loops = 0;
-    std::size_t points = 0;
-    for (const Polyline& polyline : polylines) {
-        closed += polyline.closed ? 1 : 0;
-        loops += IsLoop(polyline) ? 1 : 0;
-        points += polyline.points.size();
-    }
-    const std::string words =
-        imported.what.empty() ? ImportWords(imported.result) : "cannot be read: " + imported.what;
-    fmt::print(stream, "{}: {} (result {})\n", name, words, static_cast<int>(imported.result));
+    const Counts counts = CountContours(polylines);
+    const std::size_t closed = counts.closed;
+    const std::size_t loops = counts.loops;
+    const std::size_t points = counts.points;
+    std::string text = fmt::format("{}: {}\n", name, Headline(imported));
     // A file known not to be a drawing read nothing to count.
     if (!headlineOnly && imported.what.empty()) {
         // Linked pieces that form a ring keep the library's closed flag false: name them apart.
         const std::string loopNote =
             loops == 0 ? "" : fmt::format(", {} of them ending where they start", loops);
-        fmt::print(stream, "  contours: {} ({} closed, {} open{}), {} points\n", polylines.size(),
-                   closed, polylines.size() - closed, loopNote, points);
+        text += fmt::format("  contours: {} ({} closed, {} open{}), {} points\n", polylines.size(),
+                            closed, polylines.size() - closed, loopNote, points);
         const std::optional<Box>& box = imported.box;
         if (box) {
             // Adding 0.0 shows a negated zero as 0; the JSON keeps its sign.
-            fmt::print(stream, "  box: x {:.9g} to {:.9g}, y {:.9g} to {:.9g} (y points down)\n",
-                       box->leftTop.x + 0.0, box->rightBottom.x + 0.0, box->leftTop.y + 0.0,
-                       box->rightBottom.y + 0.0);
+            text += fmt::format("  box: x {:.9g} to {:.9g}, y {:.9g} to {:.9g} (y points down)\n",
+                                box->leftTop.x + 0.0, box->rightBottom.x + 0.0,
+                                box->leftTop.y + 0.0, box->rightBottom.y + 0.0);
         } else {
-            fmt::print(stream, "  box: none (no point read)\n");
+            text += "  box: none (no point read)\n";
         }
     }
-    std::fflush(stream);
+    Say(stream, std::move(text));
 }
 
 // Imports `file` (the library's `path` of it), named `name` in messages, into `imported`. Returns
@@ -355,13 +410,19 @@ std::optional<int> ImportStandardInput(Imported& imported) {
 struct ImportOptions {
     bool quiet = false;        // errors only
     bool strict = false;       // crossing contours are a failure (status 4)
-    bool stdoutTaken = false;  // an --svg or --json record goes to standard output
+    bool stdoutTaken = false;  // an --svg, --json or --summary record goes to standard output
 };
 
-// Imports one drawing ("-": standard input), prints its summary and writes the files asked for
-// (`svg` and `json` when not null); returns its status.
-int ImportDrawing(const std::string& argument, const std::string* svg, const std::string* json,
-                  const ImportOptions& options) {
+// Where one of a drawing's records goes.
+struct OutputFile {
+    std::string name;         // a file, or "-" for standard output
+    bool makeFolder = false;  // under --svg-dir or --json-dir, whose subfolders may be missing
+};
+
+// Imports one drawing ("-": standard input), prints its summary, writes the files asked for
+// (`svg` and `json` when not null) and fills in `row`; returns its status.
+int ImportDrawing(const std::string& argument, const OutputFile* svg, const OutputFile* json,
+                  const ImportOptions& options, SummaryRow& row) {
     const bool standardInput = argument == kStandardStream;
     const std::string name = standardInput ? kStandardInputName : argument;
     Imported imported;
@@ -373,9 +434,20 @@ int ImportDrawing(const std::string& argument, const std::string* svg, const std
         if (!path) return kExitUsage;
         failed = Import(name, *path, fs::path(argument), imported);
     }
-    if (failed) return *failed;
+    if (failed) {
+        // Results 1 and 2 that end the import early are results still.
+        if (*failed <= CDXFReader::eIntersecting) row.result = *failed;
+        return *failed;
+    }
 
     const int code = static_cast<int>(imported.result);
+    const Counts counts = CountContours(imported.polylines);
+    row.result = code;
+    row.message = Headline(imported);
+    row.contours = imported.polylines.size();
+    row.closed = counts.closed;
+    row.points = counts.points;
+    row.box = imported.box;
     // Crossing contours are still contours to use; the summary and the JSON name them.
     const int status = imported.result == CDXFReader::eIntersecting && !options.strict ? 0 : code;
     // Each summary goes to one stream, once: a failure's to stderr; a success's to stdout, unless
@@ -389,8 +461,10 @@ int ImportDrawing(const std::string& argument, const std::string* svg, const std
     const auto writeJson = [&](std::ostream& out) {
         WriteImportJson(out, name, code, imported.box, imported.polylines);
     };
-    const bool svgFailed = svg && !WriteOutput(*svg, writeSvg);
-    const bool jsonFailed = json && !WriteOutput(*json, writeJson);
+    const bool svgFailed = svg && !WriteOutput(svg->name, writeSvg, svg->makeFolder);
+    // After Ctrl-C the program ends: the next file is not begun.
+    const bool jsonFailed = json && (InterruptCatcher::Interrupted() ||
+                                     !WriteOutput(json->name, writeJson, json->makeFolder));
     return svgFailed || jsonFailed ? std::max(status, kExitCannotWrite) : status;
 }
 
@@ -399,24 +473,240 @@ struct Arguments {
     std::vector<std::string> drawings;
     std::vector<std::string> svgs;   // none, or one per drawing
     std::vector<std::string> jsons;  // none, or one per drawing
+    std::string svgDir;              // empty when not asked for
+    std::string jsonDir;
+    std::string summary;
+    unsigned jobs = 1;
     std::string meshName;
     std::string outName;
     bool quiet = false;
     bool strict = false;
 };
 
-int RunImport(const Arguments& arguments) {
+// One drawing to import: given as it is, or found in a folder given.
+struct Drawing {
+    std::string name;     // as given, or the folder given joined with the path found under it
+    fs::path outputName;  // its name under --svg-dir and --json-dir, the extension aside
+    std::string problem;  // why a folder given yields no drawing; empty for a drawing
+};
+
+bool IsDxfName(const fs::path& file) {
+    std::string extension = file.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".dxf";
+}
+
+// The drawings that `arguments` name, in order: a folder stands for the *.dxf files (any case)
+// anywhere under it, sorted by path, so that a batch's order does not depend on the file system.
+// A folder that yields none stays as an entry that says why, so that its place is kept.
+std::vector<Drawing> ListDrawings(const std::vector<std::string>& arguments) {
+    std::vector<Drawing> drawings;
+    for (const std::string& argument : arguments) {
+        if (argument == kStandardStream || !IsDirectory(argument)) {
+            drawings.push_back({argument, fs::path(argument).filename(), ""});
+            continue;
+        }
+        const fs::path folder(argument);
+        std::vector<fs::path> found;
+        std::error_code error;
+        // Links to folders are not followed, so no loop of links can make the walk endless.
+        fs::recursive_directory_iterator entry(folder, error);
+        for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+            std::error_code ignored;
+            if (IsDxfName(entry->path()) && entry->is_regular_file(ignored)) {
+                found.push_back(entry->path());
+            }
+        }
+        std::sort(found.begin(), found.end());
+        for (const fs::path& file : found) {
+            drawings.push_back({file.string(), file.lexically_relative(folder), ""});
+        }
+        if (error) {
+            drawings.push_back({argument, {}, "the folder cannot be read: " + error.message()});
+        } else if (found.empty()) {
+            drawings.push_back({argument, {}, "a folder that holds no drawing (*.dxf)"});
+        }
+    }
+    return drawings;
+}
+
+// Where a drawing's record of one kind goes: the n-th of `names`, or a file under `folder`.
+std::optional<OutputFile> OutputOf(const std::vector<std::string>& names, const std::string& folder,
+                                   std::size_t index, const Drawing& drawing,
+                                   const char* extension) {
+    if (!names.empty()) return OutputFile{names[index], false};
+    if (folder.empty()) return std::nullopt;
+    fs::path file = drawing.outputName;
+    file.replace_extension(extension);
+    return OutputFile{(fs::path(folder) / file).string(), true};
+}
+
+// What one drawing gave: its row and the messages to print for it.
+struct DrawingReport {
+    SummaryRow row;
+    Messages messages;
+};
+
+// Imports the `index`-th drawing with its messages kept in the report; runs on any thread.
+DrawingReport ImportOne(const std::vector<Drawing>& drawings, std::size_t index,
+                        const Arguments& arguments, const ImportOptions& options) {
+    const Drawing& drawing = drawings[index];
+    DrawingReport report;
+    report.row.path = drawing.name == kStandardStream ? kStandardInputName : drawing.name;
+    t_messages = &report.messages;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        if (!drawing.problem.empty()) {
+            Error("{}: {}", drawing.name, drawing.problem);
+            report.row.status = kExitNoInput;
+        } else {
+            const std::optional<OutputFile> svg =
+                OutputOf(arguments.svgs, arguments.svgDir, index, drawing, ".svg");
+            const std::optional<OutputFile> json =
+                OutputOf(arguments.jsons, arguments.jsonDir, index, drawing, ".json");
+            report.row.status = ImportDrawing(drawing.name, svg ? &*svg : nullptr,
+                                              json ? &*json : nullptr, options, report.row);
+        }
+    } catch (const std::bad_alloc&) {
+        Error("{}: out of memory", report.row.path);
+        report.row.status = kExitSoftware;
+    } catch (const std::exception& e) {
+        Error("{}: unexpected failure: {}", report.row.path, e.what());
+        report.row.status = kExitSoftware;
+    }
+    t_messages = nullptr;
+    report.row.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // A failure that ended the import early has its first message to tell what happened.
+    if (report.row.message.empty() && !report.messages.empty()) {
+        std::string& first = report.messages.front().second;
+        const std::string prefix = report.row.path + ": ";
+        const std::size_t from = first.compare(0, prefix.size(), prefix) == 0 ? prefix.size() : 0;
+        report.row.message = first.substr(from, first.find('\n') - from);
+    }
+    return report;
+}
+
+// "12/99 drawings" on a terminal, redrawn as drawings are printed, and cleared before any
+// message and at the end so that it never mixes with what the batch says.
+class BatchProgress {
+public:
+    explicit BatchProgress(bool draw) : m_draw(draw) {}
+    void Show(std::size_t done, std::size_t total) {
+        if (!m_draw) return;
+        m_line = fmt::format("{}/{} drawings", done, total);
+        Print(stderr, "\r" + m_line);
+    }
+    void Clear() {
+        if (m_line.empty()) return;
+        Print(stderr, "\r" + std::string(m_line.size(), ' ') + "\r");
+        m_line.clear();
+    }
+
+private:
+    bool m_draw;
+    std::string m_line;  // what is on the terminal now; empty when nothing is
+};
+
+// The closing count of a batch, by result: "99 drawings: 50 result 0, 44 crossing, 5 result 1".
+std::string CountByResult(const std::vector<SummaryRow>& rows) {
+    // Keyed so that success comes first, then crossing, then the failures in the order of
+    // their codes; drawings that gave no result are counted by status.
+    std::map<int, std::pair<std::string, std::size_t>> counts;
+    for (const SummaryRow& row : rows) {
+        int key = 100 + row.status;
+        std::string label = fmt::format("status {}", row.status);
+        if (row.result == CDXFReader::eIntersecting) {
+            key = 1;
+            label = "crossing";
+        } else if (row.result) {
+            key = *row.result == 0 ? 0 : 1 + *row.result;
+            label = fmt::format("result {}", *row.result);
+        }
+        auto& count = counts.try_emplace(key, label, 0).first->second;
+        ++count.second;
+    }
+    std::string text = fmt::format("{} drawings:", rows.size());
+    const char* separator = " ";
+    for (const auto& [key, count] : counts) {
+        text += fmt::format("{}{} {}", separator, count.second, count.first);
+        separator = ", ";
+    }
+    return text + "\n";
+}
+
+int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) {
     ImportOptions options;
     options.quiet = arguments.quiet;
     options.strict = arguments.strict;
     for (const std::vector<std::string>* outputs : {&arguments.svgs, &arguments.jsons}) {
         for (const std::string& output : *outputs) options.stdoutTaken |= output == kStandardStream;
     }
+    options.stdoutTaken |= arguments.summary == kStandardStream;
+    const std::size_t count = drawings.size();
+    const bool batch = count > 1;
+    const bool readsStandardInput =
+        std::any_of(drawings.begin(), drawings.end(),
+                    [](const Drawing& d) { return d.name == kStandardStream; });
+    // In a batch, Ctrl-C lets the drawings being imported finish and clean up, and starts no
+    // other; a second one ends the program at once. Standard input is read without it, so that
+    // Ctrl-C still ends a read that waits for a terminal.
+    std::optional<InterruptCatcher> catcher;
+    if (batch && !readsStandardInput) catcher.emplace();
+
+    std::vector<DrawingReport> reports(count);
+    std::vector<bool> finished(count, false);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<std::size_t> next{0};
+    std::size_t workers = std::min<std::size_t>(arguments.jobs, count);
+    std::size_t running = workers;
+    // Each worker takes the next drawing in input order, so that the one printed next is soon done.
+    const auto work = [&] {
+        for (std::size_t i; (i = next++) < count && !InterruptCatcher::Interrupted();) {
+            DrawingReport report = ImportOne(drawings, i, arguments, options);
+            const std::lock_guard<std::mutex> lock(mutex);
+            reports[i] = std::move(report);
+            finished[i] = true;
+            changed.notify_all();
+        }
+        const std::lock_guard<std::mutex> lock(mutex);
+        --running;
+        changed.notify_all();
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+
+    BatchProgress progress(batch && !arguments.quiet && StderrIsTerminal());
+    std::vector<SummaryRow> rows;
     int status = 0;
-    for (std::size_t i = 0; i < arguments.drawings.size(); ++i) {
-        const std::string* svg = arguments.svgs.empty() ? nullptr : &arguments.svgs[i];
-        const std::string* json = arguments.jsons.empty() ? nullptr : &arguments.jsons[i];
-        status = std::max(status, ImportDrawing(arguments.drawings[i], svg, json, options));
+    for (std::size_t i = 0; i < count; ++i) {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return finished[i] || running == 0; });
+        if (!finished[i]) break;  // Ctrl-C stopped the workers before this drawing
+        lock.unlock();
+        DrawingReport& report = reports[i];
+        if (!report.messages.empty()) progress.Clear();
+        for (const auto& [stream, text] : report.messages) Print(stream, text);
+        report.messages = Messages();
+        status = std::max(status, report.row.status);
+        rows.push_back(std::move(report.row));
+        progress.Show(i + 1, count);
+    }
+    for (std::thread& thread : threads) thread.join();
+    progress.Clear();
+    if (InterruptCatcher::Interrupted()) EndByInterrupt();
+
+    if (!arguments.summary.empty()) {
+        const bool jsonLines = fs::path(arguments.summary).extension() == ".jsonl";
+        const auto write = [&](std::ostream& out) { WriteSummaryTable(out, rows, jsonLines); };
+        if (!WriteOutput(arguments.summary, write)) status = std::max(status, kExitCannotWrite);
+        if (InterruptCatcher::Interrupted()) EndByInterrupt();
+    }
+    // The count goes with the batch's status, as a summary does: stdout when it succeeded.
+    if (batch && !arguments.quiet && (status != 0 || !options.stdoutTaken)) {
+        Print(status != 0 ? stderr : stdout, CountByResult(rows));
     }
     return status;
 }
@@ -502,25 +792,57 @@ CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
         "Import each drawing, print a summary (result, contours, points, box) and optionally "
         "write its contours as an SVG picture and as JSON. A drawing's summary goes to stdout, "
         "or to stderr when its import failed; with --svg - or --json -, only a failed import's "
-        "summary is printed. Output files replace earlier ones only once complete.");
+        "summary is printed. Several drawings are imported at once (--jobs), their summaries "
+        "printed in input order as with one at a time, and followed by a count per result; on a "
+        "terminal a progress line counts them meanwhile. Output files replace earlier ones only "
+        "once complete.");
     import
         ->add_option("DRAWING", arguments.drawings,
-                     "ASCII DXF drawings, imported one after another; - reads standard input")
-        ->type_name("FILE")
+                     "ASCII DXF drawings, or folders, which stand for the *.dxf files (any case) "
+                     "anywhere under them in sorted order; - reads standard input")
+        ->type_name("FILE|DIR")
         ->required();
+    CLI::Option* svg =
+        import
+            ->add_option(
+                "--svg", arguments.svgs,
+                "Write the contours as an SVG picture; give it once per drawing, in order; "
+                "- writes standard output (one drawing only)")
+            ->type_name("OUT.svg")
+            ->allow_extra_args(false);
+    CLI::Option* json =
+        import
+            ->add_option("--json", arguments.jsons,
+                         "Write the result, whether contours cross, the box and polylines as JSON "
+                         "(numbers exact); once per drawing, in order; - writes standard output "
+                         "(one drawing only)")
+            ->type_name("OUT.json")
+            ->allow_extra_args(false);
     import
-        ->add_option("--svg", arguments.svgs,
-                     "Write the contours as an SVG picture; give it once per drawing, in order; "
-                     "- writes standard output (one drawing only)")
-        ->type_name("OUT.svg")
-        ->allow_extra_args(false);
+        ->add_option("--svg-dir", arguments.svgDir,
+                     "Write each drawing's SVG picture into DIR, named as the drawing is under "
+                     "the folder given (a drawing given as a file: its file name), .svg for "
+                     ".dxf; subfolders are created")
+        ->type_name("DIR")
+        ->excludes(svg);
     import
-        ->add_option("--json", arguments.jsons,
-                     "Write the result, whether contours cross, the box and polylines as JSON "
-                     "(numbers exact); once per drawing, in order; - writes standard output (one "
-                     "drawing only)")
-        ->type_name("OUT.json")
-        ->allow_extra_args(false);
+        ->add_option("--json-dir", arguments.jsonDir,
+                     "Write each drawing's JSON record into DIR, named as with --svg-dir, .json "
+                     "for .dxf")
+        ->type_name("DIR")
+        ->excludes(json);
+    import
+        ->add_option("--summary", arguments.summary,
+                     "Write a table of one row per drawing: path, result, status, message, "
+                     "contours, closed, open, points, box (x0 y0 x1 y1), seconds. CSV, or JSON "
+                     "Lines when FILE ends in .jsonl")
+        ->type_name("FILE");
+    import
+        ->add_option("-j,--jobs", arguments.jobs,
+                     "Import N drawings at once (default: the number of cores); the output is "
+                     "the same whatever N")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
     import->add_flag("--strict", arguments.strict,
                      "Fail with status 4 when contours cross, instead of 0");
     import->add_flag("-q,--quiet", arguments.quiet, "Print errors only");
@@ -550,7 +872,7 @@ void AddExportCommand(CLI::App& app, Arguments& arguments) {
 }
 
 // Standard input can be read once, and standard output holds one record of one drawing.
-void CheckStandardStreams(const Arguments& arguments) {
+void CheckStandardStreams(const Arguments& arguments, std::size_t drawings) {
     const auto count = [](const std::vector<std::string>& names) {
         return std::count(names.begin(), names.end(), kStandardStream);
     };
@@ -558,15 +880,44 @@ void CheckStandardStreams(const Arguments& arguments) {
         throw CLI::ValidationError("standard input (-) can be read as one drawing only");
     }
     const auto toStdout = count(arguments.svgs) + count(arguments.jsons);
-    if (toStdout > 1) {
+    if (toStdout + (arguments.summary == kStandardStream ? 1 : 0) > 1) {
         throw CLI::ValidationError(
-            "standard output (-) can take one --svg or --json record only, not both");
+            "standard output (-) can take one --svg, --json or --summary record only");
     }
-    if (toStdout == 1 && arguments.drawings.size() > 1) {
+    if (toStdout == 1 && drawings > 1) {
         throw CLI::ValidationError(fmt::format(
             "--svg - and --json - write one drawing's record to standard output: {} drawings "
             "given; name a file for each",
-            arguments.drawings.size()));
+            drawings));
+    }
+}
+
+// --svg and --json name one file per drawing; --svg-dir and --json-dir one name per drawing,
+// which two drawings must not share, or the last one done would win.
+void CheckOutputNames(const Arguments& arguments, const std::vector<Drawing>& drawings) {
+    for (const std::vector<std::string>* outputs : {&arguments.svgs, &arguments.jsons}) {
+        if (!outputs->empty() && outputs->size() != drawings.size()) {
+            throw CLI::ValidationError(fmt::format(
+                "--svg and --json are given once per drawing: {} drawing(s), {} output file(s)",
+                drawings.size(), outputs->size()));
+        }
+    }
+    if (arguments.svgDir.empty() && arguments.jsonDir.empty()) return;
+    std::map<fs::path, std::string> owners;
+    for (const Drawing& drawing : drawings) {
+        if (drawing.name == kStandardStream) {
+            throw CLI::ValidationError(
+                "standard input (-) has no name to write under --svg-dir or --json-dir");
+        }
+        if (!drawing.problem.empty()) continue;
+        fs::path key = drawing.outputName.lexically_normal();
+        key.replace_extension();
+        const auto [owner, added] = owners.try_emplace(key, drawing.name);
+        if (!added) {
+            throw CLI::ValidationError(fmt::format(
+                "{} and {} would be written under the same name in --svg-dir or --json-dir",
+                owner->second, drawing.name));
+        }
     }
 }
 
@@ -578,23 +929,22 @@ int Run(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer(kExitCodes);
     Arguments arguments;
+    arguments.jobs = std::max(1U, std::thread::hardware_concurrency());
     const CLI::App* import = AddImportCommand(app, arguments);
     AddExportCommand(app, arguments);
+    std::vector<Drawing> drawings;
     try {
         app.parse(argc, argv);
-        for (const std::vector<std::string>* outputs : {&arguments.svgs, &arguments.jsons}) {
-            if (!outputs->empty() && outputs->size() != arguments.drawings.size()) {
-                throw CLI::ValidationError(fmt::format(
-                    "--svg and --json are given once per drawing: {} drawing(s), {} output file(s)",
-                    arguments.drawings.size(), outputs->size()));
-            }
+        if (import->parsed()) {
+            drawings = ListDrawings(arguments.drawings);
+            CheckOutputNames(arguments, drawings);
+            CheckStandardStreams(arguments, drawings.size());
         }
-        CheckStandardStreams(arguments);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : kExitUsage;
     }
     BinaryStandardStreams();
-    return import->parsed() ? RunImport(arguments) : RunExport(arguments);
+    return import->parsed() ? RunImport(arguments, drawings) : RunExport(arguments);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 # CASE names a function below, run in a fresh current folder holding copies of the sample drawings
 # and mesh (the paths given must be absolute). The checks are assert statements: -E keeps
 # PYTHONOPTIMIZE from turning them off.
-import ast, json, os, pathlib, re, shutil, signal, subprocess, sys, tempfile, time
+import ast, csv, json, os, pathlib, re, shutil, signal, subprocess, sys, tempfile, time
 import xml.etree.ElementTree as ElementTree
 
 CASE, TOOL, REFERENCE, HOST, EXAMPLES, VERSION = sys.argv[1:]
@@ -25,7 +25,7 @@ def expect(r, status, *texts):
 
 
 # The bad numbers are the y of a line's start; a second line crosses the first at (0.5, 0.5);
-# no_eof.dxf lacks the closing 0/EOF group, its last 6 characters; dir.dxf is a folder.
+# no_eof.dxf lacks the closing 0/EOF group, its last 6 characters; dir.dxf is a folder of none.
 LINE = "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n{}\n11\n1\n21\n0\n{}0\nENDSEC\n0\nEOF\n"
 FILES = {"bad.dxf": LINE.format("abc", ""), "huge.dxf": LINE.format("1e999", ""), "dir.dxf": None,
          "crossing.dxf": LINE.format(1, "0\nLINE\n10\n0\n20\n0\n11\n1\n21\n1\n"),
@@ -44,7 +44,7 @@ STATUSES = [
     ("import crossing.dxf --json -", 0, '"result": 4, "crossing": true'),
     ("import crossing.dxf bad.dxf --json - --json x.json", 64, "standard output", "2 drawings"),
     ("import no_eof.dxf", 1, "no_eof.dxf: cannot be read to its end"), ("import", 64),
-    ("import dir.dxf", 1, "dir.dxf: cannot be read: it is a directory"),
+    ("import dir.dxf", 66, "dir.dxf: a folder that holds no drawing (*.dxf)"),
     ("import flange_arcs.dxf --svg no/x.svg", 73, "no/x.svg: cannot be written: No such file"),
     ("export missing.stl o.dxf", 66, "missing.stl: cannot be opened: No such file or directory"),
     ("export junk.stl o.dxf", 65, "junk.stl: not a valid STL mesh"), ("export o.stl", 64),
@@ -121,6 +121,22 @@ def host_example():
            "box (-30, -30) to (130, 30)")
     assert read("t.dxf").count("3DFACE") == 4, "the export is not 4 faces"
     assert f"```cpp\n{read('host_example.cpp')}```" in read(f"{EXAMPLES}/../README.md"), "unquoted"
+
+
+# A folder of three drawings, one .DXF, one in a subfolder, imported at once: a row and a JSON file
+# each, in the order of their sorted paths, and a count of the results at the end.
+def batch():
+    os.makedirs("in/sub"), pathlib.Path("in/a.dxf").write_text(FILES["crossing.dxf"])
+    shutil.copy("plate_lines.dxf", "in/b.DXF"), shutil.copy("flange_arcs.dxf", "in/sub/c.dxf")
+    r = run(TOOL, "import", "in", "--jobs", "3", "--summary", "s.csv", "--json-dir", "out")
+    expect(r, 0, "\n3 drawings: 2 result 0, 1 crossing\n")
+    rows, heads = [*csv.DictReader(open("s.csv"))], re.findall(r"^(\S+): ", r.stdout, re.M)
+    assert [(w["path"], w["result"], w["status"]) for w in rows] == [(f"in/{n}", c, "0") for n, c
+        in zip(["a.dxf", "b.DXF", "sub/c.dxf"], "400")] and heads == [w["path"] for w in rows], r
+    for w in rows:
+        got = json.loads(read(f'out/{w["path"][3:].rsplit(".", 1)[0]}.json'))
+        assert (got["file"], got["result"], f'{w["path"]}: {w["message"]}' in r.stdout, len(got[
+            "polylines"])) == (w["path"], int(w["result"]), True, int(w["contours"])), (got, w)
 
 
 with tempfile.TemporaryDirectory(prefix=f"vexlor-dxf-{CASE}-") as folder:
