@@ -144,6 +144,22 @@ public:
         if (mate != kNoMate) m_ends[mate].piece = kNone;
     }
 
+    // Whether an end meets an end of another piece. Read bucket by bucket, so in the order of
+    // memory: far cheaper than the searches from piece to piece when nothing joins at all.
+    bool AnyEndsMeet() {
+        const auto never = [](std::uint32_t) { return false; };
+        for (std::uint32_t k = 0; k < m_ends.size(); ++k) {
+            bool found = false;
+            ForEachNear(m_ends[k].point, never, [&](std::uint32_t place) {
+                found = found || (m_ends[place].piece != m_ends[k].piece &&
+                                  Meet(m_ends[place].point, m_ends[k].point));
+                return found;
+            });
+            if (found) return true;
+        }
+        return false;
+    }
+
     // Calls `visit(place)` for the ends in the buckets that can hold a point meeting `p` (and
     // possibly others that share those buckets): in each bucket in the order the ends were
     // placed, until `visit` returns true. Ends at the front of a crowded bucket for which

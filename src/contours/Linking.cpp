@@ -147,6 +147,7 @@ public:
                 visit(static_cast<std::uint32_t>(i), front, back, isShort);
             }
         });
+        if (!m_index.AnyEndsMeet()) return;
         // A rescan from the start would find the lowest pair (i, j) that meets. Invariant: no
         // pair (x, y) with x < current meets. A join leaves the piece that takes over with
         // ends that were ends of its two pieces before, so no earlier piece can newly meet
