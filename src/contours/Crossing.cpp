@@ -10,87 +10,19 @@
 #include <new>        // std::bad_alloc
 #include <vector>     // std::vector
 
+#include "contours/CrossingSweep.h"
+#include "contours/Segments.h"
+
 namespace Vexlor::Dxf {
 
 namespace {
 
 // Above this many cell entries per segment (long segments fill many cells), or this many pair
-// tests for segments with infinite coordinates, one sweep over all segments is cheaper.
+// tests per segment in crowded cells, the sweep in y is cheaper than the grid.
 constexpr double kMaxCellEntriesPerSegment = 16;
-constexpr double kMaxWidePairTests = 2e8;
-
-// One segment: its polyline and the index of its first point. Kept small, since a drawing
-// may have millions; everything else is read from the polylines.
-struct Segment {
-    std::uint32_t polyline;
-    std::uint32_t start;
-};
-
-struct Box {
-    double minX;
-    double maxX;
-    double minY;
-    double maxY;
-    bool Finite() const {
-        return std::isfinite(minX) && std::isfinite(maxX) && std::isfinite(minY) &&
-               std::isfinite(maxY);
-    }
-};
+constexpr double kMaxCellPairTestsPerSegment = 32;
 
 inline bool HasNaN(const Point2d& p) { return std::isnan(p.x) || std::isnan(p.y); }
-
-class Segments {
-public:
-    // The segments of the polylines that `wanted` marks.
-    Segments(const std::vector<Polyline2d>& polylines, const std::vector<bool>& wanted)
-        : m_polylines(polylines) {
-        std::size_t total = 0;
-        for (std::size_t i = 0; i < polylines.size(); ++i) {
-            if (wanted[i]) total += SegmentCount(polylines[i]);
-        }
-        m_segments.reserve(total);
-        for (std::size_t i = 0; i < polylines.size(); ++i) {
-            if (!wanted[i]) continue;
-            const std::size_t count = SegmentCount(polylines[i]);
-            for (std::size_t s = 0; s < count; ++s) {
-                // A NaN coordinate makes every side test fail: such a segment crosses nothing.
-                if (HasNaN(polylines[i].points[s]) || HasNaN(SegmentEnd(polylines[i], s))) {
-                    continue;
-                }
-                m_segments.push_back(
-                    Segment{static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(s)});
-            }
-        }
-    }
-
-    std::size_t Size() const { return m_segments.size(); }
-    const Point2d& Start(std::size_t k) const {
-        return m_polylines[m_segments[k].polyline].points[m_segments[k].start];
-    }
-    const Point2d& End(std::size_t k) const {
-        return SegmentEnd(m_polylines[m_segments[k].polyline], m_segments[k].start);
-    }
-    std::uint32_t PolylineOf(std::size_t k) const { return m_segments[k].polyline; }
-    Box BoxOf(std::size_t k) const {
-        const Point2d& p = Start(k);
-        const Point2d& q = End(k);
-        return {std::min(p.x, q.x), std::max(p.x, q.x), std::min(p.y, q.y), std::max(p.y, q.y)};
-    }
-
-    // The pairwise test of segments of different polylines, the segment of the polyline that
-    // comes first in the vector as the first operand, as in the pairwise form.
-    bool Cross(std::size_t a, std::size_t b) const {
-        const std::uint32_t polylineA = PolylineOf(a);
-        const std::uint32_t polylineB = PolylineOf(b);
-        if (polylineA == polylineB) return false;
-        if (polylineA > polylineB) std::swap(a, b);
-        return SegmentsCross(Start(a), End(a), Start(b), End(b));
-    }
-
-private:
-    const std::vector<Polyline2d>& m_polylines;
-    std::vector<Segment> m_segments;
-};
 
 // A sweep over the segments sorted by x: each is tested against those whose x range still
 // reaches it. Pairs whose x ranges are apart are exactly those the box test rejects on x.
@@ -165,14 +97,14 @@ public:
         m_lastColumn = static_cast<std::uint32_t>(m_columns - 1);
         m_lastRow = static_cast<std::uint32_t>(m_rows - 1);
 
+        const double limit =
+            std::min(kMaxCellEntriesPerSegment * count + 1024,
+                     static_cast<double>(std::numeric_limits<std::uint32_t>::max()) - 1);
         double entries = 0;
         for (std::size_t k = 0; k < m_count; ++k) {
             const Box box = m_boxOf(k);
             if (box.Finite()) entries += static_cast<double>(RangeOf(box).Count());
-        }
-        if (entries > kMaxCellEntriesPerSegment * count + 1024 ||
-            entries >= static_cast<double>(std::numeric_limits<std::uint32_t>::max())) {
-            return false;
+            if (entries > limit) return false;  // long segments: found out early
         }
         // m_start[c + 1] counts, then ends, the entries of cell c; filling moves each end back
         // to the cell's start, so no second array of cursors is needed. One shift then makes
@@ -192,6 +124,16 @@ public:
         for (std::size_t c = 0; c + 1 < m_start.size(); ++c) m_start[c] = m_start[c + 1];
         m_start.back() = static_cast<std::uint32_t>(m_entries.size());
         return true;
+    }
+
+    // The number of pairs in the cells, an upper bound of the tests AnyCell leads to.
+    double PairCount() const {
+        double pairs = 0;
+        for (std::size_t c = 0; c + 1 < m_start.size(); ++c) {
+            const double entries = m_start[c + 1] - m_start[c];
+            pairs += entries * (entries - 1) / 2;
+        }
+        return pairs;
     }
 
     // Calls `visit(begin, end)` with the entries of every cell holding two or more, in item
@@ -313,6 +255,26 @@ std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines) 
     return near;
 }
 
+// The pairs of segments that share a cell of the grid. A cell's entries are in segment order,
+// so grouped by polyline; segments of one polyline are never tested against each other.
+template <typename Grid>
+bool GridCross(const Grid& grid, const Segments& segments) {
+    return grid.AnyCell([&](const std::uint32_t* begin, const std::uint32_t* end) {
+        if (segments.PolylineOf(*begin) == segments.PolylineOf(*(end - 1))) return false;
+        const std::uint32_t* groupEnd = begin;
+        for (const std::uint32_t* a = begin; a != end; ++a) {
+            if (a == groupEnd) {
+                while (groupEnd != end && segments.PolylineOf(*groupEnd) == segments.PolylineOf(*a))
+                    ++groupEnd;
+            }
+            for (const std::uint32_t* b = groupEnd; b != end; ++b) {
+                if (segments.Cross(*a, *b)) return true;
+            }
+        }
+        return false;
+    });
+}
+
 }  // namespace
 
 bool PolylinesCross(const Polyline2d& first, const Polyline2d& second) {
@@ -342,35 +304,23 @@ bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines) {
     if (segments.Size() < 2) return false;
 
     auto grid = MakeBoxGrid(segments.Size(), [&](std::size_t k) { return segments.BoxOf(k); });
-    std::vector<std::uint32_t> wide;
-    if (!grid.Build(wide) ||
-        static_cast<double>(wide.size()) * static_cast<double>(segments.Size()) >
-            kMaxWidePairTests) {
-        return SweepCross(segments);
+    std::vector<std::uint32_t> wide;  // stays empty: segments that can cross have finite ends
+    const bool bucketed = grid.Build(wide);
+    const double size = static_cast<double>(segments.Size());
+    if (bucketed && grid.PairCount() <= kMaxCellPairTestsPerSegment * size + 1e6) {
+        return GridCross(grid, segments);
     }
-    // A cell's entries are in segment order, so grouped by polyline; segments of one polyline
-    // are never tested against each other.
-    const bool crossed = grid.AnyCell([&](const std::uint32_t* begin, const std::uint32_t* end) {
-        if (segments.PolylineOf(*begin) == segments.PolylineOf(*(end - 1))) return false;
-        const std::uint32_t* groupEnd = begin;
-        for (const std::uint32_t* a = begin; a != end; ++a) {
-            if (a == groupEnd) {
-                while (groupEnd != end && segments.PolylineOf(*groupEnd) == segments.PolylineOf(*a))
-                    ++groupEnd;
-            }
-            for (const std::uint32_t* b = groupEnd; b != end; ++b) {
-                if (segments.Cross(*a, *b)) return true;
-            }
-        }
-        return false;
-    });
-    if (crossed) return true;
-    for (const std::uint32_t w : wide) {
-        for (std::size_t k = 0; k < segments.Size(); ++k) {
-            if (segments.Cross(w, k)) return true;
-        }
+    switch (SweepForCrossing(segments)) {
+        case SweepAnswer::Crossing:
+            return true;
+        case SweepAnswer::NoCrossing:
+            return false;
+        case SweepAnswer::Undecided:
+            break;
     }
-    return false;
+    // Segments that cross exactly without the rounded test seeing it (of one polyline, say):
+    // only the buckets or the sweep over x are left, which can take up to a test per pair.
+    return bucketed ? GridCross(grid, segments) : SweepCross(segments);
 }
 
 }  // namespace Vexlor::Dxf

@@ -13,6 +13,7 @@
 
 #include "ContourOracles.h"
 #include "DxfTestSupport.h"
+#include "contours/CrossingSweep.h"
 #include "contours/LargeArrayAllocator.h"
 #include "contours/Linking.h"
 #include "contours/Reduction.h"
@@ -140,6 +141,108 @@ TEST(Contours, LongSegmentsCrossAsThePairwiseTest) {
         }
         EXPECT_EQ(meshed, Vexlor::Dxf::AnyPolylinesCross(polylines));
     }
+}
+
+// Segments where rounding decides: spokes that share an end point not exact in binary, end
+// points on (or an ulp off) another segment, collinear overlaps, lines an ulp apart, and plain
+// crossings, at magnitudes where the side products round, underflow or grow huge. The sweep
+// must agree with the pairwise test whenever it decides.
+Polylines NearDegenerateSegments(std::mt19937_64& random) {
+    const auto uniform = [&](double low, double high) {
+        return low + (high - low) * static_cast<double>(random() >> 11) * 0x1p-53;
+    };
+    const double scales[] = {1, 1e-3, 7e5, 1e-140, 1e140, 3e-300};
+    const double scale = scales[random() % 6];
+    const auto far = [&](const Point& from) {
+        const double angle = uniform(0, 6.283185307179586), length = uniform(0.1, 3);
+        return Point{from.x + scale * length * std::cos(angle),
+                     from.y + scale * length * std::sin(angle)};
+    };
+    Polylines polylines;
+    const auto add = [&](Point a, Point b) {
+        if (random() % 2) std::swap(a, b);
+        if (!polylines.empty() && random() % 4 == 0) {  // V shapes and chains
+            polylines.back().points.push_back(b);
+        } else {
+            polylines.push_back({{a, b}, false});
+        }
+    };
+    for (auto shapes = 1 + random() % 3; shapes > 0; --shapes) {
+        const Point base{scale * uniform(-1, 1), scale * uniform(-1, 1)};
+        const Point to = far(base), side = far(base);
+        const auto along = [&](double t) {
+            Point p{base.x + t * (to.x - base.x), base.y + t * (to.y - base.y)};
+            if (random() % 3 == 0) p.y = std::nextafter(p.y, random() % 2 ? kInf : -kInf);
+            return p;
+        };
+        const auto kind = random() % 7;
+        if (kind == 1) add(base, to);  // the segment the T-junctions end on
+        if (kind == 6) {  // two polylines of spokes in two narrow fans, each back and forth
+            const double turn = uniform(0, 6.283185307179586);
+            for (int fan = 0; fan < 2; ++fan) {
+                polylines.push_back({{}, false});
+                double angle = 0;
+                for (int k = 0; k < 17; ++k) {
+                    // Now and then along the last spoke, or straight against it.
+                    const auto again = random() % 4;
+                    angle = again == 0   ? angle + 3.141592653589793
+                            : again == 1 ? angle
+                                         : turn * fan + uniform(0, 0.3);
+                    const double length = scale * uniform(1, 2);
+                    polylines.back().points.push_back(base);
+                    polylines.back().points.push_back(
+                        {base.x + length * std::cos(angle), base.y + length * std::sin(angle)});
+                }
+            }
+            continue;
+        }
+        const int count =
+            random() % 4 == 0 ? 16 + static_cast<int>(random() % (random() % 2 ? 16 : 200)) : 8;
+        for (int k = 0; k < count; ++k) {
+            const Point from = along(uniform(0, 1));
+            const double offset = std::nextafter(base.y, kInf) - base.y;
+            switch (kind) {
+                case 0:
+                    add(base, far(base));
+                    break;  // spokes of a shared point
+                case 1:
+                    add(from, {from.x + side.x - base.x, from.y + side.y - base.y});
+                    break;
+                case 2:
+                    add(along(uniform(-0.5, 1)), along(uniform(0, 1.5)));
+                    break;  // collinear
+                case 3:     // parallels an ulp or a few apart
+                    add({base.x, base.y + offset * (random() % 4)},
+                        {to.x, to.y + offset * (random() % 4)});
+                    break;
+                case 4:
+                    add(far(base), far(base));
+                    break;  // plain crossings
+                default:
+                    add(from, base);
+                    break;  // fans along a segment into one point
+            }
+        }
+    }
+    return polylines;
+}
+
+TEST(Contours, SweepAgreesWithThePairwiseTestWhereRoundingDecides) {
+    std::mt19937_64 random(2026);
+    int answers[3] = {0, 0, 0};
+    for (int round = 0; round < 1000; ++round) {
+        const Polylines polylines = NearDegenerateSegments(random);
+        const Vexlor::Dxf::Segments segments(polylines, std::vector<bool>(polylines.size(), true));
+        const auto answer = Vexlor::Dxf::SweepForCrossing(segments);
+        ++answers[static_cast<int>(answer)];
+        if (answer == Vexlor::Dxf::SweepAnswer::Undecided) continue;
+        ASSERT_EQ(VexlorDxfTest::AnyCrossPairwise(polylines),
+                  answer == Vexlor::Dxf::SweepAnswer::Crossing)
+            << "round " << round << "\n"
+            << Describe(polylines);
+    }
+    EXPECT_GT(answers[0], 100) << answers[1];  // crossing
+    EXPECT_GT(answers[1], 100) << answers[0];  // no crossing
 }
 
 // Runs, closing repetitions and all-equal pieces from a few points; -0 equals 0 but keeps its

@@ -1,0 +1,22 @@
+// The crossing test as a sweep over the segments ordered in y: n log n on long segments.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "contours/Segments.h"
+
+namespace Vexlor::Dxf {
+
+enum class SweepAnswer {
+    Crossing,    ///< a pair of segments that the pairwise test calls crossing was found
+    NoCrossing,  ///< no pair of segments crosses by the pairwise test
+    Undecided,   ///< the sweep cannot tell; another method must decide
+};
+
+/// Decides whether two of `segments` cross by the pairwise test, in time near n log n: it tests
+/// the pairs that become neighbours along the sweep and those near each end point; the pairs it
+/// never tests are those the pairwise test cannot call crossing (see the comments in the
+/// source). Undecided only when the nonzero coordinates span more than 2^296 (about 1e89) from
+/// the smallest to the largest magnitude, too much for its exact comparisons.
+SweepAnswer SweepForCrossing(const Segments& segments);
+
+}  // namespace Vexlor::Dxf
