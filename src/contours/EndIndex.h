@@ -7,6 +7,7 @@
 #include <algorithm>  // std::clamp, std::lower_bound, std::max, std::min
 #include <cmath>      // std::isfinite, std::ldexp, std::log2, std::round, HUGE_VAL
 #include <cstdint>    // std::int64_t, std::uint32_t, std::uint64_t
+#include <cstring>    // std::memcpy
 #include <vector>     // std::vector
 
 #include "contours/Geometry.h"
@@ -23,14 +24,28 @@ constexpr double kFinestCell = 2 * kMeetDistance;
 constexpr std::uint32_t kCrowdedBucket = 16;
 // Cells this wide send a search into a neighbouring cell only near their borders.
 constexpr double kCoarseCell = 64 * kMeetDistance;
-// Cell coordinates are clamped here; beyond it points that meet are equal anyway.
+// Cell coordinates stop here. Beyond it (at 8e14 drawing units or more) neighbouring doubles
+// lie more than 0.0001 apart, so points that meet have equal coordinates: each value there
+// gets a cell of its own, found from its bits, and searches look into no neighbouring cell.
 constexpr double kCellLimit = 4.0e18;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-// The floor of a scaled coordinate, clamped to the limit.
-inline std::int64_t CellCoordinate(double scaled) {
-    if (!(scaled < kCellLimit)) return static_cast<std::int64_t>(kCellLimit);
-    if (!(scaled > -kCellLimit)) return -static_cast<std::int64_t>(kCellLimit);
+inline bool FarCell(double scaled) { return !(std::fabs(scaled) < kCellLimit); }
+
+// The cell of `value` along one axis, at `cellsPerUnit` cells per drawing unit.
+inline std::int64_t CellCoordinate(double value, double cellsPerUnit) {
+    const double scaled = value * cellsPerUnit;
+    if (FarCell(scaled)) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        // Outside the range of near cells, on the side of the value's sign; the bits are
+        // mixed, since values read as float have their low bits all zero.
+        bits *= 0x9E3779B97F4A7C15ull;
+        bits ^= bits >> 31;
+        const auto far =
+            static_cast<std::int64_t>(kCellLimit) + 1 + static_cast<std::int64_t>(bits >> 2);
+        return value < 0 ? -far : far;
+    }
     auto cell = static_cast<std::int64_t>(scaled);  // toward zero
     if (static_cast<double>(cell) > scaled) --cell;
     return cell;
@@ -170,19 +185,20 @@ public:
         if (m_ends.empty()) return;
         const double scaledX = p.x * m_cellsPerUnitX;
         const double scaledY = p.y * m_cellsPerUnitY;
-        const std::int64_t cellX = CellCoordinate(scaledX);
-        const std::int64_t cellY = CellCoordinate(scaledY);
+        const std::int64_t cellX = CellCoordinate(p.x, m_cellsPerUnitX);
+        const std::int64_t cellY = CellCoordinate(p.y, m_cellsPerUnitY);
         // The margin covers the rounding of the scaled coordinates, which grows with them.
         const double reachX = m_reachX + std::fabs(scaledX) * 4.5e-16;
         const double reachY = m_reachY + std::fabs(scaledY) * 4.5e-16;
-        // Beyond the limit, where cells are clamped, points that meet are equal and share a
-        // cell whatever these fractions say.
+        // Beyond the limit points that meet are equal and share a cell: no neighbours there.
         const double fractionX = scaledX - static_cast<double>(cellX);
         const double fractionY = scaledY - static_cast<double>(cellY);
-        const std::int64_t fromX = fractionX < reachX ? -1 : 0;
-        const std::int64_t toX = fractionX > 1.0 - reachX ? 1 : 0;
-        const std::int64_t fromY = fractionY < reachY ? -1 : 0;
-        const std::int64_t toY = fractionY > 1.0 - reachY ? 1 : 0;
+        const bool farX = FarCell(scaledX);
+        const bool farY = FarCell(scaledY);
+        const std::int64_t fromX = !farX && fractionX < reachX ? -1 : 0;
+        const std::int64_t toX = !farX && fractionX > 1.0 - reachX ? 1 : 0;
+        const std::int64_t fromY = !farY && fractionY < reachY ? -1 : 0;
+        const std::int64_t toY = !farY && fractionY > 1.0 - reachY ? 1 : 0;
         for (std::int64_t dx = fromX; dx <= toX; ++dx) {
             for (std::int64_t dy = fromY; dy <= toY; ++dy) {
                 const std::size_t b = BucketOfCell(cellX + dx, cellY + dy);
@@ -223,8 +239,8 @@ private:
         SetScale(
             std::min(std::ldexp(1.0, columnBits) / width, 1.0 / kFinestCell),
             std::min(std::ldexp(1.0, static_cast<int>(m_rowBits)) / height, 1.0 / kFinestCell));
-        m_originX = static_cast<std::uint64_t>(CellCoordinate(minX * m_cellsPerUnitX));
-        m_originY = static_cast<std::uint64_t>(CellCoordinate(minY * m_cellsPerUnitY));
+        m_originX = static_cast<std::uint64_t>(CellCoordinate(minX, m_cellsPerUnitX));
+        m_originY = static_cast<std::uint64_t>(CellCoordinate(minY, m_cellsPerUnitY));
         m_grid = true;
         return true;
     }
@@ -254,8 +270,8 @@ private:
     }
 
     std::size_t Bucket(const Point2d& p) const {
-        return BucketOfCell(CellCoordinate(p.x * m_cellsPerUnitX),
-                            CellCoordinate(p.y * m_cellsPerUnitY));
+        return BucketOfCell(CellCoordinate(p.x, m_cellsPerUnitX),
+                            CellCoordinate(p.y, m_cellsPerUnitY));
     }
 
     std::size_t BucketOfCell(std::int64_t x, std::int64_t y) const {
