@@ -24,8 +24,10 @@ constexpr double kMaxCellPairTestsPerSegment = 32;
 
 inline bool HasNaN(const Point2d& p) { return std::isnan(p.x) || std::isnan(p.y); }
 
-// A sweep over the segments sorted by x: each is tested against those whose x range still
-// reaches it. Pairs whose x ranges are apart are exactly those the box test rejects on x.
+// A sweep over the segments sorted by x: each is tested against those of other polylines
+// whose x range still reaches it. Pairs whose x ranges are apart are exactly those the box test
+// rejects on x. The segments on the sweep line are kept by polyline, so that a contour's own
+// segments cost nothing when one of its segments comes in.
 bool SweepCross(const Segments& segments) {
     std::vector<std::pair<double, std::uint32_t>> order(segments.Size());
     for (std::size_t k = 0; k < order.size(); ++k) {
@@ -33,16 +35,44 @@ bool SweepCross(const Segments& segments) {
     }
     std::sort(order.begin(), order.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<std::pair<double, std::uint32_t>> active;  // (max x, segment)
+    // Per polyline: (max x, segment) of its segments on the sweep line; and the polylines with
+    // any, found again through their place in the list.
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < segments.Size(); ++k) {
+        count = std::max<std::size_t>(count, segments.PolylineOf(k) + std::size_t{1});
+    }
+    constexpr std::uint32_t kAbsent = 0xFFFFFFFFu;
+    std::vector<std::vector<std::pair<double, std::uint32_t>>> active(count);
+    std::vector<std::uint32_t> place(count, kAbsent);  // of each polyline in `polylines`
+    std::vector<std::uint32_t> polylines;
     for (const auto& [minX, index] : order) {
-        std::size_t kept = 0;
-        for (std::size_t k = 0; k < active.size(); ++k) {
-            if (active[k].first < minX) continue;  // behind the sweep for good
-            active[kept++] = active[k];
-            if (segments.Cross(active[k].second, index)) return true;
+        const std::uint32_t own = segments.PolylineOf(index);
+        for (std::size_t p = 0; p < polylines.size();) {
+            const std::uint32_t polyline = polylines[p];
+            auto& list = active[polyline];
+            if (polyline != own) {
+                std::size_t kept = 0;
+                for (const auto& entry : list) {
+                    if (entry.first < minX) continue;  // behind the sweep for good
+                    list[kept++] = entry;
+                    if (segments.Cross(entry.second, index)) return true;
+                }
+                list.resize(kept);
+            }
+            if (list.empty()) {  // leaves the list, the last one taking its place
+                polylines[p] = polylines.back();
+                place[polylines[p]] = static_cast<std::uint32_t>(p);
+                polylines.pop_back();
+                place[polyline] = kAbsent;
+                continue;
+            }
+            ++p;
         }
-        active.resize(kept);
-        active.emplace_back(segments.BoxOf(index).maxX, index);
+        if (place[own] == kAbsent) {
+            place[own] = static_cast<std::uint32_t>(polylines.size());
+            polylines.push_back(own);
+        }
+        active[own].emplace_back(segments.BoxOf(index).maxX, index);
     }
     return false;
 }

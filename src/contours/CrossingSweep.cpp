@@ -56,7 +56,12 @@ constexpr double kParallelWindow = 64 * kUnitRoundoff;
 constexpr double kSmallestPlain = 0x1p-250;
 constexpr double kLargestPlain = 0x1p250;
 
-enum class Step { Continue, Crossing };
+enum class Step { Continue, Crossing, Undecided };
+
+// Crossings that turn the order cost far more than a pair test each; a drawing with more of
+// them than this per segment (a contour crossing itself everywhere) is left to the pair
+// tests of the fallback, which cost less there.
+constexpr double kCrossingsPerSegment = 4;
 
 // About the size of a node of the status tree, to size its buffer up front.
 constexpr std::size_t kNodeBytes = 40;
@@ -417,7 +422,8 @@ public:
             step = EndPoint(i, j);
             i = j;
         }
-        return step == Step::Crossing ? SweepAnswer::Crossing : SweepAnswer::NoCrossing;
+        if (step == Step::Crossing) return SweepAnswer::Crossing;
+        return step == Step::Undecided ? SweepAnswer::Undecided : SweepAnswer::NoCrossing;
     }
 
 private:
@@ -503,6 +509,10 @@ private:
             // pair that comes together again is on the list already.
             const std::uint64_t pair = std::uint64_t{std::min(a, b)} << 32 | std::max(a, b);
             if (Compare(at, m_current) >= 0 && m_scheduled.insert(pair).second) {
+                if (static_cast<double>(m_scheduled.size()) >
+                    kCrossingsPerSegment * static_cast<double>(m_left.size()) + 4096) {
+                    return Step::Undecided;
+                }
                 m_crossings.push_back({std::move(at), a, b});
                 std::push_heap(m_crossings.begin(), m_crossings.end(), Later{});
             }
@@ -697,9 +707,8 @@ private:
 SweepAnswer SweepForCrossing(const Segments& segments) {
     ScaledEnds scaled;
     if (!Scale(segments, scaled)) return SweepAnswer::Undecided;
-    if (Sweep(segments, scaled, false).Run() == SweepAnswer::Crossing) {
-        return SweepAnswer::Crossing;
-    }
+    const SweepAnswer first = Sweep(segments, scaled, false).Run();
+    if (first != SweepAnswer::NoCrossing) return first;
     // The sweep with x and y exchanged is there for segments steeper than 45 degrees.
     for (std::size_t k = 0; k < segments.Size(); ++k) {
         const Point2d& p = scaled.start[k];

@@ -15,8 +15,10 @@ enum class SweepAnswer {
 /// Decides whether two of `segments` cross by the pairwise test, in time near n log n: it tests
 /// the pairs that become neighbours along the sweep and those near each end point; the pairs it
 /// never tests are those the pairwise test cannot call crossing (see the comments in the
-/// source). Undecided only when the nonzero coordinates span more than 2^296 (about 1e89) from
-/// the smallest to the largest magnitude, too much for its exact comparisons.
+/// source). Undecided when the nonzero coordinates span more than 2^296 (about 1e89) from the
+/// smallest to the largest magnitude, too much for its exact comparisons, or when segments
+/// cross exactly, without the rounded test seeing it, more than four times per segment (a
+/// contour that crosses itself all over).
 SweepAnswer SweepForCrossing(const Segments& segments);
 
 }  // namespace Vexlor::Dxf

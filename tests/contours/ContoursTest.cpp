@@ -245,6 +245,30 @@ TEST(Contours, SweepAgreesWithThePairwiseTestWhereRoundingDecides) {
     EXPECT_GT(answers[1], 100) << answers[0];  // no crossing
 }
 
+// A contour crossing itself all over turns the sweep's order so often that the pair tests
+// decide instead; next to it a short piece that crosses nothing, one that crosses a spike far
+// along the sweep, or a second such contour.
+TEST(Contours, ContourCrossingItselfEverywhereCrossesAsThePairwiseTest) {
+    const auto star = [](double turn) {
+        Vexlor::Dxf::Polyline2d spikes{{}, false};
+        for (int k = 0; k < 300; ++k) {
+            const double angle = turn + 3.14159 * k / 300;
+            spikes.points.push_back({1000 * std::cos(angle), 1000 * std::sin(angle)});
+            spikes.points.push_back({0.5 - 1000 * std::cos(angle), -1000 * std::sin(angle)});
+        }
+        return spikes;
+    };
+    const Vexlor::Dxf::Polyline2d others[] = {{{{950.0, 950.0}, {960.0, 960.0}}, false},
+                                              {{{995.0, -1.0}, {995.0, 1.0}}, false},
+                                              star(0.001)};
+    for (const auto& other : others) {
+        const Polylines polylines{star(0), other};
+        const bool expected = VexlorDxfTest::AnyCrossPairwise(polylines);
+        EXPECT_EQ(expected, Vexlor::Dxf::AnyPolylinesCross(polylines));
+        EXPECT_EQ(expected, Vexlor::Dxf::AnyPolylinesCross({other, star(0)}));
+    }
+}
+
 // Runs, closing repetitions and all-equal pieces from a few points; -0 equals 0 but keeps its
 // bits where it comes first, and NaN equals nothing.
 TEST(Contours, InPlaceReductionGivesTheIndexListResult) {
