@@ -1,39 +1,118 @@
-// Writing of the JSON record of one import with nlohmann-json's exact number output.
+// Writing of the JSON record of one import, point by point, numbers in their fewest digits.
 // SPDX-License-Identifier: MIT
 #include "ImportJson.h"
 
-#include <nlohmann/json.hpp>
+#include <algorithm>          // std::find_if
+#include <array>              // std::array
+#include <charconv>           // std::to_chars
+#include <cmath>              // std::isfinite
+#include <cstddef>            // std::size_t
+#include <cstring>            // std::memcpy
+#include <ios>                // std::streamsize
+#include <nlohmann/json.hpp>  // nlohmann::json
+#include <string_view>        // std::string_view
 
 namespace Vexlor::DxfTool {
 
 namespace {
 
-nlohmann::json Pair(const Vexlor::Math::point<double, 2>& p) { return {p.x, p.y}; }
+using Point = Vexlor::Math::point<double, 2>;
+
+// The record is written as it goes, never held whole: a polyline of millions of points costs
+// no more memory than one of two. The text gathers in a fixed block handed to the stream when
+// full, since a stream call per number would cost more than the number.
+class CJsonStream {
+public:
+    explicit CJsonStream(std::ostream& out) : m_out(out) {}
+    CJsonStream(const CJsonStream&) = delete;
+    CJsonStream& operator=(const CJsonStream&) = delete;
+
+    CJsonStream& operator<<(std::string_view text) {
+        if (text.size() > m_block.size() - m_used) {
+            Flush();
+            if (text.size() > m_block.size()) {
+                m_out.write(text.data(), static_cast<std::streamsize>(text.size()));
+                return *this;
+            }
+        }
+        std::memcpy(m_block.data() + m_used, text.data(), text.size());
+        m_used += text.size();
+        return *this;
+    }
+
+    CJsonStream& operator<<(char c) { return *this << std::string_view(&c, 1); }
+
+    CJsonStream& operator<<(int value) {
+        char text[16];
+        return *this << std::string_view(text, std::to_chars(text, text + 16, value).ptr - text);
+    }
+
+    // The fewest digits that read back to the same double, "1.0" for a whole number (so that
+    // readers take it as a float), -0.0 signed. JSON holds no infinity or NaN: those become
+    // null.
+    CJsonStream& operator<<(double value) {
+        if (!std::isfinite(value)) return *this << std::string_view("null");
+        if (m_block.size() - m_used < kNumberRoom) Flush();
+        char* const first = m_block.data() + m_used;
+        char* last = std::to_chars(first, first + kNumberRoom, value).ptr;
+        if (std::find_if(first, last, [](char c) { return c == '.' || c == 'e'; }) == last) {
+            *last++ = '.';
+            *last++ = '0';
+        }
+        m_used += static_cast<std::size_t>(last - first);
+        return *this;
+    }
+
+    CJsonStream& operator<<(const Point& p) { return *this << '[' << p.x << ',' << p.y << ']'; }
+
+    void Flush() {
+        m_out.write(m_block.data(), static_cast<std::streamsize>(m_used));
+        m_used = 0;
+    }
+
+private:
+    // The longest number, such as -2.2250738585072014e-308, is 24 characters, and a whole
+    // number gains ".0".
+    static constexpr std::size_t kNumberRoom = 32;
+
+    std::ostream& m_out;
+    std::array<char, 16384> m_block{};
+    std::size_t m_used = 0;
+};
 
 }  // namespace
 
 void WriteImportJson(std::ostream& out, const std::string& file, int result,
                      const std::optional<Box>& box,
                      const std::vector<Vexlor::Math::polyline<double, 2>>& polylines) {
-    nlohmann::json boxJson = nullptr;
-    if (box) {
-        boxJson = {{"left_top", Pair(box->leftTop)}, {"right_bottom", Pair(box->rightBottom)}};
-    }
-    // The envelope is written by hand so that each polyline gets a line of its own; every
-    // value in it still goes through the library's serializer.
+    CJsonStream json(out);
+    // The name alone still goes through the library's serializer, which escapes it (and
+    // refuses text that is not UTF-8) as before; it is one short string.
     // Crossing contours (result 4) are an import that succeeded, and a flag lets a reader tell
     // that without knowing the result codes.
-    out << "{\"file\": " << nlohmann::json(file).dump() << ", \"result\": " << result
-        << ", \"crossing\": " << (result == 4 ? "true" : "false") << ", \"box\": " << boxJson.dump()
-        << ", \"polylines\": [";
+    json << "{\"file\": " << nlohmann::json(file).dump() << ", \"result\": " << result
+         << ", \"crossing\": " << (result == 4 ? "true" : "false") << ", \"box\": ";
+    if (box) {
+        json << "{\"left_top\":" << box->leftTop << ",\"right_bottom\":" << box->rightBottom << '}';
+    } else {
+        json << "null";
+    }
+    // Each polyline on a line of its own, in the compact form nlohmann-json gave it.
+    json << ", \"polylines\": [";
     const char* separator = "\n";
     for (const Vexlor::Math::polyline<double, 2>& polyline : polylines) {
-        nlohmann::json points = nlohmann::json::array();
-        for (const Vexlor::Math::point<double, 2>& p : polyline.points) points.push_back(Pair(p));
-        out << separator << nlohmann::json{{"closed", polyline.closed}, {"points", points}}.dump();
+        json << separator << "{\"closed\":" << (polyline.closed ? "true" : "false")
+             << ",\"points\":[";
+        const char* comma = "";
+        for (const Point& p : polyline.points) {
+            json << comma << p;
+            comma = ",";
+        }
+        json << "]}";
         separator = ",\n";
     }
-    out << (polylines.empty() ? "]}\n" : "\n]}\n");
+    json << (polylines.empty() ? "]}\n" : "\n]}\n");
+    json.Flush();
 }
 
 }  // namespace Vexlor::DxfTool

@@ -5,7 +5,7 @@
 # CASE names a function below, run in a fresh current folder holding copies of the sample drawings
 # and mesh (the paths given must be absolute). The checks are assert statements: -E keeps
 # PYTHONOPTIMIZE from turning them off.
-import ast, csv, json, os, pathlib, re, shutil, signal, subprocess, sys, tempfile, time
+import ast, csv, json, os, pathlib, re, shutil, signal, struct, subprocess, sys, tempfile, time
 import xml.etree.ElementTree as ElementTree
 
 CASE, TOOL, REFERENCE, HOST, EXAMPLES, VERSION = sys.argv[1:]
@@ -79,6 +79,14 @@ def import_samples():
         expect(result, 0, f"{d}: imported (result 0)\n  contours: {count} ({closed} closed, "
                f"{count - closed} open", f"), {sum(len(p['points']) for p in pl)} points\n"
                f"  box: x {x0 + 0:.9g} to {x1 + 0:.9g}, y {y0 + 0:.9g} to {y1 + 0:.9g} (y")
+    # Hard numbers read back exactly: each went through a float, and y was negated (0 to -0.0).
+    hard = ["0.1", "0", "1e-5", "-2.5e-7", "3.4e38", "1.17549435e-38", "16777217", "1e16", "-7"]
+    f = lambda t: struct.unpack("f", struct.pack("f", float(t)))[0]
+    pathlib.Path("hard.dxf").write_text("0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n" + "".join(
+        f"10\n{t}\n20\n{t}\n" for t in hard) + "0\nENDSEC\n0\nEOF\n")
+    expect(run(TOOL, "import", "hard.dxf", "--json", "hard.json"), 0, "hard.dxf: imported")
+    got = json.loads(read("hard.json"))["polylines"]
+    assert repr(got) == repr([{"closed": False, "points": [[f(t), -f(t)] for t in hard]}]), got
 
 
 # The tool's DXF file of bracket.stl is the library's export of the same triangles, byte for byte.
