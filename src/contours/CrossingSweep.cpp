@@ -28,7 +28,7 @@
 
 #include <algorithm>        // std::sort, std::max, std::min, std::lower_bound, std::upper_bound
 #include <climits>          // INT_MAX, INT_MIN
-#include <cmath>            // std::atan2, std::fabs, std::frexp, std::hypot, std::ldexp
+#include <cmath>            // std::atan2, std::fabs, std::frexp, std::hypot, std::ldexp, HUGE_VAL
 #include <cstdint>          // std::uint32_t
 #include <iterator>         // std::next, std::prev
 #include <memory_resource>  // std::pmr::monotonic_buffer_resource
@@ -45,7 +45,7 @@ namespace {
 
 constexpr double kUnitRoundoff = 0x1p-53;
 constexpr double kPi = 3.141592653589793;
-// The window around an end point, in units of rounding of the largest coordinate: far wider
+// The window around an end point, in units of rounding of the coordinates there: far wider
 // than the few units within which rounding can change a side's sign.
 constexpr double kNearWindow = 4096 * kUnitRoundoff;
 // Directions around a shared end point closer than this many units of rounding (relative to
@@ -77,8 +77,18 @@ inline bool LexLess(const Point2d& a, const Point2d& b) {
 struct ScaledEnds {
     std::vector<Point2d> start;
     std::vector<Point2d> end;
-    double largest = 0;
+    // The largest magnitude of a coordinate of all segments but the few largest, and those.
+    double ordinary = 0;
+    std::vector<std::uint32_t> large;
 };
+
+// How far rounding can take a side from its exact value grows with the magnitude of the
+// coordinates, so the window around an end point does too. A few segments far out (one entity
+// at 1e20 in a drawing of millimetres) would widen every window; at most this many of them are
+// tested by themselves against every end point instead.
+constexpr std::size_t kLargeSegments = 32;
+
+inline double Magnitude(const Point2d& p) { return std::max(std::fabs(p.x), std::fabs(p.y)); }
 
 bool Scale(const Segments& segments, ScaledEnds& scaled) {
     int highest = INT_MIN;
@@ -101,15 +111,30 @@ bool Scale(const Segments& segments, ScaledEnds& scaled) {
         if (highest - lowest > 2 * kExactExponentLimit - 4) return false;
         shift = -(highest + lowest) / 2;
     }
-    scaled.start.resize(segments.Size());
-    scaled.end.resize(segments.Size());
-    for (std::size_t k = 0; k < segments.Size(); ++k) {
+    const std::size_t count = segments.Size();
+    scaled.start.resize(count);
+    scaled.end.resize(count);
+    std::vector<double> magnitudes(count);
+    for (std::size_t k = 0; k < count; ++k) {
         const Point2d& s = segments.Start(k);
         const Point2d& e = segments.End(k);
         scaled.start[k] = {std::ldexp(s.x, shift), std::ldexp(s.y, shift)};
         scaled.end[k] = {std::ldexp(e.x, shift), std::ldexp(e.y, shift)};
-        for (const Point2d* p : {&scaled.start[k], &scaled.end[k]}) {
-            scaled.largest = std::max({scaled.largest, std::fabs(p->x), std::fabs(p->y)});
+        magnitudes[k] = std::max(Magnitude(scaled.start[k]), Magnitude(scaled.end[k]));
+    }
+    // Segments beyond sixteen times the rest are few enough to be tested by themselves.
+    double bound = HUGE_VAL;
+    if (count > kLargeSegments) {
+        std::vector<double> sorted = magnitudes;
+        const auto at = sorted.begin() + static_cast<std::ptrdiff_t>(count - kLargeSegments);
+        std::nth_element(sorted.begin(), at, sorted.end());
+        bound = 16 * *at;
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        if (magnitudes[k] > bound) {
+            scaled.large.push_back(static_cast<std::uint32_t>(k));
+        } else {
+            scaled.ordinary = std::max(scaled.ordinary, magnitudes[k]);
         }
     }
     return true;
@@ -385,7 +410,6 @@ public:
         : m_segments(segments),
           m_scaled(scaled),
           m_exchanged(exchanged),
-          m_window(kNearWindow * scaled.largest),
           m_nodes(std::max<std::size_t>(segments.Size(), 1) * kNodeBytes),
           m_status(Order{this}, &m_nodes),
           m_handles(segments.Size()) {
@@ -466,6 +490,7 @@ private:
     Step EndPoint(std::size_t first, std::size_t last) {
         const Point2d at = m_events[first].at;
         m_current = SweepPoint::Of(at);
+        m_window = kNearWindow * (Magnitude(at) + m_scaled.ordinary);
         Step step = Step::Continue;
         std::size_t k = first;
         const bool removes = !m_events[first].insert;
@@ -619,6 +644,7 @@ private:
 
     // Whether segment k passes within the window of point p in y on the sweep line.
     bool Near(std::uint32_t k, const Point2d& p) const {
+        if (HasEnd(k, p)) return true;
         if (m_left[k].x == m_right[k].x) return true;  // upright and met: through p
         return SideOf(k, Point2d{p.x, p.y + m_window}) >= 0 &&
                SideOf(k, Point2d{p.x, p.y - m_window}) <= 0;
@@ -637,6 +663,17 @@ private:
         const Point2d& original =
             SamePoint(Frame(m_scaled.start[any]), at) ? m_segments.Start(any) : m_segments.End(any);
         m_run.clear();
+        // The few largest segments, wherever they are, when the point lies in their box
+        // widened by their own window.
+        for (const std::uint32_t t : m_scaled.large) {
+            const double window =
+                kNearWindow * (Magnitude(at) + Magnitude(m_left[t]) + Magnitude(m_right[t]));
+            if (at.x >= m_left[t].x - window && at.x <= m_right[t].x + window &&
+                at.y >= std::min(m_left[t].y, m_right[t].y) - window &&
+                at.y <= std::max(m_left[t].y, m_right[t].y) + window) {
+                m_run.push_back(t);
+            }
+        }
         for (auto it = middle; Near(*it, at); ++it) {
             m_run.push_back(*it);
             if (IsLast(it)) break;
@@ -686,7 +723,7 @@ private:
     const Segments& m_segments;
     const ScaledEnds& m_scaled;
     bool m_exchanged;
-    double m_window;
+    double m_window = 0;  // around the current end point
     std::vector<Point2d> m_left;
     std::vector<Point2d> m_right;
     std::vector<Event> m_events;

@@ -175,9 +175,12 @@ Polylines NearDegenerateSegments(std::mt19937_64& random) {
             if (random() % 3 == 0) p.y = std::nextafter(p.y, random() % 2 ? kInf : -kInf);
             return p;
         };
-        const auto kind = random() % 7;
-        if (kind == 1) add(base, to);  // the segment the T-junctions end on
-        if (kind == 6) {  // two polylines of spokes in two narrow fans, each back and forth
+        // Collinear overlaps, parallels and fans, where a crossing the rounding makes is most
+        // often between segments that are not neighbours, come up twice as often.
+        static const int kinds[] = {0, 1, 2, 2, 3, 3, 4, 5, 6, 6, 7};
+        const int kind = kinds[random() % 11];
+        if (kind == 1 || kind == 5) add(base, to);  // the segment the T-junctions end on
+        if (kind == 7) {  // two polylines of spokes in two narrow fans, each back and forth
             const double turn = uniform(0, 6.283185307179586);
             for (int fan = 0; fan < 2; ++fan) {
                 polylines.push_back({{}, false});
@@ -196,31 +199,41 @@ Polylines NearDegenerateSegments(std::mt19937_64& random) {
             }
             continue;
         }
-        const int count =
-            random() % 4 == 0 ? 16 + static_cast<int>(random() % (random() % 2 ? 16 : 200)) : 8;
+        const int count = kind == 5 || random() % 4 == 0
+                              ? 16 + static_cast<int>(random() % (random() % 2 ? 16 : 100))
+                              : 8;
         for (int k = 0; k < count; ++k) {
             const Point from = along(uniform(0, 1));
             const double offset = std::nextafter(base.y, kInf) - base.y;
+            // Spokes of a shared point; T-junctions; collinear overlaps; parallels an ulp or a
+            // few apart; plain crossings; pieces from far away; fans into one point.
             switch (kind) {
                 case 0:
                     add(base, far(base));
-                    break;  // spokes of a shared point
+                    break;
                 case 1:
                     add(from, {from.x + side.x - base.x, from.y + side.y - base.y});
                     break;
                 case 2:
                     add(along(uniform(-0.5, 1)), along(uniform(0, 1.5)));
-                    break;  // collinear
-                case 3:     // parallels an ulp or a few apart
+                    break;
+                case 3:
                     add({base.x, base.y + offset * (random() % 4)},
                         {to.x, to.y + offset * (random() % 4)});
                     break;
                 case 4:
                     add(far(base), far(base));
-                    break;  // plain crossings
+                    break;
+                case 5:  // pieces ending on the base, a few from far away by such ends
+                    add(from, far(from));
+                    if (k < 3) {
+                        add({from.x + scale * 3e8, from.y + scale * 1e8},
+                            {from.x - scale * 3, from.y - scale * (1 + 1e-9 * k)});
+                    }
+                    break;
                 default:
                     add(from, base);
-                    break;  // fans along a segment into one point
+                    break;
             }
         }
     }
@@ -230,7 +243,7 @@ Polylines NearDegenerateSegments(std::mt19937_64& random) {
 TEST(Contours, SweepAgreesWithThePairwiseTestWhereRoundingDecides) {
     std::mt19937_64 random(2026);
     int answers[3] = {0, 0, 0};
-    for (int round = 0; round < 1000; ++round) {
+    for (int round = 0; round < 500; ++round) {
         const Polylines polylines = NearDegenerateSegments(random);
         const Vexlor::Dxf::Segments segments(polylines, std::vector<bool>(polylines.size(), true));
         const auto answer = Vexlor::Dxf::SweepForCrossing(segments);
@@ -241,8 +254,8 @@ TEST(Contours, SweepAgreesWithThePairwiseTestWhereRoundingDecides) {
             << "round " << round << "\n"
             << Describe(polylines);
     }
-    EXPECT_GT(answers[0], 100) << answers[1];  // crossing
-    EXPECT_GT(answers[1], 100) << answers[0];  // no crossing
+    EXPECT_GT(answers[0], 50) << answers[1];  // crossing
+    EXPECT_GT(answers[1], 50) << answers[0];  // no crossing
 }
 
 // A contour crossing itself all over turns the sweep's order so often that the pair tests
