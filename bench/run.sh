@@ -69,6 +69,24 @@ for n in 10000 100000 1000000; do
     previous=$seconds
 done
 
+# Drawings shaped to make linking and the crossing test work hard: the whole import at n and 4n
+# pieces, each in a fresh process; n log n allows a growth of about 4.5.
+adversarial="${VEXLOR_DXF_ADVERSARIAL_GENERATOR:-../shared/bench/gen_adversarial.py}"
+if [ -f "$adversarial" ]; then
+    echo "== adversarial drawings: whole import at n = 100,000 and 400,000 pieces"
+    printf '%-10s %9s %9s %7s\n' case n_s 4n_s growth
+    for case in parallel diag grid rays star cell zigzag; do
+        times=()
+        for n in 100000 400000; do
+            file="$data/adversarial_${case}_$n.dxf"
+            [ -f "$file" ] || python3 "$adversarial" "$case" "$n" "$file"
+            times+=("$(median seconds "$measure" import "$file")")
+        done
+        awk -v c="$case" -v a="${times[0]}" -v b="${times[1]}" \
+            'BEGIN { printf "%-10s %9.3f %9.3f %7.1f\n", c, a, b, b / a }'
+    done
+fi
+
 echo "== scaling (Google Benchmark, in one process on memory it already has)"
 VEXLOR_DXF_BENCH_DATA="$data" build/release/bench/vexlor_dxf_bench \
     --benchmark_filter='BM_ImportLines|BM_LinkPieces|BM_CrossingTest|BM_ExportTriangles|BM_GroupReader' \
