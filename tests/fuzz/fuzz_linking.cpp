@@ -1,5 +1,6 @@
 // Fuzz harness: on pieces with many shared and nearly shared ends, the indexed linking gives what
-// the straightforward one gives, and the sweep's crossing answer is the pairwise one.
+// the straightforward one gives, and the crossing test's answer, by buckets and by the sweep in
+// y, is the pairwise one.
 // SPDX-License-Identifier: MIT
 #undef NDEBUG  // the checks are asserts, in every build type
 #include <fuzzer/FuzzedDataProvider.h>
@@ -14,6 +15,7 @@
 #include <vector>            // std::vector
 
 #include "ContourOracles.h"
+#include "contours/CrossingSweep.h"
 #include "contours/Linking.h"
 #include "contours/Reduction.h"
 
@@ -53,7 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     assert(std::equal(plain.begin(), plain.end(), indexed.begin(), indexed.end(), Same));
     // The sweep's crossing answer on the linked polylines, and on the pieces as drawn (closed ones,
     // empty ones).
-    for (const auto& polylines : {RemoveEmptyPolylines(plain), pieces})
-        assert(AnyCrossPairwise(polylines) == AnyPolylinesCross(polylines));
+    for (const auto& polylines : {RemoveEmptyPolylines(plain), pieces}) {
+        const bool crossing = AnyCrossPairwise(polylines);
+        assert(crossing == AnyPolylinesCross(polylines));
+        const SweepAnswer swept =
+            SweepForCrossing(Segments(polylines, std::vector<bool>(polylines.size(), true)));
+        assert(swept == SweepAnswer::Undecided || crossing == (swept == SweepAnswer::Crossing));
+    }
     return 0;
 }
