@@ -10,6 +10,10 @@ function(vexlor_dxf_target_options target)
             target_compile_options(${target} PRIVATE -Werror)
         endif()
     elseif(MSVC)
-        target_compile_options(${target} PRIVATE /W4 /fp:precise $<$<BOOL:${VEXLOR_DXF_WERROR}>:/WX>)
+        # Not built here (see README): /utf-8 reads the UTF-8 sources as such, and C4251 (standard
+        # library members of exported classes) concerns hosts of another compiler, which a C++
+        # interface cannot serve anyway.
+        target_compile_options(${target} PRIVATE /W4 /fp:precise /utf-8 /wd4251
+            $<$<BOOL:${VEXLOR_DXF_WERROR}>:/WX>)
     endif()
 endfunction()

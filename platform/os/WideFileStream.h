@@ -6,10 +6,6 @@
 #include <string>       // std::string, std::wstring
 #include <type_traits>  // std::make_unsigned_t
 
-#if defined(_WIN32)
-#include <filesystem>  // std::filesystem::path
-#endif
-
 namespace Vexlor::Platform {
 
 /// Encodes a wide path as the bytes the operating system expects. On POSIX systems each
@@ -42,10 +38,16 @@ inline bool EncodePath(const std::wstring& wide, std::string& narrow) {
 }
 
 /// Opens `stream` on `path` with `mode`; afterwards `stream.is_open()` tells whether it worked.
+/// On Windows the path is the UTF-16 name the system takes, and goes to it unconverted through
+/// the runtime's wide-character opening (the streams' wchar_t overloads, _wfopen beneath them),
+/// surrogate pairs and all; a NUL would cut the name short and so name another file, and is
+/// refused there too. Without std::ios_base::binary the file is in text mode, which on Windows
+/// converts line ends (CR LF to LF on reading, LF to CR LF on writing) and ends a read at a
+/// Ctrl-Z byte (0x1A).
 template <typename Stream>
 void OpenByWidePath(Stream& stream, const std::wstring& path, std::ios_base::openmode mode) {
 #if defined(_WIN32)
-    stream.open(std::filesystem::path(path), mode);
+    if (path.find(L'\0') == std::wstring::npos) stream.open(path.c_str(), mode);
 #else
     std::string narrow;
     if (EncodePath(path, narrow)) stream.open(narrow, mode);

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "export/FixedFormat.h"
 
-#include <locale.h>  // newlocale, uselocale, freelocale
+#include <locale.h>  // newlocale, uselocale, freelocale (POSIX)
 
 #include <clocale>  // LC_ALL_MASK
 #include <cmath>    // std::signbit, std::isfinite, std::fabs, std::frexp, std::ldexp
@@ -37,6 +37,14 @@ std::size_t WriteUnsigned(std::uint64_t value, char* out) {
 // Values that are not finite, or too large for 64-bit integer parts, are rare in a mesh; the C
 // library formats them, switched to the "C" locale for this thread only.
 std::size_t FormatWithCLibrary(double value, char* out) {
+#if defined(_WIN32)
+    // Windows has no such switch. The C library's text is the stream's; of "%.6f" a locale
+    // changes only the decimal point, seventh from the end of a finite value's text.
+    const int length = std::snprintf(out, kFixedTextCapacity, "%.6f", value);
+    if (length <= 0) return 0;
+    if (std::isfinite(value)) out[length - 7] = '.';
+    return static_cast<std::size_t>(length);
+#else
     const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     const locale_t previous = cLocale ? uselocale(cLocale) : static_cast<locale_t>(nullptr);
     const int length = std::snprintf(out, kFixedTextCapacity, "%.6f", value);
@@ -45,6 +53,7 @@ std::size_t FormatWithCLibrary(double value, char* out) {
         freelocale(cLocale);
     }
     return length > 0 ? static_cast<std::size_t>(length) : 0;
+#endif
 }
 
 }  // namespace

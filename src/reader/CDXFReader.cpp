@@ -98,11 +98,34 @@ struct GetArea : std::streambuf {
     }
 };
 
+// Whether a word read from memory holds its first byte in its lowest bits; Windows runs on
+// little-endian processors only.
+#if (defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) || defined(_WIN32)
+#define VEXLOR_DXF_LITTLE_ENDIAN 1
+#endif
+
+#if defined(VEXLOR_DXF_LITTLE_ENDIAN)
+// The index of the lowest byte of `marks` whose high bit is set; `marks` has one. Compilers
+// without the bit-scan builtin count the bytes one by one, with the same result.
+inline std::size_t LowestMarkedByte(std::uint64_t marks) {
+#if defined(__GNUC__)
+    return static_cast<std::size_t>(__builtin_ctzll(marks)) / 8;
+#else
+    std::size_t index = 0;
+    while ((marks & 0x80) == 0) {
+        marks >>= 8;
+        ++index;
+    }
+    return index;
+#endif
+}
+#endif
+
 // The first line feed or carriage return in [p, end), or end. Eight bytes are tested at a time
 // while they lie inside the range: a byte equal to b leaves a zero byte in word ^ b, and the
 // lowest marked zero byte is always a true one.
 inline const char* FindLineBreak(const char* p, const char* end) {
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#if defined(VEXLOR_DXF_LITTLE_ENDIAN)
     constexpr std::uint64_t kOnes = 0x0101010101010101ull;
     constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
     while (end - p >= 8) {
@@ -113,7 +136,7 @@ inline const char* FindLineBreak(const char* p, const char* end) {
         const std::uint64_t zeros =
             ((lineFeeds - kOnes) & ~lineFeeds) | ((returns - kOnes) & ~returns);
         if (const std::uint64_t found = zeros & kHighBits) {
-            return p + __builtin_ctzll(found) / 8;
+            return p + LowestMarkedByte(found);
         }
         p += 8;
     }
@@ -198,7 +221,9 @@ CDXFReader::EReturnCode CDXFReader::Import(const std::wstring& fileName) {
     std::vector<char> fileBuffer(kFileBufferSize);
     std::ifstream stream;
     stream.rdbuf()->pubsetbuf(fileBuffer.data(), static_cast<std::streamsize>(fileBuffer.size()));
-    // Read-only, text mode, bytes unconverted; the stream takes no lock on the file.
+    // Read-only and in text mode; the stream takes no lock on the file. On POSIX systems the
+    // bytes come unconverted; on Windows the runtime turns CR LF into LF and a Ctrl-Z byte
+    // (0x1A) ends the file (KNOWN_ISSUES.md).
     Vexlor::Platform::OpenByWidePath(stream, fileName, std::ios_base::in);
     if (!stream.is_open()) return eOpenError;
 

@@ -7,9 +7,10 @@
 #include <cerrno>     // errno, ERANGE
 #include <charconv>   // std::from_chars
 #include <climits>    // INT_MAX, INT_MIN
+#include <clocale>    // std::localeconv
 #include <cmath>      // std::fpclassify
 #include <cstdint>    // std::uint64_t
-#include <cstdlib>    // strtof_l
+#include <cstdlib>    // strtof_l (POSIX), std::strtof
 #include <cstring>    // std::memcpy
 #include <limits>     // std::numeric_limits
 #include <new>        // std::bad_alloc
@@ -39,6 +40,23 @@ inline bool MayBeNumberText(wchar_t c) {
 // The rare forms (hexadecimal, inf, nan, results near the ends of float's range) go through
 // the C library in its "C" locale, which is what defines their exact results and errors.
 float ConvertWithCLibrary(const char* text) {
+#if defined(_WIN32)
+    // Windows has no strtof that takes a locale. The text holds no separator but '.', so with
+    // the point spelled as the current locale spells it, strtof reads it as the "C" locale would.
+    std::string local(text);
+    const std::string point = std::localeconv()->decimal_point;
+    for (std::size_t at = 0; point != "." && (at = local.find('.', at)) != std::string::npos;) {
+        local.replace(at, 1, point);
+        at += point.size();
+    }
+    char* end = nullptr;
+    const int savedErrno = errno;
+    errno = 0;
+    const float result = std::strtof(local.c_str(), &end);
+    const int conversionErrno = errno;
+    errno = savedErrno;
+    if (end == local.c_str()) ThrowInvalidFloat();
+#else
     const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     if (cLocale == static_cast<locale_t>(nullptr)) throw std::bad_alloc();
     char* end = nullptr;
@@ -49,6 +67,7 @@ float ConvertWithCLibrary(const char* text) {
     errno = savedErrno;
     freelocale(cLocale);
     if (end == text) ThrowInvalidFloat();
+#endif
     if (conversionErrno == ERANGE) ThrowFloatRange();
     return result;
 }
