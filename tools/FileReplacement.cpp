@@ -26,8 +26,7 @@ fs::path CreateUniqueFile(const fs::path& folder, const std::string& stem) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string suffix = ".";
         for (int i = 0; i < 8; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
-        fs::path name(stem);
-        name += suffix;
+        fs::path name = fs::u8path(stem + suffix);
         const fs::path candidate = folder / name;
         // O_EXCL: a name that someone else took meanwhile is never opened, let alone replaced.
 #if defined(_WIN32)
@@ -63,7 +62,7 @@ bool CFileReplacement::Create() {
     // A hidden name, so that a listing of the folder meanwhile does not offer it as a result.
     fs::path stem(".");
     stem += m_target.filename();
-    m_temporary = CreateUniqueFile(m_target.parent_path(), stem.string());
+    m_temporary = CreateUniqueFile(m_target.parent_path(), stem.u8string());
     return !m_temporary.empty();
 }
 
@@ -88,7 +87,7 @@ std::string CFileReplacement::Discard() {
     if (m_direct) return "nothing was removed";
     std::error_code error;
     if (!m_temporary.empty() && !fs::remove(m_temporary, error) && error) {
-        return "the partial file " + m_temporary.string() +
+        return "the partial file " + m_temporary.u8string() +
                " could not be removed: " + error.message();
     }
     m_temporary.clear();

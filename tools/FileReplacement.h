@@ -7,8 +7,8 @@
 
 namespace Vexlor::DxfTool {
 
-/// Creates a new, empty file in `folder` whose name starts with `stem`, never one that already
-/// exists; the empty path, with errno set, when none can be created.
+/// Creates a new, empty file in `folder` whose name starts with `stem` (UTF-8), never one that
+/// already exists; the empty path, with errno set, when none can be created.
 std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
                                        const std::string& stem);
 

@@ -187,7 +187,7 @@ MeshReadResult ReadMesh(const std::filesystem::path& path, ExportToDxf::PartData
     if (std::filesystem::is_directory(path, error)) {
         return {EMeshRead::eOpenError, "", "it is a directory"};
     }
-    if (Lower(path.extension().string()) == ".obj") return ReadObj(stream, part);
+    if (Lower(path.extension().u8string()) == ".obj") return ReadObj(stream, part);
 
     std::array<unsigned char, kStlHeaderSize> header{};
     stream.read(reinterpret_cast<char*>(header.data()), header.size());

@@ -5,6 +5,11 @@
 #include <atomic>   // std::atomic
 #include <utility>  // std::move
 
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>  // SetConsoleCtrlHandler
+#endif
+
 namespace Vexlor::DxfTool {
 
 namespace {
@@ -16,10 +21,26 @@ constexpr int kBarWidth = 30;
 std::atomic<bool> interruptRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal flag must be lock-free");
 
+#if defined(_WIN32)
+// Windows tells a console program of Ctrl-C and Ctrl-Break through the handlers registered
+// with SetConsoleCtrlHandler, each call on a thread of its own. One handler serves every
+// catcher: while one is alive, the first event only sets the flag; a second, or one while
+// none is alive, goes on to the system's handler, which ends the program.
+std::atomic<int> catchersAlive{0};
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if ((event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) || catchersAlive.load() == 0 ||
+        interruptRequested.exchange(true)) {
+        return FALSE;
+    }
+    return TRUE;
+}
+#else
 extern "C" void OnInterrupt(int signalNumber) {
     interruptRequested.store(true);
     std::signal(signalNumber, SIG_DFL);
 }
+#endif
 
 }  // namespace
 
@@ -46,11 +67,21 @@ void CTerminalProgress::Finish() {
     m_lastPercent = -1;
 }
 
+#if defined(_WIN32)
+InterruptCatcher::InterruptCatcher() : m_previous(SIG_ERR) {
+    static const bool registered = SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+    static_cast<void>(registered);
+    ++catchersAlive;
+}
+
+InterruptCatcher::~InterruptCatcher() { --catchersAlive; }
+#else
 InterruptCatcher::InterruptCatcher() : m_previous(std::signal(SIGINT, OnInterrupt)) {}
 
 InterruptCatcher::~InterruptCatcher() {
     if (m_previous != SIG_ERR) std::signal(SIGINT, m_previous);
 }
+#endif
 
 bool InterruptCatcher::Interrupted() { return interruptRequested.load(); }
 

@@ -34,7 +34,8 @@ private:
 
 /// While alive, the first SIGINT only sets the flag that `CTerminalProgress` reports; the
 /// handler then steps aside, so a second Ctrl-C ends the program at once. The previous
-/// handler is restored on destruction.
+/// handler is restored on destruction. On Windows the same holds for Ctrl-C and Ctrl-Break,
+/// caught through SetConsoleCtrlHandler.
 class InterruptCatcher {
 public:
     InterruptCatcher();

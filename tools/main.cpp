@@ -45,8 +45,17 @@
 #include "VexlorDxfPath.h"
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX  // std::max and std::min, not the macros of windows.h
+#endif
+#define WIN32_LEAN_AND_MEAN
+// windows.h goes before the headers that build on it.
+// clang-format off
+#include <windows.h>   // GetCommandLineW, GetConsoleMode, SetConsoleOutputCP, ExitProcess
+#include <shellapi.h>  // CommandLineToArgvW
+// clang-format on
 #include <fcntl.h>  // _O_BINARY
-#include <io.h>     // _isatty, _setmode
+#include <io.h>     // _setmode
 #else
 #include <unistd.h>  // isatty
 #endif
@@ -56,6 +65,11 @@ namespace {
 using namespace Vexlor::DxfTool;
 using Polyline = MStlBaseOperatorDXFPolylineReader::Polyline;
 namespace fs = std::filesystem;
+
+// File names are UTF-8 text throughout the tool, and paths are made from it and turned back
+// into it as UTF-8 explicitly: on Windows a plain std::string means the ANSI code page.
+fs::path PathOf(const std::string& utf8) { return fs::u8path(utf8); }
+std::string TextOf(const fs::path& path) { return path.u8string(); }
 
 // Exit statuses beyond the result codes 0 to 4, after BSD's sysexits.h.
 constexpr int kExitUsage = 64;        // bad command line
@@ -123,13 +137,20 @@ std::optional<std::wstring> LibraryPath(const std::string& argument) {
         return static_cast<std::uint32_t>(c) >= 0xDC80 && static_cast<std::uint32_t>(c) <= 0xDCFF;
     });
     if (valid) return wide;
+#if defined(_WIN32)
+    // The UTF-8 of the command line came from UTF-16, where only an unpaired surrogate is amiss.
+    Error("{}: the file name holds an unpaired surrogate, which no UTF-8 name can", argument);
+#else
     Error("{}: the file name is not valid UTF-8, which is all the library takes", argument);
+#endif
     return std::nullopt;
 }
 
 bool StderrIsTerminal() {
 #if defined(_WIN32)
-    return _isatty(2) != 0;
+    // A console, that is: _isatty is true of the NUL device too.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 #else
     return isatty(2) != 0;
 #endif
@@ -147,6 +168,10 @@ bool IsDirectory(const fs::path& file) {
 // Ctrl-C came while a temporary file existed, which is now gone: ends the program as the
 // signal would have.
 [[noreturn]] void EndByInterrupt() {
+#if defined(_WIN32)
+    // As the system's own handler ends a console program on Ctrl-C.
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+#endif
     std::signal(SIGINT, SIG_DFL);
     std::raise(SIGINT);
     std::_Exit(128 + SIGINT);
@@ -226,9 +251,9 @@ bool WriteOutput(const std::string& name, const std::function<void(std::ostream&
     if (makeFolder) {
         // A failure shows as the file's: it cannot be created in a folder that is not there.
         std::error_code ignored;
-        fs::create_directories(fs::path(name).parent_path(), ignored);
+        fs::create_directories(PathOf(name).parent_path(), ignored);
     }
-    CFileReplacement file{fs::path(name)};
+    CFileReplacement file{PathOf(name)};
     // Ctrl-C would otherwise end the program with the temporary file left in the folder.
     const InterruptCatcher catcher;
     errno = 0;
@@ -396,9 +421,9 @@ std::optional<int> ImportStandardInput(Imported& imported) {
               Reason(errno, error ? error.message() : "it cannot be created"));
     } else if (!(std::ofstream(file, std::ios::binary) << data).flush()) {
         Error("{}: cannot be copied to {}: writing failed (is the disk full?)", kStandardInputName,
-              file.string());
+              TextOf(file));
     } else {
-        const std::optional<std::wstring> path = LibraryPath(file.string());
+        const std::optional<std::wstring> path = LibraryPath(TextOf(file));
         status = path ? Import(kStandardInputName, *path, file, imported) : kExitUsage;
     }
     if (!file.empty()) fs::remove(file, error);
@@ -432,7 +457,7 @@ int ImportDrawing(const std::string& argument, const OutputFile* svg, const Outp
     } else {
         const std::optional<std::wstring> path = LibraryPath(argument);
         if (!path) return kExitUsage;
-        failed = Import(name, *path, fs::path(argument), imported);
+        failed = Import(name, *path, PathOf(argument), imported);
     }
     if (failed) {
         // Results 1 and 2 that end the import early are results still.
@@ -491,7 +516,7 @@ struct Drawing {
 };
 
 bool IsDxfName(const fs::path& file) {
-    std::string extension = file.extension().string();
+    std::string extension = TextOf(file.extension());
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == ".dxf";
@@ -503,11 +528,11 @@ bool IsDxfName(const fs::path& file) {
 std::vector<Drawing> ListDrawings(const std::vector<std::string>& arguments) {
     std::vector<Drawing> drawings;
     for (const std::string& argument : arguments) {
-        if (argument == kStandardStream || !IsDirectory(argument)) {
-            drawings.push_back({argument, fs::path(argument).filename(), ""});
+        if (argument == kStandardStream || !IsDirectory(PathOf(argument))) {
+            drawings.push_back({argument, PathOf(argument).filename(), ""});
             continue;
         }
-        const fs::path folder(argument);
+        const fs::path folder = PathOf(argument);
         std::vector<fs::path> found;
         std::error_code error;
         // Links to folders are not followed, so no loop of links can make the walk endless.
@@ -520,7 +545,7 @@ std::vector<Drawing> ListDrawings(const std::vector<std::string>& arguments) {
         }
         std::sort(found.begin(), found.end());
         for (const fs::path& file : found) {
-            drawings.push_back({file.string(), file.lexically_relative(folder), ""});
+            drawings.push_back({TextOf(file), file.lexically_relative(folder), ""});
         }
         if (error) {
             drawings.push_back({argument, {}, "the folder cannot be read: " + error.message()});
@@ -539,7 +564,7 @@ std::optional<OutputFile> OutputOf(const std::vector<std::string>& names, const 
     if (folder.empty()) return std::nullopt;
     fs::path file = drawing.outputName;
     file.replace_extension(extension);
-    return OutputFile{(fs::path(folder) / file).string(), true};
+    return OutputFile{TextOf(PathOf(folder) / file), true};
 }
 
 // What one drawing gave: its row and the messages to print for it.
@@ -699,7 +724,7 @@ int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) 
     if (InterruptCatcher::Interrupted()) EndByInterrupt();
 
     if (!arguments.summary.empty()) {
-        const bool jsonLines = fs::path(arguments.summary).extension() == ".jsonl";
+        const bool jsonLines = PathOf(arguments.summary).extension() == ".jsonl";
         const auto write = [&](std::ostream& out) { WriteSummaryTable(out, rows, jsonLines); };
         if (!WriteOutput(arguments.summary, write)) status = std::max(status, kExitCannotWrite);
         if (InterruptCatcher::Interrupted()) EndByInterrupt();
@@ -716,7 +741,7 @@ int RunExport(const Arguments& arguments) {
     const std::string& outName = arguments.outName;
     if (!LibraryPath(outName)) return kExitUsage;
     ExportToDxf::PartData part;
-    const MeshReadResult mesh = ReadMesh(fs::path(meshName), part);
+    const MeshReadResult mesh = ReadMesh(PathOf(meshName), part);
     if (mesh.status == EMeshRead::eOpenError) {
         Error("{}: cannot be opened: {}", meshName, mesh.detail);
         return kExitNoInput;
@@ -731,7 +756,7 @@ int RunExport(const Arguments& arguments) {
     // The faces go to a temporary file beside OUT, renamed over it once complete: a cancelled
     // or failed export leaves an earlier file as it was, and no unfinished DXF file, which would
     // look like a drawing to the next program.
-    CFileReplacement file{fs::path(outName)};
+    CFileReplacement file{PathOf(outName)};
     ExportToDxf::ReturnCode result = ExportToDxf::eOpenError;
     std::string problem;    // why the finished file could not replace OUT
     std::string discarded;  // what became of OUT when the export did not finish
@@ -743,7 +768,7 @@ int RunExport(const Arguments& arguments) {
         const bool created = file.Create();
         openErrno = errno;
         const std::optional<std::wstring> path =
-            created ? LibraryPath(file.Path().string()) : std::nullopt;
+            created ? LibraryPath(TextOf(file.Path())) : std::nullopt;
         if (path) {
             errno = 0;
             result = ExportToDxf::Operate(*path, part, progress);
@@ -927,6 +952,9 @@ int Run(int argc, char** argv) {
         ": imports the 2D contours of ASCII DXF drawings and exports triangle meshes as DXF."};
     app.set_version_flag("--version", "vexlor-dxf " VEXLOR_DXF_VERSION);
     app.require_subcommand(1);
+    // Options are "-x" and "--name" everywhere; on Windows CLI11 would also take "/name", and so
+    // a path such as /dev/x for an option (its subcommands inherit this).
+    app.allow_windows_style_options(false);
     app.footer(kExitCodes);
     Arguments arguments;
     arguments.jobs = std::max(1U, std::thread::hardware_concurrency());
@@ -947,11 +975,62 @@ int Run(int argc, char** argv) {
     return import->parsed() ? RunImport(arguments, drawings) : RunExport(arguments);
 }
 
+#if defined(_WIN32)
+// UTF-16 as UTF-8. An unpaired surrogate is encoded as if it were a code point (three bytes that
+// no well-formed UTF-8 holds), so that LibraryPath refuses the name instead of the tool opening
+// another file.
+std::string Utf8(const wchar_t* text) {
+    std::string utf8;
+    for (; *text != L'\0'; ++text) {
+        std::uint32_t c = static_cast<std::uint16_t>(*text);
+        const auto next = static_cast<std::uint16_t>(text[1]);
+        if (c >= 0xD800 && c <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
+            ++text;
+        }
+        static const std::uint32_t kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
+        const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        utf8 += static_cast<char>(kLead[tail] | c >> (6 * tail));
+        for (int k = tail - 1; k >= 0; --k) utf8 += static_cast<char>(0x80 | (c >> (6 * k) & 0x3F));
+    }
+    return utf8;
+}
+
+// Windows keeps the command line in UTF-16; the char arguments of main would be in the ANSI
+// code page, which cannot hold most names. The tool works in UTF-8, and so does the console
+// while it runs.
+int RunWithUtf8Arguments() {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; wide != nullptr && i < count; ++i) arguments.push_back(Utf8(wide[i]));
+    LocalFree(wide);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const UINT codePage = GetConsoleOutputCP();
+    SetConsoleOutputCP(CP_UTF8);
+    struct Restore {
+        UINT codePage;
+        ~Restore() {
+            if (codePage != 0) SetConsoleOutputCP(codePage);
+        }
+    } restore{codePage};
+    return Run(static_cast<int>(arguments.size()), argv.data());
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
     try {
+#if defined(_WIN32)
+        static_cast<void>(argc);
+        static_cast<void>(argv);
+        return RunWithUtf8Arguments();
+#else
         return Run(argc, argv);
+#endif
     } catch (const std::bad_alloc&) {
         Error("vexlor-dxf: out of memory");
     } catch (const std::exception& e) {
