@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: formatting, the Debug suite, the sanitizer suite, the
-# installed-package consumer, the fuzz smoke run, and the threads and leak checks. Installs
-# missing Debian packages when run as root. JOBS sets the parallel jobs (default: the number of
-# cores). Ends with one line saying what ran and what passed.
+# installed-package consumer, the Windows build under Wine, the fuzz smoke run, and the threads
+# and leak checks. Installs missing Debian packages when run as root. JOBS sets the parallel
+# jobs (default: the number of cores). Ends with one line saying what ran and what passed.
 # SPDX-License-Identifier: MIT
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,6 +54,19 @@ cmake --install build/dev --prefix "$prefix" >/dev/null
 cmake -S tests/package -B build/package-consumer -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build build/package-consumer -j "$jobs"
 counted_ctest "package consumer" --test-dir build/package-consumer --output-on-failure
+
+# The Windows build under Wine: root gets its packages installed like the others; anyone else
+# without MinGW-w64 and Wine goes without it, and the summary says so.
+if [ "$(id -u)" -eq 0 ] ||
+    { command -v x86_64-w64-mingw32-g++-posix && command -v wine; } >/dev/null; then
+    echo "== scripts/test-windows.sh"
+    log=$(mktemp)
+    scripts/test-windows.sh | tee "$log"
+    summary+=("$(sed -n 's/^test-windows.sh: \(.*\) ([0-9]* s)$/\1/p' "$log")")
+    rm -f "$log"
+else
+    summary+=("windows not run (no MinGW-w64 and Wine: see scripts/test-windows.sh)")
+fi
 
 # Fuzz harnesses, replayed over the regression inputs and run briefly, and the threads check.
 for extra in scripts/fuzz-smoke.sh scripts/threads.sh; do

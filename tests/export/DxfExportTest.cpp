@@ -1,7 +1,9 @@
 // Tests of the mesh and part-record exporters: exact file text, placement, result codes, progress.
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
 #include <unistd.h>  // geteuid, seteuid
+#endif
 
 #include <array>             // std::array
 #include <cstddef>           // std::size_t, std::ptrdiff_t
@@ -27,6 +29,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using VexlorDxfTest::TempFile;
+using VexlorDxfTest::TextFile;
+
+#if defined(_WIN32)
+// No account of Windows writes a read-only file: the exports run as they are.
+int geteuid() { return 1; }
+int seteuid(int) { return -1; }
+#endif
 
 // A file of data/export, worked out by hand.
 std::string DataFile(const std::string& name) {
@@ -72,7 +81,7 @@ TEST(Export, TwoFacesExactForBothExportersThroughCopiesMovesAndReruns) {
         EXPECT_EQ(exporter ? int(exporter->Operate(nullptr))
                            : ExportToDxf::Operate(file.WidePath(), part, nullptr),
                   0);  // eOk
-        EXPECT_EQ(file.Read(), DataFile("two_faces.dxf"));
+        EXPECT_EQ(file.Read(), TextFile(DataFile("two_faces.dxf")));
     }
     // Moved from: the mesh is still set (not 1), but the name is gone.
     EXPECT_EQ(copied.Operate(nullptr), MExportToDxf::eOpenError);
@@ -115,8 +124,10 @@ const Row kRows[] = {
     {1, kDiskFull, 0, {3, 3}, {kFull, kFull}, 1},
 };
 
+// None counted on Windows, which has no /proc (under Wine it would count Wine's own files).
 std::ptrdiff_t OpenFiles() {
     std::error_code error;
+    if (VexlorDxfTest::kWindows) return 0;
     return std::distance(fs::directory_iterator("/proc/self/fd", error), fs::directory_iterator());
 }
 
@@ -128,6 +139,11 @@ TEST_P(ResultCode, FileAndProgressMatch) {
     TempFile file;
     file.Write("old\n");
     if (row.target == kReadOnly) fs::permissions(file.Path(), fs::perms::owner_read);
+    // Windows has no full device, and under Wine run by root a read-only file stays writable.
+    if (VexlorDxfTest::kWindows &&
+        (row.target == kDiskFull ||
+         (row.target == kReadOnly && std::ofstream(file.Path(), std::ios::app))))
+        GTEST_SKIP() << "not on this system";
     // The target of each Target: the file (writable or not), a missing folder, a folder, no
     // name, a full disk.
     const std::string path = file.Path().string();
@@ -162,7 +178,7 @@ TEST_P(ResultCode, FileAndProgressMatch) {
         if (k > 0) text += one.substr(face, tail - face);
     }
     if (shape == kClosed) text += one.substr(tail);
-    EXPECT_EQ(file.Read(), text);
+    EXPECT_EQ(file.Read(), shape & kOpen ? TextFile(text) : text);
     EXPECT_LE(delegate->questions, row.faces) << "faces were written after a failed one";
     if (shape != kFull) {
         EXPECT_EQ(std::make_pair(delegate->log, delegate->questions),

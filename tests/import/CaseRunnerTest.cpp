@@ -106,6 +106,12 @@ std::vector<Case> ReadCases() {
         for (int number = 1; std::getline(in, line); ++number) {
             std::istringstream words(line);
             if (!(words >> key) || key[0] == '#') continue;
+            if (key == "windows" || key == "posix") {  // a line for one kind of system only
+                if ((key == "windows") != kWindows) continue;
+                std::getline(words >> std::ws, line);
+                words = std::istringstream(line);
+                words >> key;
+            }
             if (key == "case") {
                 if (!cases.empty()) finish(true);
                 cases.push_back({});

@@ -14,12 +14,14 @@ namespace {
 
 using namespace VexlorDxfTest;
 
-// Wide names are encoded as UTF-8 whatever the locale; a name that holds no code point (a lone
-// surrogate) or a NUL names no file, even where a lax encoding of it would. A missing file, and
-// a folder, are results, never exceptions.
+// Wide names are encoded as UTF-8 whatever the locale (Windows takes them as UTF-16, U+1F4D0 as
+// a surrogate pair); a name that holds no code point (a lone surrogate) or a NUL names no file,
+// even where a lax encoding of it would. A missing file, and a folder, are results, never
+// exceptions.
 TEST(ReaderApi, FileNames) {
     const std::string saved = std::setlocale(LC_ALL, nullptr);
-    TempFile named(u8"_\u00e4\u56f3.dxf"), lax("_\xED\xA0\x80.dxf"), cut("_nul"), missing;
+    TempFile named(u8"_\u00e4\u56f3\U0001F4D0.dxf"), cut("_nul"), missing;
+    TempFile lax(kWindows ? "_lax" : "_\xED\xA0\x80.dxf");  // UTF-16 has no such bytes
     for (const TempFile* file : {&named, &lax, &cut}) file->Write("0\nEOF\n");
     const std::string stem = cut.Path().string();
     const std::wstring base(stem.begin(), stem.end() - 4);
@@ -27,7 +29,7 @@ TEST(ReaderApi, FileNames) {
     RawPolylineReader reader(polylines);
     for (const char* locale : {"C", "C.UTF-8"}) {
         std::setlocale(LC_ALL, locale);
-        EXPECT_EQ(reader.Import(base + L"_\u00e4\u56f3.dxf"), CDXFReader::eOk) << locale;
+        EXPECT_EQ(reader.Import(base + L"_\u00e4\u56f3\U0001F4D0.dxf"), CDXFReader::eOk) << locale;
         EXPECT_EQ(reader.Import(base + L"_" + wchar_t(0xD800) + L".dxf"), CDXFReader::eOpenError);
         EXPECT_EQ(reader.Import(base + std::wstring(L"_nul\0.dxf", 9)), CDXFReader::eOpenError);
     }

@@ -84,7 +84,8 @@ TEST(Robustness, RealDrawings) {
     if (!corpus || !*corpus) GTEST_SKIP() << "VEXLOR_DXF_CORPUS_DIR names no folder";
     int drawings = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
-        const std::string name = entry.path().string(), extension = entry.path().extension();
+        const std::string name = entry.path().string(),
+                          extension = entry.path().extension().string();
         if (extension != ".dxf" && extension != ".DXF") continue;
         SCOPED_TRACE(name);
         TempFile file;

@@ -3,7 +3,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <process.h>  // _getpid
+#else
 #include <unistd.h>  // getpid
+#endif
 
 #include <filesystem>  // std::filesystem
 #include <fstream>     // std::ofstream, std::ifstream
@@ -19,6 +23,20 @@ namespace VexlorDxfTest {
 
 using Polyline = MStlBaseOperatorDXFPolylineReader::Polyline;
 using Polylines = std::vector<Polyline>;
+
+#if defined(_WIN32)
+constexpr bool kWindows = true;
+inline int getpid() { return _getpid(); }
+#else
+constexpr bool kWindows = false;
+#endif
+
+/// `text` as a file written in text mode holds it: each LF becomes CR LF on Windows.
+inline std::string TextFile(std::string text) {
+    for (std::size_t at = 0; kWindows && (at = text.find('\n', at)) != std::string::npos; at += 2)
+        text.insert(at, 1, '\r');
+    return text;
+}
 
 /// `text` with the escapes \n \r \t \s (a blank) \\ \" and \xHH replaced by their bytes.
 inline std::string Unescape(const std::string& text) {
@@ -47,9 +65,15 @@ public:
         m_path = (memory && std::filesystem::is_directory("/dev/shm", e)
                       ? std::filesystem::path("/dev/shm")
                       : std::filesystem::temp_directory_path()) /
-                 (name + suffix);
+                 std::filesystem::u8path(name + suffix);
     }
-    ~TempFile() { std::filesystem::remove(m_path, m_error); }
+    ~TempFile() {
+        // Windows removes no read-only file.
+        if (kWindows)
+            std::filesystem::permissions(m_path, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add, m_error);
+        std::filesystem::remove(m_path, m_error);
+    }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     void Write(const std::string& bytes) const {
@@ -62,6 +86,7 @@ public:
     const std::filesystem::path& Path() const { return m_path; }
     /// The path as the library takes it (the temporary folders' names are ASCII).
     std::wstring WidePath() const {
+        if (kWindows) return m_path.wstring();
         const std::string narrow = m_path.string();
         return std::wstring(narrow.begin(), narrow.end());
     }

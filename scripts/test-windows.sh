@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Cross-builds the library, vexlor-dxf and the tests for 64-bit Windows with MinGW-w64 and runs
+# them under Wine: every unit test, the tool's end-to-end tests, and a host built against the
+# package of scripts/package-windows.sh, unpacked. Installs the Debian packages it needs when run
+# as root. JOBS sets the parallel jobs. Ends with one line saying what passed.
+# SPDX-License-Identifier: MIT
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/windows.sh
+need_packages "${windows_packages[@]}" wine64 wine python3
+start=$SECONDS
+windows_start_wine
+
+echo "== windows: dependencies, configure, build"
+windows_build_deps
+build=build/windows
+windows_build "$build"
+
+echo "== windows: tests under Wine"
+log=$(mktemp)
+trap 'rm -f "$log"; wineserver -k >/dev/null 2>&1 || true' EXIT
+ctest --test-dir "$build" -j "$windows_jobs" --output-on-failure | tee "$log"
+passed=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | awk '{print $6 - $1 "/" $6}')
+
+echo "== windows: package, and a host built against it"
+VEXLOR_DXF_WINDOWS_BUILD="$build" scripts/package-windows.sh
+package=$(ls -d build/vexlor-dxf-*-windows-x86_64.zip)
+unpacked=build/windows-unpacked
+rm -rf "$unpacked" build/windows-consumer
+mkdir -p "$unpacked"
+(cd "$unpacked" && cmake -E tar xf "../../$package")
+prefix=$(ls -d "$PWD/$unpacked"/vexlor-dxf-*)
+cmake -S tests/package -B build/windows-consumer -DCMAKE_TOOLCHAIN_FILE="$windows_toolchain" \
+    -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build build/windows-consumer -j "$windows_jobs"
+# The host finds the package's DLLs, the runtime's included, on its PATH.
+WINEPATH="$prefix/bin" ctest --test-dir build/windows-consumer --output-on-failure | tee "$log"
+consumer=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | awk '{print $6 - $1 "/" $6}')
+echo "test-windows.sh: windows under Wine $passed passed, windows package consumer $consumer" \
+    "passed ($((SECONDS - start)) s)"
