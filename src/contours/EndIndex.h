@@ -15,18 +15,17 @@
 
 namespace Vexlor::Dxf {
 
-// Points that meet lie less than 0.0001 apart. Cells are at least twice that wide, so the
-// points that can meet a given point lie in its own cell or in the next one on the nearer side
-// of each axis.
-constexpr double kMeetDistance = 1e-4;
-constexpr double kFinestCell = 2 * kMeetDistance;
+// Points that meet lie less than the meeting distance d apart. The finest cells are twice that
+// wide, so the points that can meet a given point lie in its own cell or in the next one on the
+// nearer side of each axis; coarse cells, 64 d wide, send a search into a neighbouring cell only
+// near their borders.
+constexpr double kFinestCells = 2;
+constexpr double kCoarseCells = 64;
 // Buckets of more ends than this keep a moving start for their searches.
 constexpr std::uint32_t kCrowdedBucket = 16;
-// Cells this wide send a search into a neighbouring cell only near their borders.
-constexpr double kCoarseCell = 64 * kMeetDistance;
-// Cell coordinates stop here. Beyond it (at 8e14 drawing units or more) neighbouring doubles
-// lie more than 0.0001 apart, so points that meet have equal coordinates: each value there
-// gets a cell of its own, found from its bits, and searches look into no neighbouring cell.
+// Cell coordinates stop here. Beyond it (at 8e18 d drawing units or more) neighbouring doubles
+// lie more than d apart, so points that meet have equal coordinates: each value there gets a
+// cell of its own, found from its bits, and searches look into no neighbouring cell.
 constexpr double kCellLimit = 4.0e18;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
@@ -88,6 +87,11 @@ inline std::uint64_t SpreadBits(std::uint32_t v) {
 // buckets are hashed cells of a fixed width instead.
 class EndIndex {
 public:
+    explicit EndIndex(const MeetDistance& meet = {})
+        : m_meet(meet),
+          m_cellsPerUnitX(1.0 / (kFinestCells * meet.distance)),
+          m_cellsPerUnitY(1.0 / (kFinestCells * meet.distance)) {}
+
     // `forEachPiece(visit)` calls `visit(piece, front, back, isShort)` for every piece with an
     // end that can meet another, in the same order each time: `front` and `back` point to its
     // ends that can (one of them may be null), `isShort` says whether they are all its points.
@@ -117,9 +121,10 @@ public:
         // when the grid does not fit; the finest cells when the ends crowd even there.
         if (!(SetGrid(bits, minX, minY, maxX, maxY) && Count(count, 16.0, forEachEnd))) {
             m_grid = false;
-            SetScale(1.0 / kCoarseCell, 1.0 / kCoarseCell);
+            const double coarse = 1.0 / (kCoarseCells * m_meet.distance);
+            SetScale(coarse, coarse);
             if (!Count(count, 8.0, forEachEnd)) {
-                SetScale(1.0 / kFinestCell, 1.0 / kFinestCell);
+                SetScale(FinestScale(), FinestScale());
                 Count(count, HUGE_VAL, forEachEnd);
             }
         }
@@ -167,7 +172,7 @@ public:
             bool found = false;
             ForEachNear(m_ends[k].point, never, [&](std::uint32_t place) {
                 found = found || (m_ends[place].piece != m_ends[k].piece &&
-                                  Meet(m_ends[place].point, m_ends[k].point));
+                                  Meet(m_ends[place].point, m_ends[k].point, m_meet.squared));
                 return found;
             });
             if (found) return true;
@@ -236,21 +241,22 @@ private:
         m_rowBits = bits - m_columnBits;
         // Cells never narrower than the finest, so that a point meets only points of its own
         // cell or of the next one on each axis.
-        SetScale(
-            std::min(std::ldexp(1.0, columnBits) / width, 1.0 / kFinestCell),
-            std::min(std::ldexp(1.0, static_cast<int>(m_rowBits)) / height, 1.0 / kFinestCell));
+        SetScale(std::min(std::ldexp(1.0, columnBits) / width, FinestScale()),
+                 std::min(std::ldexp(1.0, static_cast<int>(m_rowBits)) / height, FinestScale()));
         m_originX = static_cast<std::uint64_t>(CellCoordinate(minX, m_cellsPerUnitX));
         m_originY = static_cast<std::uint64_t>(CellCoordinate(minY, m_cellsPerUnitY));
         m_grid = true;
         return true;
     }
 
+    double FinestScale() const { return 1.0 / (kFinestCells * m_meet.distance); }
+
     void SetScale(double cellsPerUnitX, double cellsPerUnitY) {
         m_cellsPerUnitX = cellsPerUnitX;
         m_cellsPerUnitY = cellsPerUnitY;
         // Points that meet lie less than this many cells apart; 0.01 more covers rounding.
-        m_reachX = kMeetDistance * cellsPerUnitX + 0.01;
-        m_reachY = kMeetDistance * cellsPerUnitY + 0.01;
+        m_reachX = m_meet.distance * cellsPerUnitX + 0.01;
+        m_reachY = m_meet.distance * cellsPerUnitY + 0.01;
     }
 
     // Counts the ends per bucket; false when the buckets come out so uneven that a search would
@@ -300,8 +306,9 @@ private:
     unsigned m_rowBits = 0;
     std::uint64_t m_originX = 0;
     std::uint64_t m_originY = 0;
-    double m_cellsPerUnitX = 1.0 / kFinestCell;
-    double m_cellsPerUnitY = 1.0 / kFinestCell;
+    MeetDistance m_meet;
+    double m_cellsPerUnitX;
+    double m_cellsPerUnitY;
     double m_reachX = 0.5;
     double m_reachY = 0.5;
     std::size_t m_mask = 0;

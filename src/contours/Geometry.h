@@ -16,12 +16,25 @@ using Polyline2d = Vexlor::Math::polyline<double, 2>;
 /// Two points meet when their squared distance is below this: they are less than 0.0001 apart.
 constexpr double kMeetDistanceSquared = 1e-8;
 
-/// Two points meet when they are less than 0.0001 apart; a NaN or infinite coordinate meets
-/// nothing.
-inline bool Meet(const Point2d& p, const Point2d& q) {
+/// How close end points must come to join: less than `distance` apart, which is decided by
+/// comparing the squared distance with `squared`. The default is the polyline reader's 0.0001,
+/// compared with 1e-8 exactly (0.0001 squared in double is a little more).
+struct MeetDistance {
+    double distance = 1e-4;
+    double squared = kMeetDistanceSquared;
+
+    /// The distance `distance` (positive and finite); 0.0001 gives the default exactly.
+    static MeetDistance Of(double distance) {
+        return distance == 1e-4 ? MeetDistance{} : MeetDistance{distance, distance * distance};
+    }
+};
+
+/// Two points meet when their squared distance is below `squared` (by default: they are less
+/// than 0.0001 apart); a NaN or infinite coordinate meets nothing.
+inline bool Meet(const Point2d& p, const Point2d& q, double squared = kMeetDistanceSquared) {
     const double dx = p.x - q.x;
     const double dy = p.y - q.y;
-    return dx * dx + dy * dy < kMeetDistanceSquared;
+    return dx * dx + dy * dy < squared;
 }
 
 /// Exact equality; a NaN coordinate is equal to nothing.
@@ -31,11 +44,11 @@ inline bool Equal(const Point2d& p, const Point2d& q) { return p.x == q.x && p.y
 enum class EndPair { None, FrontToFront, BackToFront, FrontToBack, BackToBack };
 
 inline EndPair MatchEnds(const Point2d& aFront, const Point2d& aBack, const Point2d& bFront,
-                         const Point2d& bBack) {
-    if (Meet(aFront, bFront)) return EndPair::FrontToFront;
-    if (Meet(aBack, bFront)) return EndPair::BackToFront;
-    if (Meet(aFront, bBack)) return EndPair::FrontToBack;
-    if (Meet(aBack, bBack)) return EndPair::BackToBack;
+                         const Point2d& bBack, double squared = kMeetDistanceSquared) {
+    if (Meet(aFront, bFront, squared)) return EndPair::FrontToFront;
+    if (Meet(aBack, bFront, squared)) return EndPair::BackToFront;
+    if (Meet(aFront, bBack, squared)) return EndPair::FrontToBack;
+    if (Meet(aBack, bBack, squared)) return EndPair::BackToBack;
     return EndPair::None;
 }
 

@@ -130,8 +130,8 @@ private:
 
 class Linker {
 public:
-    explicit Linker(std::vector<Polyline2d>& polylines)
-        : m_polylines(polylines), m_usedUp(polylines.size(), 0) {}
+    Linker(std::vector<Polyline2d>& polylines, const MeetDistance& meet)
+        : m_polylines(polylines), m_meet(meet), m_usedUp(polylines.size(), 0), m_index(meet) {}
 
     void Run() {
         // Ends that cannot meet stay out of the index; a piece of one point has one end.
@@ -202,7 +202,7 @@ private:
                 const End& other = m_index.At(place);
                 if (other.piece == kNone || other.piece <= current) return false;
                 if (other.piece >= lowest) return true;  // so are the rest of the bucket
-                if (!Meet(end, other.point)) return false;
+                if (!Meet(end, other.point, m_meet.squared)) return false;
                 lowest = other.piece;
                 found = place;
                 return true;
@@ -233,7 +233,7 @@ private:
         m_usedUp[b.Piece()] = 1;
         const std::size_t m = Size();
         const std::size_t n = b.Size();
-        const EndPair pair = MatchEnds(Front(), Back(), b.At(0), b.At(n - 1));
+        const EndPair pair = MatchEnds(Front(), Back(), b.At(0), b.At(n - 1), m_meet.squared);
         const std::size_t aStart = StartsAtFront(pair, true) ? 0 : m - 1;
         const std::size_t bStart = StartsAtFront(pair, false) ? 0 : n - 1;
         if (IsDuplicate(aStart, b, bStart)) return;
@@ -291,6 +291,7 @@ private:
     }
 
     std::vector<Polyline2d>& m_polylines;
+    MeetDistance m_meet;
     std::vector<std::uint8_t> m_usedUp;  // per piece: joined into another or dropped
     std::size_t m_current = 0;
     std::optional<Chain> m_chain;  // the current piece's points once it has joined another
@@ -299,11 +300,11 @@ private:
 
 }  // namespace
 
-void LinkOpenPolylines(std::vector<Polyline2d>& polylines) {
+void LinkOpenPolylines(std::vector<Polyline2d>& polylines, const MeetDistance& meet) {
     // Places of ends take 30 bits. That many pieces would take more than 32 GiB before linking
     // starts, so the case is one of exhausted memory.
     if (polylines.size() >= kNoMate / 2) throw std::bad_alloc();
-    Linker(polylines).Run();
+    Linker(polylines, meet).Run();
 }
 
 }  // namespace Vexlor::Dxf

@@ -14,7 +14,8 @@ namespace Vexlor::Dxf {
 /// pieces are left empty in place, so that every index keeps its polyline; closed and empty
 /// polylines take no part. A spatial index over the end points keeps the work near-linear in
 /// the number of pieces and points. Throws std::bad_alloc for 2^29 pieces or more, beyond what
-/// the index addresses (such a drawing would take more than 32 GiB before linking).
-void LinkOpenPolylines(std::vector<Polyline2d>& polylines);
+/// the index addresses (such a drawing would take more than 32 GiB before linking). Ends meet
+/// when they are less than `meet` apart, by default the polyline reader's 0.0001.
+void LinkOpenPolylines(std::vector<Polyline2d>& polylines, const MeetDistance& meet = {});
 
 }  // namespace Vexlor::Dxf

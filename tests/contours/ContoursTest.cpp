@@ -27,10 +27,10 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kMax = std::numeric_limits<double>::max();
 
 // Both linkings of `pieces`, compared bit for bit: empty when they agree.
-std::string LinkedBoth(Polylines pieces) {
+std::string LinkedBoth(Polylines pieces, const Vexlor::Dxf::MeetDistance& meet = {}) {
     Polylines reference = pieces;
-    VexlorDxfTest::LinkByRescanning(reference);
-    Vexlor::Dxf::LinkOpenPolylines(pieces);
+    VexlorDxfTest::LinkByRescanning(reference, meet.squared);
+    Vexlor::Dxf::LinkOpenPolylines(pieces, meet);
     const std::string linked = Describe(pieces);
     return linked == Describe(reference) ? "" : linked + "against\n" + Describe(reference);
 }
@@ -69,6 +69,9 @@ TEST(Contours, RandomPiecesLinkAndCrossAsTheScans) {
     for (int round = 0; round < rounds; ++round) {
         Polylines pieces = RandomPieces(random);
         ASSERT_EQ(LinkedBoth(pieces), "") << "round " << round;
+        // At another joining distance, which the offsets straddle too.
+        ASSERT_EQ(LinkedBoth(pieces, Vexlor::Dxf::MeetDistance::Of(1.5e-4)), "")
+            << "round " << round;
         // A few pieces, every other time spread over four touching squares, so that both answers
         // come up and polylines whose box meets no other are passed over.
         if (pieces.size() > 4) pieces.resize(2 + random() % 3);

@@ -42,7 +42,8 @@ inline Polyline2d ReduceByIndexList(const Polyline2d& polyline) {
 /// Joins open pieces one pair at a time, each scan from the start: the first pair (i < j) whose
 /// ends meet, front-front, back-front, front-back, back-back in that order, is joined into A, or
 /// B is dropped when it repeats A read from the matched ends; B is left empty in place.
-inline void LinkByRescanning(std::vector<Polyline2d>& pieces) {
+inline void LinkByRescanning(std::vector<Polyline2d>& pieces,
+                             double squared = Vexlor::Dxf::kMeetDistanceSquared) {
     using namespace Vexlor::Dxf;
     const auto open = [](const Polyline2d& p) { return !p.closed && !p.points.empty(); };
     for (bool changed = true; changed;) {
@@ -52,7 +53,7 @@ inline void LinkByRescanning(std::vector<Polyline2d>& pieces) {
                 auto &a = pieces[i].points, &b = pieces[j].points;
                 if (!open(pieces[j])) continue;
                 const std::size_t m = a.size(), n = b.size();
-                const auto pair = MatchEnds(a[0], a[m - 1], b[0], b[n - 1]);
+                const auto pair = MatchEnds(a[0], a[m - 1], b[0], b[n - 1], squared);
                 if (pair == EndPair::None) continue;
                 const bool aFront = StartsAtFront(pair, true);
                 const bool bFront = StartsAtFront(pair, false);
