@@ -15,5 +15,8 @@ function(vexlor_dxf_target_options target)
         # interface cannot serve anyway.
         target_compile_options(${target} PRIVATE /W4 /fp:precise /utf-8 /wd4251
             $<$<BOOL:${VEXLOR_DXF_WERROR}>:/WX>)
+        # The runtime deprecates standard functions the code uses as the standard defines them
+        # (std::strerror, std::getenv), which /W4 with /WX would make errors.
+        target_compile_definitions(${target} PRIVATE _CRT_SECURE_NO_WARNINGS)
     endif()
 endfunction()

@@ -9,16 +9,9 @@
 #include "MStlBaseOperatorDXFPolylineReader.h"
 #include "VexlorDxfPath.h"
 
-int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: host_example DRAWING.dxf OUT.dxf\n");
-        return 64;
-    }
-    // Paths are wide strings: the UTF-8 arguments are decoded as the library encodes them back,
-    // and a name that is not UTF-8 is refused at opening (result 2) rather than misread.
-    const std::wstring drawing = Vexlor::Dxf::WidePath(argv[1]);
-    const std::wstring output = Vexlor::Dxf::WidePath(argv[2]);
+namespace {
 
+int Run(const std::wstring& drawing, const std::wstring& output) {
     // Import: the reader appends to a vector the host owns; y points down in the result.
     std::vector<MStlBaseOperatorDXFPolylineReader::Polyline> contours;
     MStlBaseOperatorDXFPolylineReader reader(contours);
@@ -47,3 +40,24 @@ int main(int argc, char** argv) {
     part.triangles = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}};
     return ExportToDxf::Operate(output, part, nullptr);  // 0 when the file was written
 }
+
+int Usage() {
+    std::fprintf(stderr, "usage: host_example DRAWING.dxf OUT.dxf\n");
+    return 64;
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+// Windows hands main its arguments in the ANSI code page, which cannot hold most names; wmain
+// has them as the system keeps them, UTF-16, which is what the library's paths are there.
+// (MinGW-w64 links a wmain program with -municode.)
+int wmain(int argc, wchar_t** argv) { return argc == 3 ? Run(argv[1], argv[2]) : Usage(); }
+#else
+// On POSIX systems the arguments are UTF-8 bytes, decoded into the wide paths as the library
+// encodes them back; a name that is not UTF-8 is refused at opening (result 2), not misread.
+int main(int argc, char** argv) {
+    if (argc != 3) return Usage();
+    return Run(Vexlor::Dxf::WidePath(argv[1]), Vexlor::Dxf::WidePath(argv[2]));
+}
+#endif

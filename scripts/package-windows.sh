@@ -17,7 +17,7 @@ if [ -z "$build" ]; then
     windows_build "$build" -DVEXLOR_DXF_BUILD_TESTS=OFF
 fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-name="vexlor-dxf-$version-windows-x86_64"
+name=$(windows_package_name "$build")
 stage="build/$name"
 rm -rf "$stage" "build/$name.zip"
 cmake --install "$build" --prefix "$stage" --strip >/dev/null

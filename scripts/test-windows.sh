@@ -24,12 +24,13 @@ passed=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | awk '{print $6 - 
 
 echo "== windows: package, and a host built against it"
 VEXLOR_DXF_WINDOWS_BUILD="$build" scripts/package-windows.sh
-package=$(ls -d build/vexlor-dxf-*-windows-x86_64.zip)
+# The zip of this version (build/ may hold those of others too).
+name=$(windows_package_name "$build")
 unpacked=build/windows-unpacked
 rm -rf "$unpacked" build/windows-consumer
 mkdir -p "$unpacked"
-(cd "$unpacked" && cmake -E tar xf "../../$package")
-prefix=$(ls -d "$PWD/$unpacked"/vexlor-dxf-*)
+(cd "$unpacked" && cmake -E tar xf "../$name.zip")
+prefix="$PWD/$unpacked/$name"
 cmake -S tests/package -B build/windows-consumer -DCMAKE_TOOLCHAIN_FILE="$windows_toolchain" \
     -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build build/windows-consumer -j "$windows_jobs"

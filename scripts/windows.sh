@@ -38,8 +38,15 @@ windows_build() {
     cmake --build "$build" -j "$windows_jobs"
 }
 
+# The name of the package made of the build in the folder $1, and of its zip without ".zip".
+windows_package_name() {
+    local version
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt")
+    echo "vexlor-dxf-$version-windows-x86_64"
+}
+
 # Wine in a prefix of the build's own, quiet, finding the runtime DLLs. Its server, and then its
-# services (wineboot), are started first and kept until the script ends: started by a test
+# services (wineboot, which makes or updates the prefix), are started first: started by a test
 # program, they would inherit its output and hold it open after the program ended.
 windows_start_wine() {
     export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -48,7 +55,17 @@ windows_start_wine() {
     # Wine hands a program the Linux command line and file names decoded by the locale.
     export LC_ALL=C.UTF-8
     mkdir -p "$WINEPREFIX"
-    wineserver -p </dev/null >/dev/null 2>&1
+    # A server that a killed run left for the prefix goes first: beside it, -p would end with
+    # status 2 (tolerated all the same, for one started meanwhile). The server outlives its last
+    # program by a minute, so that a killed run leaves none behind for long; one that ends so
+    # during a long build is started again by the next program, in a second, the prefix made.
+    wineserver -k >/dev/null 2>&1 || true
+    local status=0
+    wineserver -p60 </dev/null >/dev/null 2>&1 || status=$?
+    if [ "$status" -ne 0 ] && [ "$status" -ne 2 ]; then
+        echo "windows.sh: wineserver cannot start for $WINEPREFIX (status $status)" >&2
+        return 1
+    fi
     trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
     wine wineboot </dev/null >/dev/null 2>&1
 }

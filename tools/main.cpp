@@ -165,16 +165,35 @@ bool IsDirectory(const fs::path& file) {
     return fs::is_directory(file, error);
 }
 
+#if defined(_WIN32)
+// The console's output code page before the tool made it UTF-8 (0: unchanged), given back on
+// every way out: the console outlives the tool.
+UINT consoleCodePage = 0;
+void RestoreConsoleCodePage() {
+    if (consoleCodePage != 0) SetConsoleOutputCP(consoleCodePage);
+}
+
+// Runs before the system's own handler, which ends the program on a Ctrl-C that no catcher took
+// (handlers run newest first, and the catchers' is registered later).
+BOOL WINAPI RestoreBeforeSystemHandler(DWORD) {
+    RestoreConsoleCodePage();
+    return FALSE;
+}
+#endif
+
 // Ctrl-C came while a temporary file existed, which is now gone: ends the program as the
 // signal would have.
 [[noreturn]] void EndByInterrupt() {
 #if defined(_WIN32)
-    // As the system's own handler ends a console program on Ctrl-C.
+    // As the system's own handler ends a console program on Ctrl-C; ExitProcess runs no
+    // destructors, so the console gets its code page back first.
+    RestoreConsoleCodePage();
     ExitProcess(STATUS_CONTROL_C_EXIT);
-#endif
+#else
     std::signal(SIGINT, SIG_DFL);
     std::raise(SIGINT);
     std::_Exit(128 + SIGINT);
+#endif
 }
 
 // Standard input and output carry files byte for byte.
@@ -1008,14 +1027,12 @@ int RunWithUtf8Arguments() {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    const UINT codePage = GetConsoleOutputCP();
+    consoleCodePage = GetConsoleOutputCP();
+    SetConsoleCtrlHandler(RestoreBeforeSystemHandler, TRUE);
     SetConsoleOutputCP(CP_UTF8);
     struct Restore {
-        UINT codePage;
-        ~Restore() {
-            if (codePage != 0) SetConsoleOutputCP(codePage);
-        }
-    } restore{codePage};
+        ~Restore() { RestoreConsoleCodePage(); }
+    } restore;
     return Run(static_cast<int>(arguments.size()), argv.data());
 }
 #endif

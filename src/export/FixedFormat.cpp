@@ -4,10 +4,12 @@
 
 #include <locale.h>  // newlocale, uselocale, freelocale (POSIX)
 
-#include <clocale>  // LC_ALL_MASK
-#include <cmath>    // std::signbit, std::isfinite, std::fabs, std::frexp, std::ldexp
-#include <cstdint>  // std::uint64_t
-#include <cstdio>   // std::snprintf
+#include <algorithm>  // std::search
+#include <clocale>    // LC_ALL_MASK, std::localeconv
+#include <cmath>      // std::signbit, std::isfinite, std::fabs, std::frexp, std::ldexp
+#include <cstdint>    // std::uint64_t
+#include <cstdio>     // std::snprintf
+#include <cstring>    // std::strlen, std::memmove
 
 namespace Vexlor::DxfExport {
 
@@ -38,12 +40,22 @@ std::size_t WriteUnsigned(std::uint64_t value, char* out) {
 // library formats them, switched to the "C" locale for this thread only.
 std::size_t FormatWithCLibrary(double value, char* out) {
 #if defined(_WIN32)
-    // Windows has no such switch. The C library's text is the stream's; of "%.6f" a locale
-    // changes only the decimal point, seventh from the end of a finite value's text.
+    // Windows has no uselocale: snprintf writes the text in the host's locale. Of "%.6f" a locale
+    // changes only the decimal point, which a finite value's text holds once, after its sign and
+    // digits; it is found as localeconv() spells it, in one byte or several, and made '.'. (The
+    // longest text leaves room for a point of up to 13 bytes.)
     const int length = std::snprintf(out, kFixedTextCapacity, "%.6f", value);
-    if (length <= 0) return 0;
-    if (std::isfinite(value)) out[length - 7] = '.';
-    return static_cast<std::size_t>(length);
+    if (length <= 0 || static_cast<std::size_t>(length) >= kFixedTextCapacity) return 0;
+    auto size = static_cast<std::size_t>(length);
+    const char* const point = std::localeconv()->decimal_point;
+    const std::size_t pointSize = std::strlen(point);
+    char* const at = std::search(out, out + size, point, point + pointSize);
+    if (std::isfinite(value) && pointSize != 0 && at != out + size) {
+        *at = '.';
+        std::memmove(at + 1, at + pointSize, size - static_cast<std::size_t>(at - out) - pointSize);
+        size -= pointSize - 1;
+    }
+    return size;
 #else
     const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     const locale_t previous = cLocale ? uselocale(cLocale) : static_cast<locale_t>(nullptr);

@@ -41,8 +41,10 @@ inline bool MayBeNumberText(wchar_t c) {
 // the C library in its "C" locale, which is what defines their exact results and errors.
 float ConvertWithCLibrary(const char* text) {
 #if defined(_WIN32)
-    // Windows has no strtof that takes a locale. The text holds no separator but '.', so with
-    // the point spelled as the current locale spells it, strtof reads it as the "C" locale would.
+    // msvcrt.dll, the runtime of the MinGW-w64 build, has no strtof that takes a locale. UCRT's
+    // _strtof_l would do, but one way for both runtimes is the way the tests run under Wine.
+    // The text holds no separator but '.', so with the point spelled as the current locale
+    // spells it, strtof reads it as the "C" locale would.
     std::string local(text);
     const std::string point = std::localeconv()->decimal_point;
     for (std::size_t at = 0; point != "." && (at = local.find('.', at)) != std::string::npos;) {

@@ -14,6 +14,7 @@
 #include <string>   // std::string
 #include <vector>   // std::vector
 
+#include "DxfTestSupport.h"
 #include "export/FixedFormat.h"
 
 namespace {
@@ -40,7 +41,7 @@ TEST(FixedFormat, MatchesTheClassicStream) {
                        static_cast<std::int32_t>(random()) / 1000.0 / 7.0});
     }
     // A host locale with a decimal comma must not reach the text, nor be lost (where installed).
-    const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    const bool german = VexlorDxfTest::SetGermanLocale();
     for (const double value : values) {
         std::ostringstream stream;
         stream.imbue(std::locale::classic());

@@ -13,6 +13,7 @@
 #include <string>     // std::string, std::wstring
 #include <vector>     // std::vector
 
+#include "DxfTestSupport.h"
 #include "reader/ValueConversion.h"
 
 namespace {
@@ -110,12 +111,11 @@ TEST(Conversion, AgreesWithTheStandardConversions) {
 TEST(Conversion, IndependentOfTheHostsLocale) {
     const char* previous = std::setlocale(LC_ALL, nullptr);
     const std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "de_DE.utf8")) {
-        GTEST_SKIP() << "no German locale installed";
-    }
+    if (!VexlorDxfTest::SetGermanLocale()) GTEST_SKIP() << "no German locale installed";
     ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     EXPECT_EQ(Vexlor::Dxf::StringToFloat(L" -2.25e1"), -22.5f);
     EXPECT_EQ(Vexlor::Dxf::StringToFloat(L"1,5"), 1.0f);
+    EXPECT_EQ(Vexlor::Dxf::StringToFloat(L"0x1.8p1"), 3.0f);  // the C library's conversion
     EXPECT_THROW(Vexlor::Dxf::StringToFloat(L"1.5e-40"), std::out_of_range);
     std::setlocale(LC_ALL, saved.c_str());
 }

@@ -9,13 +9,15 @@
 #include <unistd.h>  // getpid
 #endif
 
-#include <filesystem>  // std::filesystem
-#include <fstream>     // std::ofstream, std::ifstream
-#include <iterator>    // std::istreambuf_iterator
-#include <sstream>     // std::ostringstream
-#include <stdexcept>   // std::invalid_argument, std::out_of_range
-#include <string>      // std::string, std::wstring
-#include <vector>      // std::vector
+#include <clocale>           // std::setlocale
+#include <filesystem>        // std::filesystem
+#include <fstream>           // std::ofstream, std::ifstream
+#include <initializer_list>  // std::initializer_list
+#include <iterator>          // std::istreambuf_iterator
+#include <sstream>           // std::ostringstream
+#include <stdexcept>         // std::invalid_argument, std::out_of_range
+#include <string>            // std::string, std::wstring
+#include <vector>            // std::vector
 
 #include "MStlBaseOperatorDXFPolylineReader.h"
 
@@ -30,6 +32,14 @@ inline int getpid() { return _getpid(); }
 #else
 constexpr bool kWindows = false;
 #endif
+
+/// Sets a German locale, whose decimal point is a comma, by a name one of the C libraries knows:
+/// glibc's, msvcrt.dll's (Wine's too), UCRT's. False, the locale unchanged, where none is there.
+inline bool SetGermanLocale() {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "German_Germany.1252", "de-DE"})
+        if (std::setlocale(LC_ALL, name)) return true;
+    return false;
+}
 
 /// `text` as a file written in text mode holds it: each LF becomes CR LF on Windows.
 inline std::string TextFile(std::string text) {

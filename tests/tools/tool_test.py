@@ -123,21 +123,23 @@ def export_sigint():
 
 
 # UTF-8 names reach the library intact, whatever the locale (other bytes are refused: STATUSES).
+# (Wine hands a Windows program the command line as the locale decodes it: UTF-8 there.)
+NAMES_ENV = {**os.environ, "LC_ALL": "C.UTF-8" if WINDOWS else "C"}
 def non_ascii_names():
     shutil.copy("plate_lines.dxf", name := "Zeichnung-\u00e4\u20ac\U0001F600.dxf")
-    # (Wine hands a Windows program the command line as the locale decodes it: UTF-8 there.)
-    locale = "C.UTF-8" if WINDOWS else "C"
-    expect(run(TOOL, "import", name, "--json", "\u00e9.json", env={**os.environ, "LC_ALL": locale}),
-           0, f"{name}: imported (result 0)")
+    expect(run(TOOL, "import", name, "--json", "\u00e9.json", env=NAMES_ENV), 0,
+           f"{name}: imported (result 0)")
     assert json.loads(read("\u00e9.json"))["file"] == name
 
 
 # The README's host example runs on the flange (an obround from (-30, -30) to (130, 30) with
-# circle holes of 30 points), exports a tetrahedron, and is quoted in the README as it is.
+# circle holes of 30 points), exports a tetrahedron, and is quoted in the README as it is. Both
+# names are beyond ASCII and the BMP.
 def host_example():
-    expect(run(HOST, "flange_arcs.dxf", "t.dxf"), 0, "closed contour of 30 points",
-           "box (-30, -30) to (130, 30)")
-    assert read("t.dxf").count("3DFACE") == 4, "the export is not 4 faces"
+    shutil.copy("flange_arcs.dxf", name := "Z\u00e4\u20ac\U0001F600.dxf")
+    expect(run(HOST, name, "\u00e9\U0001F600.dxf", env=NAMES_ENV), 0,
+           "closed contour of 30 points", "box (-30, -30) to (130, 30)")
+    assert read("\u00e9\U0001F600.dxf").count("3DFACE") == 4, "the export is not 4 faces"
     assert f"```cpp\n{read('host_example.cpp')}```" in read(f"{EXAMPLES}/../README.md"), "unquoted"
 
 
