@@ -1,0 +1,494 @@
+// Flattening of the curves of a drawing into points within a chord tolerance: bulge arcs,
+// circular and elliptic arcs, NURBS curves and splines through fit points.
+// SPDX-License-Identifier: MIT
+#include "accurate/Curves.h"
+
+#include <algorithm>  // std::all_of, std::max, std::min
+#include <cmath>      // std::asin, std::atan, std::ceil, std::cos, std::fabs, std::fmod, ...
+#include <cstddef>    // std::size_t
+#include <utility>    // std::move
+
+namespace Vexlor::Dxf {
+namespace {
+
+/// 2 pi rounded to double, as drawings write a full turn.
+constexpr double kTwoPi = 6.283185307179586;
+/// Angles closer than this, relative to their magnitude, are the same angle.
+constexpr double kAngleTolerance = 1e-12;
+/// Beyond this many halvings a piece of a knot span is below the resolution of its parameter.
+constexpr int kMaxHalvings = 52;
+
+bool Finite(const Point2d& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+bool ValidTolerance(double tolerance) { return tolerance > 0 && std::isfinite(tolerance); }
+
+/// sin(x) / x, which stays near 1 where both sin(x) and x vanish.
+double Sinc(double x) { return x == 0 ? 1 : std::sin(x) / x; }
+
+/// The fewest equal steps over `span` radians of a circle whose chords rise no more than the
+/// tolerance, given as a fraction of the diameter: a step of angle a rises r (1 - cos(a / 2)) =
+/// 2 r sin^2(a / 4), so steps up to 4 asin(sqrt(fraction)) qualify. The sine form keeps its
+/// precision where the cosine form would round 1 - fraction to 1.
+std::size_t StepCount(double span, double toleranceOverDiameter) {
+    if (toleranceOverDiameter >= 1) return 1;  // no chord can rise more than the diameter
+    const double steps = span / (4 * std::asin(std::sqrt(toleranceOverDiameter)));
+    if (!(steps < static_cast<double>(kMaxCurveSegments))) return kMaxCurveSegments;
+    return std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(steps)));
+}
+
+/// The largest semi-axis of the ellipse center + cos(t) u + sin(t) v: the largest singular value
+/// of the matrix of columns u and v, scaled first so that no square overflows.
+double LargestSemiAxis(const Point2d& u, const Point2d& v) {
+    const double scale = std::max(std::max(std::fabs(u.x), std::fabs(u.y)),
+                                  std::max(std::fabs(v.x), std::fabs(v.y)));
+    if (scale == 0) return 0;
+    const Point2d a{u.x / scale, u.y / scale};
+    const Point2d b{v.x / scale, v.y / scale};
+    const double uu = a.x * a.x + a.y * a.y;
+    const double vv = b.x * b.x + b.y * b.y;
+    const double uv = a.x * b.x + a.y * b.y;
+    const double half = (uu - vv) / 2;
+    return scale * std::sqrt((uu + vv) / 2 + std::sqrt(half * half + uv * uv));
+}
+
+/// AppendConjugateArc once its input is known to be finite. Mapping a circle arc's chords by
+/// the matrix of columns u and v gives the chords of the image, and no deviation grows by more
+/// than the largest semi-axis: steps sized for that circle hold for the image.
+void AppendConjugateSteps(const Point2d& center, const Point2d& u, const Point2d& v,
+                          double startParameter, double endParameter, double tolerance,
+                          std::vector<Point2d>& out, CurveStart start) {
+    const auto at = [&](double t) {
+        const double c = std::cos(t);
+        const double s = std::sin(t);
+        return Point2d{center.x + (c * u.x + s * v.x), center.y + (c * u.y + s * v.y)};
+    };
+    const double span = ArcSpan(startParameter, endParameter);
+    const double semiAxis = LargestSemiAxis(u, v);
+    const Point2d first = at(startParameter);
+    if (span == 0 || semiAxis == 0) {
+        if (start == CurveStart::Append) out.push_back(first);
+        return;
+    }
+    const std::size_t steps = StepCount(span, tolerance / semiAxis / 2);
+    out.reserve(out.size() + steps + 1);
+    if (start == CurveStart::Append) out.push_back(first);
+    for (std::size_t i = 1; i < steps; ++i) {
+        out.push_back(at(startParameter + span * (static_cast<double>(i) / steps)));
+    }
+    out.push_back(span == kTwoPi ? first : at(endParameter));
+}
+
+/// A control point in homogeneous form (w x, w y, w); w is 1 throughout a polynomial curve.
+struct Weighted {
+    double x;
+    double y;
+    double w;
+};
+
+/// (1 - t) a + t b, which gives a itself at t = 0 and b at t = 1.
+Weighted Mix(const Weighted& a, const Weighted& b, double t) {
+    const double s = 1 - t;
+    return {s * a.x + t * b.x, s * a.y + t * b.y, s * a.w + t * b.w};
+}
+
+/// Splits NURBS curves into Bezier pieces and halves them until flat, appending piece ends.
+class NurbsFlattener {
+public:
+    NurbsFlattener(const NurbsCurve& curve, const std::vector<double>& knots, double tolerance)
+        : m_degree(static_cast<std::size_t>(curve.degree)),
+          m_knots(knots),
+          m_rational(!curve.weights.empty()),
+          m_toleranceSquared(tolerance * tolerance),
+          m_work(m_degree + 1),
+          m_low(m_degree + 1),
+          m_high(m_degree + 1) {
+        m_control.reserve(curve.controlPoints.size());
+        for (std::size_t i = 0; i < curve.controlPoints.size(); ++i) {
+            const double w = m_rational ? curve.weights[i] : 1;
+            const Point2d& p = curve.controlPoints[i];
+            m_control.push_back(m_rational ? Weighted{w * p.x, w * p.y, w} : Weighted{p.x, p.y, 1});
+        }
+    }
+
+    void Append(std::vector<Point2d>& out, CurveStart start) {
+        const std::size_t n = m_control.size();
+        // Segments the curve will have: one per span and per break, one more for each halving,
+        // which stop at the bound.
+        std::size_t planned = 0;
+        for (std::size_t i = m_degree; i < n; ++i) {
+            if (m_knots[i] < m_knots[i + 1]) planned += planned > 0 && _Broken(i) ? 2 : 1;
+        }
+        bool first = true;
+        for (std::size_t i = m_degree; i < n; ++i) {
+            if (!(m_knots[i] < m_knots[i + 1])) continue;
+            m_stack.resize(m_degree + 1);
+            _SpanBezier(i, m_stack.data());
+            m_depths.assign(1, 0);
+            if (first ? start == CurveStart::Append : _Broken(i)) {
+                out.push_back(_Project(m_stack[0]));
+            }
+            first = false;
+            while (!m_depths.empty()) {
+                const std::size_t top = (m_depths.size() - 1) * (m_degree + 1);
+                const int depth = m_depths.back();
+                if (depth < kMaxHalvings && planned < kMaxCurveSegments && !_Flat(&m_stack[top])) {
+                    _Halve(&m_stack[top]);
+                    std::copy(m_high.begin(), m_high.end(), m_stack.begin() + top);
+                    m_stack.insert(m_stack.end(), m_low.begin(), m_low.end());
+                    m_depths.back() = depth + 1;
+                    m_depths.push_back(depth + 1);
+                    ++planned;
+                    continue;
+                }
+                out.push_back(_Project(m_stack[top + m_degree]));
+                m_stack.resize(top);
+                m_depths.pop_back();
+            }
+        }
+    }
+
+private:
+    /// Whether the knot starting span `span` is repeated degree + 1 times, which breaks the curve
+    /// there: a straight segment joins the parts, since the points make one polyline.
+    bool _Broken(std::size_t span) const { return m_knots[span - m_degree] == m_knots[span]; }
+
+    Point2d _Project(const Weighted& p) const {
+        return m_rational ? Point2d{p.x / p.w, p.y / p.w} : Point2d{p.x, p.y};
+    }
+
+    /// The Bezier points of knot span `span` into `bezier`: point k is the blossom of the span's
+    /// polynomial at its start repeated degree - k times and its end k times, each evaluated by
+    /// the de Boor recursion with one argument per level.
+    void _SpanBezier(std::size_t span, Weighted* bezier) {
+        const std::size_t p = m_degree;
+        const double a = m_knots[span];
+        const double b = m_knots[span + 1];
+        for (std::size_t k = 0; k <= p; ++k) {
+            std::copy(m_control.begin() + (span - p), m_control.begin() + (span + 1),
+                      m_work.begin());
+            for (std::size_t r = 1; r <= p; ++r) {
+                const double t = r <= p - k ? a : b;
+                for (std::size_t j = p; j >= r; --j) {
+                    const double left = m_knots[span - p + j];
+                    const double right = m_knots[span + j - r + 1];
+                    m_work[j] = Mix(m_work[j - 1], m_work[j], (t - left) / (right - left));
+                }
+            }
+            bezier[k] = m_work[p];
+        }
+    }
+
+    /// True when every inner control point of the piece lies within the tolerance of the chord
+    /// between its ends. Weights are positive, so the piece lies in the hull of its points, and the
+    /// distance to the chord, a convex function, is largest at one of them.
+    bool _Flat(const Weighted* piece) const {
+        const Point2d a = _Project(piece[0]);
+        const Point2d b = _Project(piece[m_degree]);
+        const Point2d chord{b.x - a.x, b.y - a.y};
+        const double lengthSquared = chord.x * chord.x + chord.y * chord.y;
+        for (std::size_t k = 1; k < m_degree; ++k) {
+            const Point2d p = _Project(piece[k]);
+            double dx = p.x - a.x;
+            double dy = p.y - a.y;
+            if (lengthSquared > 0) {
+                const double along = (dx * chord.x + dy * chord.y) / lengthSquared;
+                const double t = std::min(1.0, std::max(0.0, along));
+                dx -= t * chord.x;
+                dy -= t * chord.y;
+            }
+            if (!(dx * dx + dy * dy <= m_toleranceSquared)) return false;
+        }
+        return true;
+    }
+
+    /// The halves of a piece at its middle parameter into m_low and m_high (de Casteljau).
+    void _Halve(const Weighted* piece) {
+        const std::size_t p = m_degree;
+        std::copy(piece, piece + p + 1, m_work.begin());
+        m_low[0] = m_work[0];
+        m_high[p] = m_work[p];
+        for (std::size_t r = 1; r <= p; ++r) {
+            for (std::size_t j = 0; j + r <= p; ++j) m_work[j] = Mix(m_work[j], m_work[j + 1], 0.5);
+            m_low[r] = m_work[0];
+            m_high[p - r] = m_work[p - r];
+        }
+    }
+
+    const std::size_t m_degree;
+    const std::vector<double>& m_knots;
+    const bool m_rational;
+    const double m_toleranceSquared;
+    std::vector<Weighted> m_control;
+    std::vector<Weighted> m_work;
+    std::vector<Weighted> m_low;
+    std::vector<Weighted> m_high;
+    /// Pieces still to flatten, degree + 1 points each, the next one last; and their halvings.
+    std::vector<Weighted> m_stack;
+    std::vector<int> m_depths;
+};
+
+/// `v` scaled to length 1, or nothing when it is zero or not finite.
+std::optional<Point2d> Direction(const Point2d& v) {
+    if (!Finite(v)) return std::nullopt;
+    const double scale = std::max(std::fabs(v.x), std::fabs(v.y));
+    if (scale == 0) return std::nullopt;
+    const Point2d s{v.x / scale, v.y / scale};
+    const double length = std::sqrt(s.x * s.x + s.y * s.y);
+    return Point2d{s.x / length, s.y / length};
+}
+
+/// The direction a spline through fit points leaves `end` in when the drawing gives none: that of
+/// the parabola through `end`, `next` and `after` at equal parameter steps, 3 q1 - q2 up to scale
+/// for the chords q1 = next - end and q2 = after - next. It equals weighing the chords extended
+/// backwards in equal turns by how sharply the polyline turns on either side. With two points
+/// only, the chord.
+Point2d EstimatedEndDirection(const Point2d& end, const Point2d& next, const Point2d* after) {
+    const Point2d q1{next.x - end.x, next.y - end.y};
+    if (after == nullptr) return q1;
+    const Point2d q2{after->x - next.x, after->y - next.y};
+    return {3 * q1.x - q2.x, 3 * q1.y - q2.y};
+}
+
+/// The unit direction given for an end, else the estimated one, else the chord at that end.
+Point2d EndDirection(const std::optional<Point2d>& given, const Point2d& estimated,
+                     const Point2d& chord) {
+    if (given) {
+        if (const auto d = Direction(*given)) return *d;
+    }
+    if (const auto d = Direction(estimated)) return *d;
+    return *Direction(chord);
+}
+
+}  // namespace
+
+double ArcSpan(double startAngle, double endAngle) {
+    const double difference = endAngle - startAngle;
+    if (!std::isfinite(difference)) return kTwoPi;  // angles beyond any count of turns
+    const double magnitude = std::max({1.0, std::fabs(startAngle), std::fabs(endAngle)});
+    const double tolerance = kAngleTolerance * magnitude;
+    if (std::fabs(difference) <= tolerance) return 0;
+    double span = std::fmod(difference, kTwoPi);
+    if (span < 0) span += kTwoPi;
+    if (span <= tolerance || span >= kTwoPi - tolerance) return kTwoPi;
+    return span;
+}
+
+bool AppendBulgeArc(const Point2d& from, const Point2d& to, double bulge, double tolerance,
+                    std::vector<Point2d>& out, CurveStart start) {
+    if (!Finite(from) || !Finite(to) || !std::isfinite(bulge) || !ValidTolerance(tolerance)) {
+        return false;
+    }
+    const Point2d chord{to.x - from.x, to.y - from.y};
+    const double length = std::hypot(chord.x, chord.y);
+    if (!std::isfinite(length)) return false;  // ends at opposite limits of double
+    if (length == 0) {
+        if (start == CurveStart::Append) out.push_back(from);
+        return true;
+    }
+    const double magnitude = std::fabs(bulge);
+    std::size_t steps = 1;
+    // The arc rises |bulge| * length / 2 above its chord; beyond the tolerance it needs steps for
+    // its radius r = length (|bulge| + 1 / |bulge|) / 4, written so that neither form overflows.
+    if (magnitude * (length / 2) > tolerance) {
+        const double shape = magnitude < 1 ? magnitude / (1 + magnitude * magnitude)
+                                           : 1 / (magnitude + 1 / magnitude);
+        steps = StepCount(4 * std::atan(magnitude), 2 * tolerance / length * shape);
+    }
+    out.reserve(out.size() + steps + 1);
+    if (start == CurveStart::Append) out.push_back(from);
+    const double halfAngle = 2 * std::atan(bulge);  // half the included angle, signed
+    if (magnitude <= 1) {
+        // Up to a half circle, each point is reached from `from` along the chord turned back by
+        // half the angle still to go, over sin(half the angle so far) / sin(half the angle) of
+        // its length: no radius or center enters, which a flat arc would make huge.
+        const double sincHalf = Sinc(halfAngle);
+        for (std::size_t i = 1; i < steps; ++i) {
+            const double fraction = static_cast<double>(i) / steps;
+            const double halfSoFar = halfAngle * fraction;
+            const double scale = fraction * Sinc(halfSoFar) / sincHalf;
+            const double c = std::cos(halfSoFar - halfAngle) * scale;
+            const double s = std::sin(halfSoFar - halfAngle) * scale;
+            out.push_back(
+                {from.x + (c * chord.x - s * chord.y), from.y + (s * chord.x + c * chord.y)});
+        }
+    } else {
+        // Beyond a half circle the center lies within a radius of the chord's middle, and
+        // turning `from` about it keeps the precision the sine ratio would lose near a full turn.
+        const double offset = (1 / bulge - bulge) / 4;
+        const Point2d center{from.x + chord.x / 2 - offset * chord.y,
+                             from.y + chord.y / 2 + offset * chord.x};
+        const Point2d radial{from.x - center.x, from.y - center.y};
+        for (std::size_t i = 1; i < steps; ++i) {
+            const double angle = 2 * halfAngle * (static_cast<double>(i) / steps);
+            const double c = std::cos(angle);
+            const double s = std::sin(angle);
+            out.push_back({center.x + (c * radial.x - s * radial.y),
+                           center.y + (s * radial.x + c * radial.y)});
+        }
+    }
+    out.push_back(to);
+    return true;
+}
+
+bool AppendArc(const Point2d& center, double radius, double startAngle, double endAngle,
+               double tolerance, std::vector<Point2d>& out, CurveStart start) {
+    if (!(radius >= 0) || !std::isfinite(radius)) return false;
+    return AppendConjugateArc(center, {radius, 0}, {0, radius}, startAngle, endAngle, tolerance,
+                              out, start);
+}
+
+bool AppendCircle(const Point2d& center, double radius, double tolerance, std::vector<Point2d>& out,
+                  CurveStart start) {
+    return AppendArc(center, radius, 0, kTwoPi, tolerance, out, start);
+}
+
+bool AppendEllipticArc(const Point2d& center, const Point2d& majorAxis, double ratio,
+                       double startParameter, double endParameter, double tolerance,
+                       std::vector<Point2d>& out, CurveStart start) {
+    if (!(ratio > 0) || !std::isfinite(ratio)) return false;
+    const Point2d minorAxis{-majorAxis.y * ratio, majorAxis.x * ratio};
+    return AppendConjugateArc(center, majorAxis, minorAxis, startParameter, endParameter, tolerance,
+                              out, start);
+}
+
+bool AppendConjugateArc(const Point2d& center, const Point2d& axisU, const Point2d& axisV,
+                        double startParameter, double endParameter, double tolerance,
+                        std::vector<Point2d>& out, CurveStart start) {
+    if (!Finite(center) || !Finite(axisU) || !Finite(axisV) || !std::isfinite(startParameter) ||
+        !std::isfinite(endParameter) || !ValidTolerance(tolerance)) {
+        return false;
+    }
+    AppendConjugateSteps(center, axisU, axisV, startParameter, endParameter, tolerance, out, start);
+    return true;
+}
+
+bool AppendNurbs(const NurbsCurve& curve, double tolerance, std::vector<Point2d>& out,
+                 CurveStart start) {
+    const std::size_t n = curve.controlPoints.size();
+    if (curve.degree < 1 || curve.degree > kMaxNurbsDegree || !ValidTolerance(tolerance)) {
+        return false;
+    }
+    const auto p = static_cast<std::size_t>(curve.degree);
+    if (n <= p || !std::all_of(curve.controlPoints.begin(), curve.controlPoints.end(), Finite)) {
+        return false;
+    }
+    if (!curve.weights.empty()) {
+        if (curve.weights.size() != n) return false;
+        for (const double w : curve.weights) {
+            if (!(w > 0) || !std::isfinite(w)) return false;
+        }
+    }
+    std::vector<double> uniform;
+    if (curve.knots.empty()) {
+        for (std::size_t i = 0; i < n + p + 1; ++i) {
+            uniform.push_back(static_cast<double>(std::min(n - p, i > p ? i - p : 0)));
+        }
+    }
+    const std::vector<double>& knots = curve.knots.empty() ? uniform : curve.knots;
+    if (knots.size() != n + p + 1 || !std::isfinite(knots.front()) ||
+        !std::isfinite(knots.back())) {
+        return false;
+    }
+    for (std::size_t i = 1; i < knots.size(); ++i) {
+        if (!(knots[i - 1] <= knots[i])) return false;
+    }
+    if (!(knots[p] < knots[n])) return false;
+    const Point2d& anchor = curve.controlPoints.front();
+    if (std::all_of(curve.controlPoints.begin(), curve.controlPoints.end(),
+                    [&](const Point2d& q) { return Equal(q, anchor); })) {
+        if (start == CurveStart::Append) out.push_back(anchor);
+        return true;
+    }
+    NurbsFlattener(curve, knots, tolerance).Append(out, start);
+    return true;
+}
+
+bool InterpolateFitPoints(const std::vector<Point2d>& fitPoints,
+                          const std::optional<Point2d>& startTangent,
+                          const std::optional<Point2d>& endTangent, NurbsCurve& curve) {
+    std::vector<Point2d> q;
+    for (const Point2d& p : fitPoints) {
+        if (!Finite(p)) return false;
+        if (q.empty() || !Equal(q.back(), p)) q.push_back(p);
+    }
+    if (q.empty()) return false;
+    if (q.size() == 1) {
+        curve = NurbsCurve{3, {0, 0, 0, 0, 1, 1, 1, 1}, {q[0], q[0], q[0], q[0]}, {}};
+        return true;
+    }
+    // Chord lengths h[k] between fit points k and k + 1, unit chords e[k], and the running length
+    // s[k] at each fit point, which is its parameter.
+    const std::size_t last = q.size() - 1;
+    std::vector<double> h(last);
+    std::vector<Point2d> e(last);
+    std::vector<double> s(q.size(), 0.0);
+    for (std::size_t k = 0; k < last; ++k) {
+        const Point2d chord{q[k + 1].x - q[k].x, q[k + 1].y - q[k].y};
+        h[k] = std::hypot(chord.x, chord.y);
+        if (!std::isfinite(h[k])) return false;
+        e[k] = *Direction(chord);
+        s[k + 1] = s[k] + h[k];
+    }
+    if (!std::isfinite(s[last])) return false;
+
+    // The derivatives m[k] by the running length: unit end directions, and inside
+    // the ones that make the second derivative continuous, the tridiagonal system
+    // h[k] m[k-1] + 2 (h[k-1] + h[k]) m[k] + h[k-1] m[k+1] = 3 (h[k] e[k-1] + h[k-1] e[k]).
+    // It is homogeneous in h, which is scaled by the total length against overflow, and
+    // diagonally dominant, so elimination without pivoting is stable.
+    std::vector<Point2d> m(q.size());
+    const Point2d* afterStart = q.size() > 2 ? &q[2] : nullptr;
+    const Point2d* beforeEnd = q.size() > 2 ? &q[last - 2] : nullptr;
+    const Point2d startEstimate = EstimatedEndDirection(q[0], q[1], afterStart);
+    const Point2d endEstimate = EstimatedEndDirection(q[last], q[last - 1], beforeEnd);
+    m[0] = EndDirection(startTangent, startEstimate, e[0]);
+    const Point2d backwards = EndDirection(
+        endTangent ? std::optional<Point2d>(Point2d{-endTangent->x, -endTangent->y}) : std::nullopt,
+        endEstimate, {-e[last - 1].x, -e[last - 1].y});
+    m[last] = {-backwards.x, -backwards.y};
+    std::vector<double> upper(q.size(), 0.0);
+    for (std::size_t k = 1; k < last; ++k) {
+        const double before = h[k - 1] / s[last];
+        const double after = h[k] / s[last];
+        Point2d right{3 * (after * e[k - 1].x + before * e[k].x),
+                      3 * (after * e[k - 1].y + before * e[k].y)};
+        if (k == 1) right = {right.x - after * m[0].x, right.y - after * m[0].y};
+        if (k + 1 == last) right = {right.x - before * m[last].x, right.y - before * m[last].y};
+        const double lower = k == 1 ? 0 : after;
+        const double pivot = 2 * (before + after) - lower * upper[k - 1];
+        upper[k] = k + 1 == last ? 0 : before / pivot;
+        m[k] = {(right.x - lower * m[k - 1].x) / pivot, (right.y - lower * m[k - 1].y) / pivot};
+    }
+    for (std::size_t k = last - 1; k >= 1; --k) {
+        m[k] = {m[k].x - upper[k] * m[k + 1].x, m[k].y - upper[k] * m[k + 1].y};
+    }
+
+    // Each piece in Bezier form: the fit points and, a third of the chord length along the
+    // derivative from each, the points between them; knots of multiplicity 3 at each fit point.
+    NurbsCurve result{3, {0, 0, 0, 0}, {q[0]}, {}};
+    for (std::size_t k = 0; k < last; ++k) {
+        if (k > 0) result.knots.insert(result.knots.end(), 3, s[k]);
+        const double third = h[k] / 3;
+        result.controlPoints.push_back({q[k].x + third * m[k].x, q[k].y + third * m[k].y});
+        result.controlPoints.push_back(
+            {q[k + 1].x - third * m[k + 1].x, q[k + 1].y - third * m[k + 1].y});
+        result.controlPoints.push_back(q[k + 1]);
+    }
+    result.knots.insert(result.knots.end(), 4, s[last]);
+    if (!std::all_of(result.controlPoints.begin(), result.controlPoints.end(), Finite)) {
+        return false;
+    }
+    curve = std::move(result);
+    return true;
+}
+
+bool AppendFitPointSpline(const std::vector<Point2d>& fitPoints,
+                          const std::optional<Point2d>& startTangent,
+                          const std::optional<Point2d>& endTangent, double tolerance,
+                          std::vector<Point2d>& out, CurveStart start) {
+    NurbsCurve curve;
+    if (!InterpolateFitPoints(fitPoints, startTangent, endTangent, curve)) return false;
+    return AppendNurbs(curve, tolerance, out, start);
+}
+
+}  // namespace Vexlor::Dxf
