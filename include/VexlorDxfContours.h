@@ -1,0 +1,94 @@
+// The accurate import: a drawing's contours in its true geometry and in double precision.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstddef>      // std::size_t
+#include <filesystem>   // std::filesystem::path
+#include <istream>      // std::istream
+#include <map>          // std::map
+#include <string>       // std::string, std::wstring
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
+
+#include "VexlorDxfExport.h"
+#include "point.h"
+#include "polyline.h"
+
+namespace Vexlor::Dxf {
+
+/// How ImportContours turns a drawing into contours.
+struct ContourOptions {
+    /// The largest distance between a curve and its polyline, in drawing units. Zero (the
+    /// default) takes `relativeTolerance` times the drawing's extent: the longer side of the box
+    /// of the points that define its geometry.
+    double tolerance = 0;
+    double relativeTolerance = 1e-5;
+    /// The drawing's own frame is y up, as CAD programs show it; true negates y, as the polyline
+    /// reader does.
+    bool yDown = false;
+    /// Open pieces whose end points are less than this apart are joined end to end.
+    double linkingDistance = 1e-4;
+    /// Whether to join open pieces and test contours for crossings at all; without it every
+    /// entity stays a contour of its own and the result is never 4.
+    bool link = true;
+};
+
+/// One contour: a polyline and where its first piece came from.
+struct Contour {
+    /// Closed (by the drawing's flag, or by linking pieces whose ends meet) with its first
+    /// point not repeated at the end; open otherwise.
+    Vexlor::Math::polyline<double, 2> polyline;
+    /// The layer name (group 8), UTF-8.
+    std::string layer;
+    /// The entity kind, such as "LINE", "LWPOLYLINE", "SPLINE".
+    std::string entity;
+    /// The handle (group 5) as the drawing writes it, or empty.
+    std::string handle;
+};
+
+/// What ImportContours gives back.
+struct ContourImport {
+    /// 0 contours and no crossing, 1 the file cannot be read to its end (see `error`), 2 the
+    /// file cannot be opened, 3 no contour, 4 two contours cross: the polyline reader's codes.
+    int result = 2;
+    /// For result 1: what is wrong, with the line number and the entity, such as
+    /// "line 120: LWPOLYLINE: group 20 is not a number: \"1.5.2\"".
+    std::string error;
+    std::vector<Contour> contours;
+    /// The box of the contours' points, (minimum x, minimum y) and (maximum x, maximum y);
+    /// both zero when there is no point.
+    Vexlor::Math::point<double, 2> minimum{0, 0};
+    Vexlor::Math::point<double, 2> maximum{0, 0};
+    /// The drawing's units as $INSUNITS gives them (0 when it does not: unitless).
+    int units = 0;
+    /// The chord tolerance that was used, in drawing units.
+    double tolerance = 0;
+    /// What was not turned into contours, by entity kind ("TEXT", "DIMENSION", ...; paper-space
+    /// entities under "paper space") and count, and every approximation the caller should know
+    /// about, by what it was and count.
+    std::map<std::string, std::size_t> skipped;
+    std::map<std::string, std::size_t> approximations;
+};
+
+/// Imports the contours of the model space of the ASCII DXF drawing at `path`. Lines,
+/// polylines with their bulges and closed flags, arcs, circles, ellipses and splines become
+/// polylines within the chord tolerance, in world coordinates (object coordinate systems
+/// applied) seen from above; then repeated points go, pieces join end to end and contours are
+/// tested for crossings as the polyline reader does, in double precision. Every outcome is a
+/// result: a malformed number or structure gives 1 with `error` naming the line and the entity.
+/// Only exhausted memory is an exception (std::bad_alloc).
+VEXLOR_DXF_API ContourImport ImportContours(const std::wstring& path,
+                                            const ContourOptions& options = {});
+VEXLOR_DXF_API ContourImport ImportContours(const std::filesystem::path& path,
+                                            const ContourOptions& options = {});
+/// A literal such as L"part.dxf" converts to both kinds of path; it is the wide path.
+inline ContourImport ImportContours(const wchar_t* path, const ContourOptions& options = {}) {
+    return ImportContours(std::wstring(path), options);
+}
+/// The drawing read from `in` to its end (result 2 when the stream is not good to begin with).
+VEXLOR_DXF_API ContourImport ImportContours(std::istream& in, const ContourOptions& options = {});
+/// The drawing held in `text`.
+VEXLOR_DXF_API ContourImport ImportContoursFromMemory(std::string_view text,
+                                                      const ContourOptions& options = {});
+
+}  // namespace Vexlor::Dxf
