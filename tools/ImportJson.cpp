@@ -9,7 +9,9 @@
 #include <cstddef>            // std::size_t
 #include <cstring>            // std::memcpy
 #include <ios>                // std::streamsize
+#include <map>                // std::map
 #include <nlohmann/json.hpp>  // nlohmann::json
+#include <string>             // std::to_string
 #include <string_view>        // std::string_view
 
 namespace Vexlor::DxfTool {
@@ -82,9 +84,25 @@ private:
 
 }  // namespace
 
+namespace {
+
+// {"kind": count, ...}, the names escaped.
+void WriteCounts(CJsonStream& json, const std::map<std::string, std::size_t>& counts) {
+    json << '{';
+    const char* comma = "";
+    for (const auto& [what, count] : counts) {
+        json << comma << nlohmann::json(what).dump() << ':' << std::to_string(count);
+        comma = ",";
+    }
+    json << '}';
+}
+
+}  // namespace
+
 void WriteImportJson(std::ostream& out, const std::string& file, int result,
                      const std::optional<Box>& box,
-                     const std::vector<Vexlor::Math::polyline<double, 2>>& polylines) {
+                     const std::vector<Vexlor::Math::polyline<double, 2>>& polylines,
+                     const Vexlor::Dxf::ContourImport* accurate) {
     CJsonStream json(out);
     // The name alone still goes through the library's serializer, which escapes it (and
     // refuses text that is not UTF-8) as before; it is one short string.
@@ -97,12 +115,27 @@ void WriteImportJson(std::ostream& out, const std::string& file, int result,
     } else {
         json << "null";
     }
+    if (accurate) {
+        json << ", \"report\": {\"units\":" << accurate->units
+             << ",\"tolerance\":" << accurate->tolerance << ",\"skipped\":";
+        WriteCounts(json, accurate->skipped);
+        json << ",\"approximations\":";
+        WriteCounts(json, accurate->approximations);
+        json << '}';
+    }
     // Each polyline on a line of its own, in the compact form nlohmann-json gave it.
     json << ", \"polylines\": [";
     const char* separator = "\n";
-    for (const Vexlor::Math::polyline<double, 2>& polyline : polylines) {
-        json << separator << "{\"closed\":" << (polyline.closed ? "true" : "false")
-             << ",\"points\":[";
+    for (std::size_t i = 0; i < polylines.size(); ++i) {
+        const Vexlor::Math::polyline<double, 2>& polyline = polylines[i];
+        json << separator << "{\"closed\":" << (polyline.closed ? "true" : "false");
+        if (accurate) {
+            const Vexlor::Dxf::Contour& source = accurate->contours[i];
+            json << ",\"layer\":" << nlohmann::json(source.layer).dump()
+                 << ",\"entity\":" << nlohmann::json(source.entity).dump()
+                 << ",\"handle\":" << nlohmann::json(source.handle).dump();
+        }
+        json << ",\"points\":[";
         const char* comma = "";
         for (const Point& p : polyline.points) {
             json << comma << p;

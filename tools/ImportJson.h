@@ -7,6 +7,7 @@
 #include <string>    // std::string
 #include <vector>    // std::vector
 
+#include "VexlorDxfContours.h"
 #include "point.h"
 #include "polyline.h"
 
@@ -23,9 +24,14 @@ struct Box {
 /// [{"closed": bool, "points": [[x, y], ...]},
 /// ...]}, one polyline per line. Every number is written with the fewest digits that read back
 /// to the same double (-0.0 keeps its sign); a value that is not finite is written as null,
-/// which JSON leaves no other way to hold. `file` must be valid UTF-8.
+/// which JSON leaves no other way to hold. `file` must be valid UTF-8. With `accurate` (an
+/// accurate import, whose contours' polylines are `polylines`), each polyline also has "layer",
+/// "entity" and "handle", and a "report" object comes before the polylines: {"units": $INSUNITS,
+/// "tolerance": the chord tolerance used, "skipped": {kind: count, ...}, "approximations":
+/// {what: count, ...}}.
 void WriteImportJson(std::ostream& out, const std::string& file, int result,
                      const std::optional<Box>& box,
-                     const std::vector<Vexlor::Math::polyline<double, 2>>& polylines);
+                     const std::vector<Vexlor::Math::polyline<double, 2>>& polylines,
+                     const Vexlor::Dxf::ContourImport* accurate = nullptr);
 
 }  // namespace Vexlor::DxfTool

@@ -42,6 +42,7 @@
 #include "SummaryTable.h"
 #include "SvgPicture.h"
 #include "TerminalProgress.h"
+#include "VexlorDxfContours.h"
 #include "VexlorDxfPath.h"
 
 #if defined(_WIN32)
@@ -321,6 +322,10 @@ struct Imported {
     std::vector<Polyline> polylines;
     std::optional<Box> box;
     std::string what;  // for a file the library could not read: what it is, when known
+    // Of an accurate import: where each polyline came from (the polylines moved out) and what
+    // was left out; and whether y points up.
+    std::optional<Vexlor::Dxf::ContourImport> accurate;
+    bool yUp = false;
 };
 
 // The contours of an import by kind, and their points.
@@ -367,9 +372,10 @@ void PrintSummary(std::FILE* stream, bool headlineOnly, const std::string& name,
         const std::optional<Box>& box = imported.box;
         if (box) {
             // Adding 0.0 shows a negated zero as 0; the JSON keeps its sign.
-            text += fmt::format("  box: x {:.9g} to {:.9g}, y {:.9g} to {:.9g} (y points down)\n",
-                                box->leftTop.x + 0.0, box->rightBottom.x + 0.0,
-                                box->leftTop.y + 0.0, box->rightBottom.y + 0.0);
+            text +=
+                fmt::format("  box: x {:.9g} to {:.9g}, y {:.9g} to {:.9g} (y points {})\n",
+                            box->leftTop.x + 0.0, box->rightBottom.x + 0.0, box->leftTop.y + 0.0,
+                            box->rightBottom.y + 0.0, imported.yUp ? "up" : "down");
         } else {
             text += "  box: none (no point read)\n";
         }
@@ -377,10 +383,43 @@ void PrintSummary(std::FILE* stream, bool headlineOnly, const std::string& name,
     Say(stream, std::move(text));
 }
 
+// How an import is run and reported.
+struct ImportOptions {
+    bool quiet = false;        // errors only
+    bool strict = false;       // crossing contours are a failure (status 4)
+    bool stdoutTaken = false;  // an --svg, --json or --summary record goes to standard output
+    bool accurate = false;     // the accurate import, with these options
+    Vexlor::Dxf::ContourOptions contours;
+};
+
+// The accurate import of `file` (the library's `path` of it) into `imported`; as Import.
+std::optional<int> ImportAccurately(const std::string& name, const std::wstring& path,
+                                    const fs::path& file, const ImportOptions& options,
+                                    Imported& imported) {
+    errno = 0;
+    Vexlor::Dxf::ContourImport result = Vexlor::Dxf::ImportContours(path, options.contours);
+    imported.result = static_cast<CDXFReader::EReturnCode>(result.result);
+    imported.yUp = !options.contours.yDown;
+    if (result.result == CDXFReader::eOpenError) {
+        const std::string reason =
+            IsDirectory(file) ? "it is a directory" : Reason(errno, "not readable");
+        Error("{}: cannot be opened: {} (result 2)", name, reason);
+        return CDXFReader::eOpenError;
+    }
+    if (result.result == CDXFReader::eReadError) imported.what = result.error;
+    for (Vexlor::Dxf::Contour& contour : result.contours) {
+        imported.polylines.push_back(std::move(contour.polyline));
+    }
+    if (!imported.polylines.empty()) imported.box = Box{result.minimum, result.maximum};
+    imported.accurate = std::move(result);
+    return std::nullopt;
+}
+
 // Imports `file` (the library's `path` of it), named `name` in messages, into `imported`. Returns
 // a status when there is no result to summarize, after a message.
 std::optional<int> Import(const std::string& name, const std::wstring& path, const fs::path& file,
-                          Imported& imported) {
+                          const ImportOptions& options, Imported& imported) {
+    if (options.accurate) return ImportAccurately(name, path, file, options, imported);
     MStlBaseOperatorDXFPolylineReader reader(imported.polylines);
     errno = 0;
     try {
@@ -416,7 +455,7 @@ std::optional<int> Import(const std::string& name, const std::wstring& path, con
 }
 
 // Imports standard input through a temporary file, since the library imports from a path.
-std::optional<int> ImportStandardInput(Imported& imported) {
+std::optional<int> ImportStandardInput(const ImportOptions& options, Imported& imported) {
     // Read whole before the temporary file exists: Ctrl-C while a slow pipe or a terminal is
     // read then just ends the program, leaving nothing behind.
     std::string data;
@@ -443,19 +482,12 @@ std::optional<int> ImportStandardInput(Imported& imported) {
               TextOf(file));
     } else {
         const std::optional<std::wstring> path = LibraryPath(TextOf(file));
-        status = path ? Import(kStandardInputName, *path, file, imported) : kExitUsage;
+        status = path ? Import(kStandardInputName, *path, file, options, imported) : kExitUsage;
     }
     if (!file.empty()) fs::remove(file, error);
     if (InterruptCatcher::Interrupted()) EndByInterrupt();
     return status;
 }
-
-// How an import is run and reported.
-struct ImportOptions {
-    bool quiet = false;        // errors only
-    bool strict = false;       // crossing contours are a failure (status 4)
-    bool stdoutTaken = false;  // an --svg, --json or --summary record goes to standard output
-};
 
 // Where one of a drawing's records goes.
 struct OutputFile {
@@ -472,11 +504,11 @@ int ImportDrawing(const std::string& argument, const OutputFile* svg, const Outp
     Imported imported;
     std::optional<int> failed;
     if (standardInput) {
-        failed = ImportStandardInput(imported);
+        failed = ImportStandardInput(options, imported);
     } else {
         const std::optional<std::wstring> path = LibraryPath(argument);
         if (!path) return kExitUsage;
-        failed = Import(name, *path, PathOf(argument), imported);
+        failed = Import(name, *path, PathOf(argument), options, imported);
     }
     if (failed) {
         // Results 1 and 2 that end the import early are results still.
@@ -503,7 +535,8 @@ int ImportDrawing(const std::string& argument, const OutputFile* svg, const Outp
     }
     const auto writeSvg = [&](std::ostream& out) { WriteSvg(out, imported.polylines, name); };
     const auto writeJson = [&](std::ostream& out) {
-        WriteImportJson(out, name, code, imported.box, imported.polylines);
+        WriteImportJson(out, name, code, imported.box, imported.polylines,
+                        imported.accurate ? &*imported.accurate : nullptr);
     };
     const bool svgFailed = svg && !WriteOutput(svg->name, writeSvg, svg->makeFolder);
     // After Ctrl-C the program ends: the next file is not begun.
@@ -525,6 +558,9 @@ struct Arguments {
     std::string outName;
     bool quiet = false;
     bool strict = false;
+    bool accurate = false;
+    double tolerance = 0;
+    bool yDown = false;
 };
 
 // One drawing to import: given as it is, or found in a folder given.
@@ -684,6 +720,9 @@ int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) 
     ImportOptions options;
     options.quiet = arguments.quiet;
     options.strict = arguments.strict;
+    options.accurate = arguments.accurate;
+    options.contours.tolerance = arguments.tolerance;
+    options.contours.yDown = arguments.yDown;
     for (const std::vector<std::string>* outputs : {&arguments.svgs, &arguments.jsons}) {
         for (const std::string& output : *outputs) options.stdoutTaken |= output == kStandardStream;
     }
@@ -890,6 +929,20 @@ CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
     import->add_flag("--strict", arguments.strict,
                      "Fail with status 4 when contours cross, instead of 0");
     import->add_flag("-q,--quiet", arguments.quiet, "Print errors only");
+    CLI::Option* accurate = import->add_flag(
+        "--accurate", arguments.accurate,
+        "Import the drawing's true geometry: bulges, closed flags, elliptic arcs, splines and "
+        "object coordinate systems, curves within a chord tolerance, in double precision, y up; "
+        "the JSON names each polyline's layer, entity and handle and reports what was left out");
+    import
+        ->add_option("--tolerance", arguments.tolerance,
+                     "With --accurate: the largest distance between a curve and its polyline, in "
+                     "drawing units (default: 1e-5 of the drawing's extent)")
+        ->type_name("T")
+        ->check(CLI::PositiveNumber)
+        ->needs(accurate);
+    import->add_flag("--y-down", arguments.yDown, "With --accurate: negate y, as without it")
+        ->needs(accurate);
     import->footer(kExitCodes);
     return import;
 }
