@@ -35,20 +35,20 @@ fi
 
 build=build/fuzz
 cmake --preset fuzz >/dev/null
-cmake --build "$build" -j "$jobs" --target fuzz_import fuzz_linking fuzz_export
+cmake --build "$build" -j "$jobs" --target fuzz_import fuzz_linking fuzz_export fuzz_accurate
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 smoke="$build/smoke"
 rm -rf "$smoke"
-for harness in import linking export; do
+for harness in import linking export accurate; do
     binary="$build/tests/fuzz/fuzz_$harness"
     # Kept inputs (reproducers and a few seeds) are named after their harness:
     # tests/data/fuzz/<harness>-<what>.
     mapfile -t kept < <(find tests/data/fuzz -type f -name "$harness-*" 2>/dev/null | sort)
     seeds=()
     case "$harness" in
-        import) max_len=8192; seeds=(tests/data); [ -n "$corpus" ] && seeds+=("$corpus") ;;
+        import | accurate) max_len=8192; seeds=(tests/data); [ -n "$corpus" ] && seeds+=("$corpus") ;;
         linking) max_len=2048; seeds=(tests/data/fuzz) ;;
         export) max_len=1024; seeds=(tests/data/fuzz) ;;
     esac
@@ -58,7 +58,7 @@ for harness in import linking export; do
     echo "== fuzz_$harness: ${seconds} s"
     "$binary" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$smoke/$harness-" \
-        $([ "$harness" = import ] && echo "-dict=tests/fuzz/dxf.dict") \
+        $([ "$harness" = import ] || [ "$harness" = accurate ] && echo "-dict=tests/fuzz/dxf.dict") \
         "$smoke/$harness" "${seeds[@]}" 2>"$smoke/$harness.log" || {
         tail -n 60 "$smoke/$harness.log"
         echo "fuzz_$harness found a fault; the input is in $smoke" >&2
