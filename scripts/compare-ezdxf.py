@@ -27,6 +27,13 @@ def reference(document, distance):
         if kind == "POLYLINE" and (entity.is_3d_polyline or entity.is_polygon_mesh
                                    or entity.is_poly_face_mesh):
             continue
+        if kind == "POLYLINE" and entity.dxf.flags & 4:
+            # ezdxf's path of a spline-fit polyline runs through the frame's control points as
+            # well; the curve is its fitted vertices, which CAD programs draw.
+            fitted = [v.dxf.location for v in entity.vertices if not v.dxf.flags & 16]
+            if len(fitted) >= 2:
+                curves.append(np.array([(p.x, p.y) for p in fitted]))
+            continue
         try:
             # Many Bezier pieces per quarter turn: ezdxf holds arcs as cubic Beziers, one per
             # quarter turn by default, which are off a circle by 2.7e-4 of its radius.
@@ -82,6 +89,11 @@ def main():
             document = ezdxf.readfile(drawing)
         except Exception as e:
             print(f"{drawing}: ezdxf cannot read it ({type(e).__name__}), left out")
+            continue
+        if document.dxfversion == "AC1009" and document.modelspace().query("LWPOLYLINE"):
+            # A file without a header is read as R12, which has no LWPOLYLINE: ezdxf then
+            # drops their flags (closed ones come out open).
+            print(f"{drawing}: ezdxf reads it as R12 and loses its LWPOLYLINE flags, left out")
             continue
         coarse = reference(document, 1.0)
         if not coarse:

@@ -290,8 +290,9 @@ private:
             if (!entity) return;
             if (entity->Type() == "VERTEX" && polyline) {
                 vertices.push_back(std::move(*entity));
-            } else if (entity->Type() == "SEQEND" && polyline) {
-                Take(*polyline, vertices);
+            } else if (entity->Type() == "SEQEND") {
+                // It ends a POLYLINE's vertices, or an INSERT's attributes: no entity itself.
+                if (polyline) Take(*polyline, vertices);
                 polyline.reset();
                 vertices.clear();
             } else if (entity->Type() == "POLYLINE") {
