@@ -58,6 +58,17 @@ def lwpolyline(points):
     return groups(*pairs)
 
 
+def bulged(points, closed=True, extrusion=None):
+    """An LWPOLYLINE of (x, y, bulge) vertices; a bulge of tan(a / 4) turns through a."""
+    pairs = [(0, "LWPOLYLINE"), (100, "AcDbEntity"), (8, "Outline"), (100, "AcDbPolyline"),
+             (90, len(points)), (70, 1 if closed else 0)]
+    for x, y, bulge in points:
+        pairs += [(10, x), (20, y)] + ([(42, bulge)] if bulge else [])
+    if extrusion:
+        pairs += [(210, extrusion[0]), (220, extrusion[1]), (230, extrusion[2])]
+    return groups(*pairs)
+
+
 def write(name, text):
     (HERE / name).write_text(text, newline="\n")
 
@@ -113,6 +124,32 @@ def block_hatch():
     entities = groups((0, "INSERT"), (8, "0"), (2, "Sheet"), (10, 0.0), (20, 0.0), (30, 0.0))
     write("block_hatch.dxf", header("AC1015") + section("BLOCKS", sheet + tile) +
           section("ENTITIES", entities) + groups((0, "EOF")))
+
+
+def cover_plate():
+    """A cover plate whose outline has filleted corners (bulges), a slot of two half circles,
+    an elliptic window, a spline edge and an arc drawn mirrored (extrusion 0, 0, -1)."""
+    fillet = math.tan(math.radians(90) / 4)
+    outline = [(10, 0, 0), (90, 0, fillet), (100, 10, 0), (100, 50, fillet), (90, 60, 0),
+               (40, 60, 0), (40, 60, 0), (10, 60, fillet), (0, 50, 0), (0, 10, fillet)]
+    entities = bulged([p for i, p in enumerate(outline) if i != 6])
+    entities += bulged([(20, 15, 0), (50, 15, 1.0), (50, 25, 0), (20, 25, 1.0)])
+    entities += groups((0, "ELLIPSE"), (100, "AcDbEntity"), (8, "Window"),
+                       (100, "AcDbEllipse"), (10, 72.0), (20, 36.0), (30, 0.0),
+                       (11, 16.0), (21, 6.0), (31, 0.0), (40, 0.45), (41, 0.0),
+                       (42, 2 * math.pi))
+    entities += groups((0, "SPLINE"), (100, "AcDbEntity"), (8, "Edge"), (100, "AcDbSpline"),
+                       (70, 8), (71, 3), (72, 8), (73, 4), (74, 0),
+                       (40, 0.0), (40, 0.0), (40, 0.0), (40, 0.0),
+                       (40, 1.0), (40, 1.0), (40, 1.0), (40, 1.0),
+                       (10, 12.0), (20, 40.0), (30, 0.0), (10, 20.0), (20, 54.0), (30, 0.0),
+                       (10, 30.0), (20, 30.0), (30, 0.0), (10, 36.0), (20, 46.0), (30, 0.0))
+    # Mirrored: object x is world -x, so the centre (-80, 12) lies at world (80, 12).
+    entities += groups((0, "ARC"), (100, "AcDbEntity"), (8, "Outline"), (100, "AcDbCircle"),
+                       (10, -80.0), (20, 12.0), (30, 0.0), (40, 6.0), (100, "AcDbArc"),
+                       (50, 0.0), (51, 180.0), (210, 0.0), (220, 0.0), (230, -1.0))
+    write("cover_plate.dxf", header("AC1015") + section("ENTITIES", entities) +
+          groups((0, "EOF")))
 
 
 def bracket_mesh():
@@ -196,4 +233,5 @@ if __name__ == "__main__":
     plate_lines()
     flange_arcs()
     block_hatch()
+    cover_plate()
     bracket_mesh()

@@ -533,7 +533,15 @@ int ImportDrawing(const std::string& argument, const OutputFile* svg, const Outp
     } else if (!options.quiet && !options.stdoutTaken) {
         PrintSummary(stdout, false, name, imported);
     }
-    const auto writeSvg = [&](std::ostream& out) { WriteSvg(out, imported.polylines, name); };
+    const auto writeSvg = [&](std::ostream& out) {
+        // SVG's y points down: a drawing in its own frame (y up) is drawn upright with y negated.
+        if (!imported.yUp) return WriteSvg(out, imported.polylines, name);
+        std::vector<Polyline> upright = imported.polylines;
+        for (Polyline& polyline : upright) {
+            for (auto& p : polyline.points) p.y = -p.y;
+        }
+        WriteSvg(out, upright, name);
+    };
     const auto writeJson = [&](std::ostream& out) {
         WriteImportJson(out, name, code, imported.box, imported.polylines,
                         imported.accurate ? &*imported.accurate : nullptr);
