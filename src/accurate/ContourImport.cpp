@@ -134,6 +134,13 @@ class Entity {
 public:
     Entity(std::string type, std::size_t line) : m_type(std::move(type)), m_line(line) {}
 
+    // The next entity in this one's place, keeping the room its groups took.
+    void Reset(std::string_view type, std::size_t line) {
+        m_type.assign(type);
+        m_line = line;
+        m_groups.clear();
+    }
+
     const std::string& Type() const { return m_type; }
     std::vector<Group>& Groups() { return m_groups; }
     const std::vector<Group>& Groups() const { return m_groups; }
@@ -233,6 +240,9 @@ public:
 
     ContourImport Run(std::string_view text) {
         ContourImport import;
+        // About one shape per hundred bytes or more (a LINE takes some ninety): few moves of
+        // the shapes as they come.
+        m_shapes.reserve(text.size() / 128);
         try {
             Read(text);
         } catch (const ReadError& error) {
@@ -283,11 +293,15 @@ private:
 
     // Reads one section to its ENDSEC; returns the group after it.
     std::optional<Group> Section(GroupSource& source, const std::string& name, std::size_t line) {
-        std::optional<Entity> entity;
+        // One entity object serves every entity in turn: its groups' room is made once.
+        Entity current("", 0);
+        bool open = false;
+        Entity* const entity = &current;
         std::optional<Entity> polyline;  // a POLYLINE collects its VERTEX entities
         std::vector<Entity> vertices;
         const auto finish = [&]() {
-            if (!entity) return;
+            if (!open) return;
+            open = false;
             if (entity->Type() == "VERTEX" && polyline) {
                 vertices.push_back(std::move(*entity));
             } else if (entity->Type() == "SEQEND") {
@@ -307,7 +321,6 @@ private:
                 }
                 Take(*entity, vertices);
             }
-            entity.reset();
         };
         for (std::optional<Group> group = source.Next(); group; group = source.Next()) {
             if (group->code == 999) continue;
@@ -320,13 +333,14 @@ private:
                 }
                 if (name == "ENTITIES") {
                     finish();
-                    entity.emplace(word, group->line);
+                    entity->Reset(word, group->line);
+                    open = true;
                 }
                 continue;
             }
             if (name == "HEADER") {
                 Header(*group, source);
-            } else if (entity) {
+            } else if (open) {
                 entity->Groups().push_back(*group);
             }
         }
@@ -373,6 +387,14 @@ private:
         m_shapes.push_back(std::move(shape));
     }
 
+    // Bulges all zero say no more than none.
+    static void DropStraightBulges(Shape& shape) {
+        for (const double bulge : shape.bulges) {
+            if (bulge != 0) return;
+        }
+        shape.bulges.clear();
+    }
+
     void LightPolyline(const Entity& entity, Shape& shape) {
         shape.closed = (entity.IntegerOr(70, 0) & 1) != 0;
         shape.elevation = entity.NumberOr(38, 0);
@@ -387,6 +409,7 @@ private:
                 shape.bulges.back() = entity.Number(group);
             }
         }
+        DropStraightBulges(shape);
     }
 
     bool Polyline(const Entity& entity, const std::vector<Entity>& vertices, Shape& shape) {
@@ -403,6 +426,7 @@ private:
             shape.points.push_back({vertex.NumberOr(10, 0), vertex.NumberOr(20, 0)});
             shape.bulges.push_back(vertex.NumberOr(42, 0));
         }
+        DropStraightBulges(shape);
         return true;
     }
 
@@ -580,7 +604,10 @@ private:
         polylines.reserve(m_shapes.size());
         for (Shape& shape : m_shapes) {
             Polyline2d polyline{{}, shape.closed};
-            if (!Points(shape, tolerance, polyline.points)) {
+            if (shape.kind == Shape::Kind::Polyline && shape.bulges.empty() &&
+                WorldAxes(shape.extrusion) && shape.elevation == 0) {
+                polyline.points = std::move(shape.points);  // straight, in the world already
+            } else if (!Points(shape, tolerance, polyline.points)) {
                 // Refused definitions (decreasing knots, a wrong number of weights) keep the
                 // points that define them, as a polyline.
                 polyline.points = shape.points;
@@ -588,8 +615,8 @@ private:
             }
             // A closed shape ends where it starts (a full turn, a closed spline): once, and
             // its first point stays first.
-            if (polyline.closed && polyline.points.size() > 1 &&
-                Meet(polyline.points.front(), polyline.points.back(), meet.squared)) {
+            while (polyline.closed && polyline.points.size() > 1 &&
+                   Meet(polyline.points.front(), polyline.points.back(), meet.squared)) {
                 polyline.points.pop_back();
             }
             CollapseRepeatedPoints(polyline);
@@ -682,8 +709,18 @@ ContourImport ImportContours(std::istream& in, const ContourOptions& options) {
     CheckOptions(options);
     ContourImport import;
     if (!in.good()) return import;  // result 2
-    // Read in large blocks: character by character costs more than all the parsing.
+    // Read in large blocks: character by character costs more than all the parsing. A file
+    // says its size, which is read at once.
     std::string text;
+    const std::istream::pos_type start = in.tellg();
+    if (start != std::istream::pos_type(-1) && in.seekg(0, std::ios_base::end)) {
+        const std::istream::pos_type end = in.tellg();
+        in.seekg(start);
+        if (end != std::istream::pos_type(-1) && end >= start) {
+            text.reserve(static_cast<std::size_t>(end - start) + 1);
+        }
+    }
+    in.clear(in.rdstate() & ~std::ios_base::failbit);
     constexpr std::size_t kBlock = std::size_t{1} << 20;
     for (;;) {
         const std::size_t had = text.size();
