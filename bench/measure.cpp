@@ -14,6 +14,7 @@
 
 #include "ExportToDxf.h"
 #include "MStlBaseOperatorDXFPolylineReader.h"
+#include "VexlorDxfContours.h"
 #include "workloads.h"
 
 namespace {
@@ -57,8 +58,8 @@ bool ReadIndexedMesh(const std::string& path, ExportToDxf::PartData& part) {
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
-                     "usage: %s import FILE | floor FILE | export MESH.idx OUT.dxf | lines N "
-                     "OUT.dxf\n",
+                     "usage: %s import FILE | accurate FILE | floor FILE | export MESH.idx "
+                     "OUT.dxf | lines N OUT.dxf\n",
                      argv[0]);
         return 64;
     }
@@ -93,6 +94,18 @@ int main(int argc, char** argv) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf("checksum %g seconds %.4f peak_kb %ld start_kb %ld\n", checksum, seconds,
                     PeakKilobytes(), startKilobytes);
+        return 0;
+    }
+    if (mode == "accurate") {
+        // The accurate import, with its default tolerance (1e-5 of the drawing's extent).
+        const Vexlor::Dxf::ContourImport import = Vexlor::Dxf::ImportContours(Wide(argv[2]));
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::size_t points = 0;
+        for (const auto& c : import.contours) points += c.polyline.points.size();
+        std::printf("result %d seconds %.4f peak_kb %ld start_kb %ld polylines %zu points %zu\n",
+                    import.result, seconds, PeakKilobytes(), startKilobytes, import.contours.size(),
+                    points);
         return 0;
     }
     std::vector<Vexlor::Math::polyline<double, 2>> polylines;

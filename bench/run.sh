@@ -31,7 +31,8 @@ median() {
 }
 
 echo "== $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
-printf '%-16s %8s %9s %9s %6s %8s %9s %9s %10s\n' workload MB ours_s floor_s ratio MB/s peak_MB out_MB bound_MB
+printf '%-16s %8s %9s %9s %6s %8s %9s %9s %10s %10s %6s\n' workload MB ours_s floor_s ratio MB/s \
+    peak_MB out_MB bound_MB accurate_s x_ours
 for name in lines_100k mixed_50mb lwpoly_big lines_10k mixed_5mb lwpoly_100k; do
     file="$data/$name.dxf"
     [ -f "$file" ] || continue
@@ -40,9 +41,12 @@ for name in lines_100k mixed_50mb lwpoly_big lines_10k mixed_5mb lwpoly_100k; do
     floor=$(median seconds "$measure" floor "$file")
     peak=$(median peak_kb "$measure" import "$file")
     out=$(median output_kb "$measure" import "$file")
-    awk -v n="$name" -v b="$bytes" -v o="$ours" -v f="$floor" -v p="$peak" -v out="$out" 'BEGIN {
-        printf "%-16s %8.1f %9.3f %9.3f %6.2f %8.0f %9.1f %9.1f %10.1f\n", n, b / 1e6, o, f, o / f,
-               b / 1e6 / o, p / 1024, out / 1024, 3 * out / 1024 + 16 }'
+    accurate=$(median seconds "$measure" accurate "$file")
+    awk -v n="$name" -v b="$bytes" -v o="$ours" -v f="$floor" -v p="$peak" -v out="$out" \
+        -v a="$accurate" 'BEGIN {
+        printf "%-16s %8.1f %9.3f %9.3f %6.2f %8.0f %9.1f %9.1f %10.1f %10.3f %6.2f\n", n,
+               b / 1e6, o, f, o / f, b / 1e6 / o, p / 1024, out / 1024, 3 * out / 1024 + 16, a,
+               a / o }'
 done
 
 if [ -f "$data/mesh_1m.idx" ]; then
