@@ -56,12 +56,12 @@ windows_start_wine() {
     export LC_ALL=C.UTF-8
     mkdir -p "$WINEPREFIX"
     # A server that a killed run left for the prefix goes first: beside it, -p would end with
-    # status 2 (tolerated all the same, for one started meanwhile). The server outlives its last
-    # program by a minute, so that a killed run leaves none behind for long; one that ends so
-    # during a long build is started again by the next program, in a second, the prefix made.
+    # status 2 (tolerated all the same, for one started meanwhile). The server stays until the
+    # run ends (the trap below): one that timed out during the build would be started again by
+    # the tests listed as they are built, two at once, and one of them then fails to start.
     wineserver -k >/dev/null 2>&1 || true
     local status=0
-    wineserver -p60 </dev/null >/dev/null 2>&1 || status=$?
+    wineserver -p </dev/null >/dev/null 2>&1 || status=$?
     if [ "$status" -ne 0 ] && [ "$status" -ne 2 ]; then
         echo "windows.sh: wineserver cannot start for $WINEPREFIX (status $status)" >&2
         return 1
