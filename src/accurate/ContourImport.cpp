@@ -241,8 +241,9 @@ public:
     ContourImport Run(std::string_view text) {
         ContourImport import;
         // About one shape per hundred bytes or more (a LINE takes some ninety): few moves of
-        // the shapes as they come.
-        m_shapes.reserve(text.size() / 128);
+        // the shapes as they come; no more than a million asked for ahead, so that a huge file
+        // asks for no more memory than its shapes take.
+        m_shapes.reserve(std::min<std::size_t>(text.size() / 128, std::size_t{1} << 20));
         try {
             Read(text);
         } catch (const ReadError& error) {
