@@ -35,10 +35,15 @@ def reference(document, distance):
                 curves.append(np.array([(p.x, p.y) for p in fitted]))
             continue
         try:
-            # Many Bezier pieces per quarter turn: ezdxf holds arcs as cubic Beziers, one per
-            # quarter turn by default, which are off a circle by 2.7e-4 of its radius.
-            path = ezpath.make_path(entity, segments=16)
-            points = [(v.x, v.y) for v in path.flattening(distance)]
+            if kind == "SPLINE":
+                # The curve itself: ezdxf's path of a rational spline is cubic Beziers that can
+                # be 1e-4 of its size off it.
+                vertices = entity.construction_tool().flattening(distance)
+            else:
+                # Many Bezier pieces per quarter turn: ezdxf holds arcs as cubic Beziers, one
+                # per quarter turn by default, which are off a circle by 2.7e-4 of its radius.
+                vertices = ezpath.make_path(entity, segments=16).flattening(distance)
+            points = [(v.x, v.y) for v in vertices]
         except Exception:  # an entity ezdxf cannot make a path of is left out of the comparison
             continue
         if len(points) >= 2:
