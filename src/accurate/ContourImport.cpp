@@ -540,10 +540,10 @@ private:
                                      std::fabs(shape.axisV.x) + std::fabs(shape.axisV.y);
                 note({shape.center.x - reach, shape.center.y - reach});
                 note({shape.center.x + reach, shape.center.y + reach});
-            } else if (shape.kind == Shape::Kind::Polyline) {
+            } else if (shape.kind == Shape::Kind::Polyline && !WorldAxes(shape.extrusion)) {
+                const OcsAxes axes = ArbitraryAxes(shape.extrusion);
                 for (const Point2d& p : shape.points) {
-                    note(Xy(
-                        OcsToWorld(ArbitraryAxes(shape.extrusion), {p.x, p.y, shape.elevation})));
+                    note(Xy(OcsToWorld(axes, {p.x, p.y, shape.elevation})));
                 }
             } else {
                 for (const Point2d& p : shape.points) note(p);
