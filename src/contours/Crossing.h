@@ -16,10 +16,12 @@ bool PolylinesCross(const Polyline2d& first, const Polyline2d& second);
 
 /// True when two different polylines of `polylines` cross; a polyline is never tested against
 /// itself. The answer is that of PolylinesCross over every pair, found by testing only pairs of
-/// segments whose boxes can overlap: polylines whose box meets no other polyline's box are
-/// passed over, and the segments of the others are bucketed in a uniform grid (or swept by x
-/// when the grid would be too full). Throws std::bad_alloc for 2^31 segments or more, beyond
-/// what its indices address (such a drawing would take more than 32 GiB).
+/// segments that can cross: polylines whose box meets no other polyline's box are passed over,
+/// and the segments of the others are bucketed in a uniform grid, or, where long segments fill
+/// it or too many crowd a cell, swept in x in their order in y (CrossingSweep.h); only what
+/// that sweep cannot decide goes to a sweep over x that tests pairs overlapping in x. Throws
+/// std::bad_alloc for 2^31 segments or more, beyond what its indices address (such a drawing
+/// would take more than 32 GiB).
 bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines);
 
 }  // namespace Vexlor::Dxf
