@@ -8,6 +8,7 @@
 #include <fstream>    // std::ifstream
 #include <memory>     // std::unique_ptr, std::make_unique
 #include <optional>   // std::optional
+#include <unordered_map>  // std::unordered_map
 #include <sstream>    // std::ostringstream
 #include <stdexcept>  // std::invalid_argument
 #include <utility>    // std::move
@@ -89,10 +90,11 @@ private:
     std::size_t m_line = 1;
 };
 
-// Where a contour's first piece came from.
+// Where a contour's first piece came from: its entity kind and layer as indices into the
+// import's names (a drawing has few of them, and many pieces), and its handle.
 struct Source {
-    std::string entity;
-    std::string layer;
+    std::uint32_t entity = 0;
+    std::uint32_t layer = 0;
     std::string handle;
 };
 
@@ -207,10 +209,9 @@ struct SplineData {
     std::optional<Point2d> endTangent;
 };
 
-// A curve of the drawing, held until the tolerance is known; kept small, since a drawing may
-// have millions.
+// A curve of the drawing, held until the tolerance is known, with the place of its piece.
 struct Shape {
-    Source source;
+    std::size_t slot = 0;
     enum class Kind { Polyline, Conic, Nurbs, FitSpline } kind = Kind::Polyline;
     bool closed = false;
     // A polyline: its vertices and the bulge from each to the next (none: all straight), in the
@@ -228,6 +229,28 @@ struct Shape {
     std::unique_ptr<SplineData> spline;
 };
 
+// Names (layers, entity kinds) as indices: a drawing has few names and many pieces. The last
+// name looked up is remembered, since entities come in runs of one kind and layer.
+class Names {
+public:
+    std::uint32_t Of(std::string_view text) {
+        if (m_last && text == m_last->first) return m_last->second;
+        auto [at, added] = m_index.try_emplace(std::string(text), 0);
+        if (added) {
+            at->second = static_cast<std::uint32_t>(m_names.size());
+            m_names.push_back(ValidUtf8(text));
+        }
+        m_last = &*at;
+        return at->second;
+    }
+    const std::string& operator[](std::uint32_t index) const { return m_names[index]; }
+
+private:
+    std::unordered_map<std::string, std::uint32_t> m_index;
+    std::vector<std::string> m_names;
+    const std::pair<const std::string, std::uint32_t>* m_last = nullptr;
+};
+
 bool WorldAxes(const Point3d& extrusion) {
     return extrusion.x == 0 && extrusion.y == 0 && extrusion.z > 0;
 }
@@ -240,10 +263,12 @@ public:
 
     ContourImport Run(std::string_view text) {
         ContourImport import;
-        // About one shape per hundred bytes or more (a LINE takes some ninety): few moves of
-        // the shapes as they come; no more than a million asked for ahead, so that a huge file
-        // asks for no more memory than its shapes take.
-        m_shapes.reserve(std::min<std::size_t>(text.size() / 128, std::size_t{1} << 20));
+        // About one piece per hundred bytes or more (a LINE takes some ninety): few moves of
+        // the pieces as they come; no more than a million asked for ahead, so that a huge file
+        // asks for no more memory than its pieces take.
+        const std::size_t expected = std::min<std::size_t>(text.size() / 128, std::size_t{1} << 20);
+        m_pieces.reserve(expected);
+        m_sources.reserve(expected);
         try {
             Read(text);
         } catch (const ReadError& error) {
@@ -360,18 +385,14 @@ private:
 
     // An entity of the model space, with the VERTEX entities of a POLYLINE.
     void Take(const Entity& entity, const std::vector<Entity>& vertices) {
+        const std::string& type = entity.Type();
+        if (type == "LINE") return Line(entity);
         if (entity.IntegerOr(67, 0) == 1) {
             Skip("paper space");
             return;
         }
         Shape shape;
-        shape.source = {entity.Type(), entity.TextOr(8, "0"), entity.TextOr(5, "")};
-        const std::string& type = entity.Type();
-        if (type == "LINE") {
-            shape.points = {{entity.NumberOr(10, 0), entity.NumberOr(20, 0)},
-                            {entity.NumberOr(11, 0), entity.NumberOr(21, 0)}};
-
-        } else if (type == "LWPOLYLINE") {
+        if (type == "LWPOLYLINE") {
             LightPolyline(entity, shape);
         } else if (type == "POLYLINE") {
             if (!Polyline(entity, vertices, shape)) return;
@@ -385,7 +406,56 @@ private:
             Skip(type);
             return;
         }
-        m_shapes.push_back(std::move(shape));
+        Source source{m_kinds.Of(type), Layer(entity), entity.TextOr(5, "")};
+        if (shape.kind == Shape::Kind::Polyline && shape.bulges.empty() &&
+            WorldAxes(shape.extrusion)) {
+            // Straight and in the world already: a piece as it stands, whatever the tolerance.
+            AddPiece(std::move(shape.points), shape.closed, std::move(source));
+            return;
+        }
+        shape.slot = AddPiece({}, shape.closed, std::move(source));
+        m_curves.push_back(std::move(shape));
+    }
+
+    std::size_t AddPiece(std::vector<Point2d> points, bool closed, Source source) {
+        m_pieces.push_back({std::move(points), closed});
+        m_sources.push_back(std::move(source));
+        return m_pieces.size() - 1;
+    }
+
+    // A LINE, the commonest entity, read in one pass over its groups (the first of each code
+    // counts, as everywhere).
+    void Line(const Entity& entity) {
+        enum { kFromX, kFromY, kToX, kToY, kLayer, kHandle, kSpace, kCount };
+        const Group* found[kCount] = {};
+        for (const Group& group : entity.Groups()) {
+            int slot = kCount;
+            switch (group.code) {
+                case 10: slot = kFromX; break;
+                case 20: slot = kFromY; break;
+                case 11: slot = kToX; break;
+                case 21: slot = kToY; break;
+                case 8: slot = kLayer; break;
+                case 5: slot = kHandle; break;
+                case 67: slot = kSpace; break;
+                default: continue;
+            }
+            if (!found[slot]) found[slot] = &group;
+        }
+        if (found[kSpace] && entity.Integer(*found[kSpace]) == 1) return Skip("paper space");
+        const auto number = [&](int slot) { return found[slot] ? entity.Number(*found[slot]) : 0.0; };
+        std::vector<Point2d> points{{number(kFromX), number(kFromY)}, {number(kToX), number(kToY)}};
+        const std::uint32_t layer = m_layers.Of(found[kLayer] ? Trim(found[kLayer]->value) : "0");
+        AddPiece(std::move(points), false,
+                 {m_kinds.Of(entity.Type()),  layer,
+                  found[kHandle] ? ValidUtf8(Trim(found[kHandle]->value)) : std::string()});
+    }
+
+    std::uint32_t Layer(const Entity& entity) {
+        for (const Group& group : entity.Groups()) {
+            if (group.code == 8) return m_layers.Of(Trim(group.value));
+        }
+        return m_layers.Of("0");
     }
 
     // Bulges all zero say no more than none.
@@ -534,7 +604,10 @@ private:
             minY = std::min(minY, p.y);
             maxY = std::max(maxY, p.y);
         };
-        for (const Shape& shape : m_shapes) {
+        for (const Polyline2d& piece : m_pieces) {
+            for (const Point2d& p : piece.points) note(p);
+        }
+        for (const Shape& shape : m_curves) {
             if (shape.kind == Shape::Kind::Conic) {
                 const double reach = std::fabs(shape.axisU.x) + std::fabs(shape.axisU.y) +
                                      std::fabs(shape.axisV.x) + std::fabs(shape.axisV.y);
@@ -600,20 +673,22 @@ private:
     void Flatten(ContourImport& import) {
         const double tolerance = import.tolerance;
         const MeetDistance meet = MeetDistance::Of(m_options.linkingDistance);
-        std::vector<Polyline2d> polylines;
-        std::vector<Source> sources;
-        polylines.reserve(m_shapes.size());
-        for (Shape& shape : m_shapes) {
-            Polyline2d polyline{{}, shape.closed};
-            if (shape.kind == Shape::Kind::Polyline && shape.bulges.empty() &&
-                WorldAxes(shape.extrusion) && shape.elevation == 0) {
-                polyline.points = std::move(shape.points);  // straight, in the world already
-            } else if (!Points(shape, tolerance, polyline.points)) {
+        for (Shape& shape : m_curves) {
+            std::vector<Point2d>& points = m_pieces[shape.slot].points;
+            if (!Points(shape, tolerance, points)) {
                 // Refused definitions (decreasing knots, a wrong number of weights) keep the
                 // points that define them, as a polyline.
-                polyline.points = shape.points;
-                Approximate(shape.source.entity + " that could not be evaluated: its points");
+                points = std::move(shape.points);
+                Approximate(m_kinds[m_sources[shape.slot].entity] +
+                            " that could not be evaluated: its points");
             }
+        }
+        m_curves.clear();
+        std::vector<Polyline2d>& polylines = m_pieces;
+        std::vector<Source>& sources = m_sources;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < polylines.size(); ++i) {
+            Polyline2d& polyline = polylines[i];
             // A closed shape ends where it starts (a full turn, a closed spline): once, and
             // its first point stays first.
             while (polyline.closed && polyline.points.size() > 1 &&
@@ -622,10 +697,14 @@ private:
             }
             CollapseRepeatedPoints(polyline);
             if (polyline.points.size() < 2) continue;
-            polylines.push_back(std::move(polyline));
-            sources.push_back(std::move(shape.source));
+            if (kept != i) {  // a vector moved onto itself would lose its points
+                polylines[kept] = std::move(polyline);
+                sources[kept] = std::move(sources[i]);
+            }
+            ++kept;
         }
-        m_shapes.clear();
+        polylines.resize(kept);
+        sources.resize(kept);
         if (m_options.link) {
             LinkOpenPolylines(polylines, meet);
             for (Polyline2d& polyline : polylines) {
@@ -644,7 +723,7 @@ private:
             }
         }
         // Pieces joined into another were left empty.
-        std::size_t kept = 0;
+        kept = 0;
         for (std::size_t i = 0; i < polylines.size(); ++i) {
             if (polylines[i].points.empty()) continue;
             if (kept != i) {  // a vector moved onto itself would lose its points
@@ -657,8 +736,8 @@ private:
         const bool crossing = m_options.link && kept > 1 && AnyPolylinesCross(polylines);
         import.contours.reserve(kept);
         for (std::size_t i = 0; i < kept; ++i) {
-            import.contours.push_back({std::move(polylines[i]), std::move(sources[i].layer),
-                                       std::move(sources[i].entity), std::move(sources[i].handle)});
+            import.contours.push_back({std::move(polylines[i]), m_layers[sources[i].layer],
+                                       m_kinds[sources[i].entity], std::move(sources[i].handle)});
         }
         import.approximations = std::move(m_approximations);
         bool first = true;
@@ -683,7 +762,13 @@ private:
 
     const ContourOptions& m_options;
     int m_units = 0;
-    std::vector<Shape> m_shapes;
+    // The pieces in the drawing's order, with where each came from; a curve's piece is empty
+    // until the tolerance is known and `m_curves` holds it.
+    std::vector<Polyline2d> m_pieces;
+    std::vector<Source> m_sources;
+    std::vector<Shape> m_curves;
+    Names m_kinds;
+    Names m_layers;
     std::map<std::string, std::size_t> m_skipped;
     std::map<std::string, std::size_t> m_approximations;
 };
