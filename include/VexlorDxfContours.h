@@ -31,6 +31,22 @@ struct ContourOptions {
     /// Whether to join open pieces and test contours for crossings at all; without it every
     /// entity stays a contour of its own and the result is never 4.
     bool link = true;
+    /// The layers to import, by name, compared without regard to case as DXF names are; empty
+    /// (the default) imports every layer.
+    std::vector<std::string> layers;
+    /// Whether entities on layers that the LAYER table marks frozen (flag 1) or off (negative
+    /// colour) are imported too; by default they are left out and reported, as CAD programs hide
+    /// them. An INSERT on a frozen layer hides all it places.
+    bool hiddenLayers = false;
+    /// The unit to give coordinates in, as an $INSUNITS code (4 millimetres, 1 inches, 6 metres,
+    /// ...); 0 (the default) keeps the drawing's units. A drawing without units is not
+    /// converted (reported under `approximations`). The tolerances and the linking distance are
+    /// in the units of the result.
+    int units = 0;
+    /// The most points the import may produce, counting the points that define the entities it
+    /// places and the points of the contours (each takes 16 bytes and more): a drawing whose
+    /// blocks would place more ends with result 1 and says so. Raise it for huge drawings.
+    std::size_t maxPoints = 50000000;
 };
 
 /// One contour: a polyline and where its first piece came from.
@@ -61,8 +77,10 @@ struct ContourImport {
     Vexlor::Math::point<double, 2> maximum{0, 0};
     /// The drawing's units as $INSUNITS gives them (0 when it does not: unitless).
     int units = 0;
-    /// The chord tolerance that was used, in drawing units.
+    /// The chord tolerance that was used, in the units of the result.
     double tolerance = 0;
+    /// The factor that took drawing units to the units asked for (1 without conversion).
+    double scale = 1;
     /// What was not turned into contours, by entity kind ("TEXT", "DIMENSION", ...; paper-space
     /// entities under "paper space") and count, and every approximation the caller should know
     /// about, by what it was and count.

@@ -1,0 +1,169 @@
+// Placing and flattening the accurate import's curves.
+// SPDX-License-Identifier: MIT
+#include "accurate/Shapes.h"
+
+#include <algorithm>  // std::min, std::max
+#include <cmath>      // std::cos, std::sin, std::sqrt, std::fabs
+
+namespace Vexlor::Dxf {
+
+Affine3 Affine3::Rotation(double radians) {
+    Affine3 a;
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
+    a.m[0][0] = c;
+    a.m[0][1] = -s;
+    a.m[1][0] = s;
+    a.m[1][1] = c;
+    return a;
+}
+
+Affine3 Affine3::Axes(const OcsAxes& axes) {
+    Affine3 a;
+    const Point3d* columns[3] = {&axes.xAxis, &axes.yAxis, &axes.zAxis};
+    for (int c = 0; c < 3; ++c) {
+        a.m[0][c] = columns[c]->x;
+        a.m[1][c] = columns[c]->y;
+        a.m[2][c] = columns[c]->z;
+    }
+    return a;
+}
+
+bool Affine3::IsIdentity() const {
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            if (m[r][c] != (r == c ? 1.0 : 0.0)) return false;
+        }
+    }
+    return true;
+}
+
+Point3d Affine3::Apply(const Point3d& p) const {
+    return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z + m[0][3],
+            m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z + m[1][3],
+            m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
+}
+
+double Affine3::Stretch() const {
+    // The larger singular value of the 2 x 2 map of the frame's x and y onto world x and y.
+    const double a = m[0][0], b = m[0][1], c = m[1][0], d = m[1][1];
+    const double sum = a * a + b * b + c * c + d * d;
+    const double det = a * d - b * c;
+    const double gap = std::sqrt(std::max(0.0, sum * sum - 4 * det * det));
+    return std::sqrt((sum + gap) / 2);
+}
+
+Affine3 operator*(const Affine3& a, const Affine3& b) {
+    Affine3 r;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            double v = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j];
+            if (j == 3) v += a.m[i][3];
+            r.m[i][j] = v;
+        }
+    }
+    return r;
+}
+
+namespace {
+
+// The vertices of a polyline and the arcs of its bulges, in the frame, within `tolerance`.
+void PolylinePoints(const Shape& shape, double tolerance, std::vector<Point2d>& out,
+                    ApproximationNote note, void* context) {
+    const std::size_t count = shape.points.size();
+    if (count == 0) return;
+    out.push_back(shape.points[0]);
+    const std::size_t segments = shape.closed ? count : count - 1;
+    for (std::size_t i = 0; i < segments; ++i) {
+        const Point2d& to = shape.points[(i + 1) % count];
+        const double bulge = shape.bulges.empty() ? 0 : shape.bulges[i];
+        if (bulge == 0) {
+            out.push_back(to);
+            continue;
+        }
+        if (!AppendBulgeArc(shape.points[i], to, bulge, tolerance, out, CurveStart::Skip)) {
+            out.push_back(to);
+            note(context, "bulge that could not be drawn: straight segment");
+        }
+    }
+}
+
+}  // namespace
+
+bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance,
+                  std::vector<Point2d>& out, ApproximationNote note, void* context) {
+    const Affine3 map = shape.ocs ? placement * shape.Frame() : placement;
+    const std::size_t first = out.size();
+    switch (shape.kind) {
+        case Shape::Kind::Conic:
+            // The placed conic is again one: its center and axes carry the whole transform.
+            return AppendConjugateArc(map.ApplyXy(shape.center.x, shape.center.y, shape.center.z),
+                                      map.DirectionXy(shape.axisU), map.DirectionXy(shape.axisV),
+                                      shape.start, shape.end, tolerance, out);
+        case Shape::Kind::Nurbs: {
+            if (map.IsIdentity()) return AppendNurbs(shape.spline->nurbs, tolerance, out);
+            // A NURBS curve placed is the curve of its placed control points.
+            NurbsCurve placed = shape.spline->nurbs;
+            const std::vector<double>& heights = shape.spline->heights;
+            for (std::size_t i = 0; i < placed.controlPoints.size(); ++i) {
+                const Point2d& p = placed.controlPoints[i];
+                placed.controlPoints[i] =
+                    map.ApplyXy(p.x, p.y, i < heights.size() ? heights[i] : shape.elevation);
+            }
+            return AppendNurbs(placed, tolerance, out);
+        }
+        case Shape::Kind::FitSpline:
+        case Shape::Kind::Polyline:
+            break;
+    }
+    // Flattened in the frame, closer by the placement's stretch, then placed point by point: a
+    // point of the curve placed is a point of the placed curve.
+    const bool identity = map.IsIdentity();
+    const double local = identity ? tolerance : tolerance / map.Stretch();
+    if (shape.kind == Shape::Kind::FitSpline) {
+        if (!AppendFitPointSpline(shape.points, shape.spline->startTangent,
+                                  shape.spline->endTangent, local, out)) {
+            return false;
+        }
+    } else {
+        PolylinePoints(shape, local, out, note, context);
+    }
+    if (identity && shape.heights.empty()) return true;
+    for (std::size_t i = first; i < out.size(); ++i) {
+        const double z = shape.heights.empty() ? shape.elevation : shape.heights[i - first];
+        out[i] = map.ApplyXy(out[i].x, out[i].y, z);
+    }
+    return true;
+}
+
+void NoteExtent(const Shape& shape, const Affine3& placement, bool& any, Point2d& minimum,
+                Point2d& maximum) {
+    const auto note = [&](const Point2d& p) {
+        if (!any) {
+            minimum = maximum = p;
+            any = true;
+        }
+        minimum = {std::min(minimum.x, p.x), std::min(minimum.y, p.y)};
+        maximum = {std::max(maximum.x, p.x), std::max(maximum.y, p.y)};
+    };
+    const Affine3 map = shape.ocs ? placement * shape.Frame() : placement;
+    if (shape.kind == Shape::Kind::Conic) {
+        const Point2d center = map.ApplyXy(shape.center.x, shape.center.y, shape.center.z);
+        const Point2d u = map.DirectionXy(shape.axisU);
+        const Point2d v = map.DirectionXy(shape.axisV);
+        const double reach = std::fabs(u.x) + std::fabs(u.y) + std::fabs(v.x) + std::fabs(v.y);
+        note({center.x - reach, center.y - reach});
+        note({center.x + reach, center.y + reach});
+        return;
+    }
+    const bool identity = map.IsIdentity();
+    const std::vector<double>* heights =
+        shape.spline ? &shape.spline->heights : &shape.heights;
+    for (std::size_t i = 0; i < shape.points.size(); ++i) {
+        const Point2d& p = shape.points[i];
+        const double z = i < heights->size() ? (*heights)[i] : shape.elevation;
+        note(identity ? p : map.ApplyXy(p.x, p.y, z));
+    }
+}
+
+}  // namespace Vexlor::Dxf
