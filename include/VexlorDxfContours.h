@@ -81,6 +81,8 @@ struct ContourImport {
     double tolerance = 0;
     /// The factor that took drawing units to the units asked for (1 without conversion).
     double scale = 1;
+    /// Whether the drawing was a binary DXF (its errors name byte offsets, not lines).
+    bool binary = false;
     /// What was not turned into contours, by entity kind ("TEXT", "DIMENSION", ...; paper-space
     /// entities under "paper space") and count, and every approximation the caller should know
     /// about, by what it was and count.

@@ -16,10 +16,12 @@
 
 #include "VexlorDxfContours.h"
 #include "WideFileStream.h"
+#include "accurate/BinaryDxf.h"
 #include "accurate/Curves.h"
 #include "accurate/Groups.h"
 #include "accurate/Ocs.h"
 #include "accurate/Shapes.h"
+#include "accurate/TextEncoding.h"
 #include "contours/Crossing.h"
 #include "contours/Linking.h"
 #include "contours/Reduction.h"
@@ -130,8 +132,24 @@ class Importer {
 public:
     explicit Importer(const ContourOptions& options) : m_options(options) {}
 
-    ContourImport Run(std::string_view text) {
+    ContourImport Run(std::string_view data) {
+        // A binary DXF is read as the text it stands for; its errors then name byte offsets.
+        std::string converted;
+        std::vector<std::size_t> offsets;
+        const bool binary = IsBinaryDxf(data);
+        if (binary) {
+            try {
+                converted = BinaryDxfToText(data, offsets);
+            } catch (const BinaryDxfError& error) {
+                ContourImport failed;
+                failed.result = 1;
+                failed.error = std::string("binary DXF: ") + error.what();
+                return failed;
+            }
+        }
+        const std::string_view text = binary ? std::string_view(converted) : data;
         ContourImport import;
+        import.binary = binary;
         // About one piece per hundred bytes or more (a LINE takes some ninety): few moves of
         // the pieces as they come; no more than a million asked for ahead, so that a huge file
         // asks for no more memory than its pieces take.
@@ -148,14 +166,28 @@ public:
         } catch (const ReadError& error) {
             ContourImport failed;
             failed.result = 1;
-            failed.error = error.message;
+            failed.error = binary ? AtByte(error.message, offsets) : error.message;
             failed.units = m_units;
+            failed.binary = binary;
             return failed;
         }
         return import;
     }
 
 private:
+    // An error of a binary DXF's text, "line N: ...", as "byte X: ..." of its data.
+    static std::string AtByte(const std::string& message, const std::vector<std::size_t>& offsets) {
+        if (message.rfind("line ", 0) != 0) return "binary DXF: " + message;
+        std::size_t line = 0;
+        const auto [end, error] =
+            std::from_chars(message.data() + 5, message.data() + message.size(), line);
+        if (error != std::errc() || line == 0 || (line - 1) / 2 >= offsets.size()) {
+            return "binary DXF: " + message;
+        }
+        return "binary DXF: byte " + std::to_string(offsets[(line - 1) / 2]) +
+               message.substr(static_cast<std::size_t>(end - message.data()));
+    }
+
     // ---- Reading: sections, tables, blocks and entities ----
 
     void Read(std::string_view text) {
@@ -274,8 +306,17 @@ private:
         }
     }
 
-    // A layer's or block's name, or a handle, as UTF-8.
-    std::string Decode(std::string_view text) const { return ValidUtf8(text); }
+    // A layer's or block's name as UTF-8: drawings of R2007 (AC1021) and later are UTF-8; older
+    // ones use their $DWGCODEPAGE, or ANSI_1252 when they name none; a drawing without either
+    // (no header) is read as UTF-8 where it is valid.
+    std::string Decode(std::string_view text) {
+        if (!m_decoder) {
+            const bool utf8 = m_version >= "AC1021" || (m_version.empty() && m_codePage.empty());
+            m_decoder = std::make_unique<TextDecoder>(
+                m_codePage.empty() ? std::string_view("ANSI_1252") : m_codePage, utf8);
+        }
+        return m_decoder->Decode(text);
+    }
 
     std::uint32_t LayerIndex(std::string_view name) {
         return m_layers.Of(name, [this](std::string_view t) { return Decode(t); });
@@ -1034,6 +1075,7 @@ private:
     int m_units = 0;
     std::string m_version;
     std::string m_codePage;
+    std::unique_ptr<TextDecoder> m_decoder;  // made when the first name is read, after the header
     Part m_part = Part::Other;
     // The model space's curves and inserts (its straight pieces go to m_pieces at once), with
     // the piece of each curve; the block definitions by name; where entities go now.

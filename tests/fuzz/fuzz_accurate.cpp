@@ -14,6 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // otherwise, which follows the drawing's extent.
     Vexlor::Dxf::ContourOptions options;
     if (size > 0 && data[0] % 4 == 0) options.tolerance = 1e-3;
+    // The first byte's other bits choose among the options that change what is placed and kept;
+    // a small budget keeps nested inserts quick.
+    const unsigned choice = size > 0 ? data[0] : 0;
+    if (choice & 4) options.units = 4;
+    if (choice & 8) options.hiddenLayers = true;
+    if (choice & 16) options.layers = {"0", "a"};
+    options.maxPoints = 1 << 20;
     const Vexlor::Dxf::ContourImport import = Vexlor::Dxf::ImportContoursFromMemory(
         std::string_view(reinterpret_cast<const char*>(data), size), options);
     assert(import.result == 0 || import.result == 1 || import.result == 3 || import.result == 4);

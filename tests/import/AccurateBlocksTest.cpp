@@ -6,6 +6,7 @@
 #include <algorithm>  // std::min, std::max
 #include <cmath>      // std::hypot, std::lround
 #include <cstdio>     // std::snprintf
+#include <cstring>    // std::memcpy
 #include <string>     // std::string
 #include <vector>     // std::vector
 
@@ -236,6 +237,71 @@ TEST(AccurateBlocks, LayersHideChooseAndUnitsConvert) {
     EXPECT_EQ(1, converted.units);
     EXPECT_EQ(25.4, converted.scale);
     EXPECT_EQ(Text({{0, 4 * 25.4}, {25.4, 4 * 25.4}}), Text(converted.contours[0].polyline.points));
+}
+
+TEST(AccurateBlocks, NamesComeOutAsUtf8) {
+    // "Слой" in code page 1251 (С D1, л EB, о EE, й E9) in an R2000 drawing; an escape
+    // (\U+0416 is Ж) and UTF-8 in an R2007 drawing.
+    const std::string line = "0\nLINE\n8\n{}\n10\n0\n20\n0\n11\n1\n21\n0\n";
+    const auto on = [&](const std::string& layer) {
+        std::string text = line;
+        return text.replace(text.find("{}"), 2, layer);
+    };
+    const ContourImport cyrillic =
+        Import(Drawing("", on("\xD1\xEB\xEE\xE9"), "",
+                       "9\n$ACADVER\n1\nAC1015\n9\n$DWGCODEPAGE\n3\nANSI_1251\n"));
+    ASSERT_EQ(1u, cyrillic.contours.size());
+    EXPECT_EQ("\xD0\xA1\xD0\xBB\xD0\xBE\xD0\xB9", cyrillic.contours[0].layer);
+    const ContourImport escaped =
+        Import(Drawing("", on("\\U+0416\xC3\xA9"), "", "9\n$ACADVER\n1\nAC1021\n"));
+    ASSERT_EQ(1u, escaped.contours.size());
+    EXPECT_EQ("\xD0\x96\xC3\xA9", escaped.contours[0].layer);  // Жé
+}
+
+TEST(AccurateBlocks, BinaryDrawingsReadAsTheirText) {
+    // Codes of two bytes, little-endian; strings end with NUL; coordinates are 8-byte doubles.
+    std::string data("AutoCAD Binary DXF\r\n\x1a\0", 22);
+    const auto code = [&](int c) {
+        data += static_cast<char>(c & 0xFF);
+        data += static_cast<char>(c >> 8);
+    };
+    const auto text = [&](int c, const std::string& value) {
+        code(c);
+        data += value;
+        data += '\0';
+    };
+    const auto number = [&](int c, double value) {
+        code(c);
+        unsigned char bytes[8];
+        std::memcpy(bytes, &value, 8);  // the tests run on little-endian machines
+        data.append(reinterpret_cast<const char*>(bytes), 8);
+    };
+    text(0, "SECTION");
+    text(2, "ENTITIES");
+    text(0, "LINE");
+    text(8, "Cut");
+    number(10, 0.1);
+    number(20, 0);
+    const std::size_t badAt = data.size();
+    number(11, 1.5);
+    number(21, 0.25);
+    text(0, "ENDSEC");
+    text(0, "EOF");
+    const ContourImport import = Import(data);
+    ASSERT_EQ(0, import.result) << import.error;
+    EXPECT_TRUE(import.binary);
+    ASSERT_EQ(1u, import.contours.size());
+    EXPECT_EQ("Cut", import.contours[0].layer);
+    EXPECT_EQ(Text({{0.1, 0}, {1.5, 0.25}}), Text(import.contours[0].polyline.points));
+    // A NaN where 11 should be a number: the error names the group's byte offset.
+    std::string broken = data;
+    const double nan = std::nan("");
+    std::memcpy(&broken[badAt + 2], &nan, 8);
+    const ContourImport bad = Import(broken);
+    EXPECT_EQ(1, bad.result);
+    EXPECT_EQ(0u, bad.error.find("binary DXF: byte " + std::to_string(badAt) + ": LINE: group 11"))
+        << bad.error;
+    EXPECT_EQ(1, Import(data.substr(0, badAt + 3)).result);  // cut inside a group
 }
 
 }  // namespace
