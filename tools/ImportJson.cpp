@@ -116,7 +116,7 @@ void WriteImportJson(std::ostream& out, const std::string& file, int result,
         json << "null";
     }
     if (accurate) {
-        json << ", \"report\": {\"units\":" << accurate->units
+        json << ", \"report\": {\"units\":" << accurate->units << ",\"scale\":" << accurate->scale
              << ",\"tolerance\":" << accurate->tolerance << ",\"skipped\":";
         WriteCounts(json, accurate->skipped);
         json << ",\"approximations\":";

@@ -26,9 +26,10 @@ struct Box {
 /// to the same double (-0.0 keeps its sign); a value that is not finite is written as null,
 /// which JSON leaves no other way to hold. `file` must be valid UTF-8. With `accurate` (an
 /// accurate import, whose contours' polylines are `polylines`), each polyline also has "layer",
-/// "entity" and "handle", and a "report" object comes before the polylines: {"units": $INSUNITS,
-/// "tolerance": the chord tolerance used, "skipped": {kind: count, ...}, "approximations":
-/// {what: count, ...}}.
+/// "entity" and "handle", and a "report" object comes before the polylines: {"units": the
+/// drawing's $INSUNITS, "scale": the factor that took its coordinates to the units asked for (1.0
+/// without conversion), "tolerance": the chord tolerance used, "skipped": {kind: count, ...},
+/// "approximations": {what: count, ...}}.
 void WriteImportJson(std::ostream& out, const std::string& file, int result,
                      const std::optional<Box>& box,
                      const std::vector<Vexlor::Math::polyline<double, 2>>& polylines,

@@ -5,12 +5,14 @@
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
-#include <algorithm>  // std::min, std::max
+#include <algorithm>  // std::min, std::max, std::count_if
 #include <cmath>      // std::isfinite
 #include <cstddef>    // std::size_t
 #include <cstring>    // std::strlen
-#include <iterator>   // std::back_inserter
+#include <iterator>   // std::back_inserter, std::size
 #include <limits>     // std::numeric_limits
+#include <map>        // std::map
+#include <utility>    // std::pair
 
 namespace Vexlor::DxfTool {
 
@@ -121,6 +123,55 @@ const Style kStyles[] = {
      R"(stroke="#d9480f" stroke-width="2" stroke-dasharray="7 4")"},
 };
 
+// The document's start: its size, its title (escaped) and a white background.
+void WriteHead(std::ostream& out, double width, double height, const std::string& escapedTitle) {
+    fmt::print(out,
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{0:.2f}\" height=\"{1:.2f}\" "
+               "viewBox=\"0 0 {0:.2f} {1:.2f}\">\n"
+               "<title>{2}</title>\n"
+               "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n",
+               width, height, escapedTitle);
+}
+
+// Colours told apart at a glance on white, and from each other, the first ones most of all.
+const char* const kLayerColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd",
+                                     "#8c564b", "#e377c2", "#17becf", "#7f7f7f", "#bcbd22"};
+constexpr double kLegendRow = 20.0;  // pixels per line of the layer legend
+
+// A layer name as XML text: escaped, and the control characters that XML 1.0 cannot hold at all
+// shown as U+FFFD, so that an odd name cannot make the picture unreadable.
+std::string LayerText(const std::string& name) {
+    std::string shown;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        shown += byte < 0x20 && byte != '\t' ? std::string("\xEF\xBF\xBD") : std::string(1, c);
+    }
+    return EscapeXml(shown);
+}
+
+// The characters of UTF-8 text, which the legend's widths are reckoned by.
+std::size_t Characters(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// DXF names are the same whatever the case of their ASCII letters.
+std::string NameKey(const std::string& name) {
+    std::string key = name;
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
+}
+
+// One layer of the picture: its name as first spelled, its colour and its polylines.
+struct Layer {
+    std::string name;
+    const char* colour;
+    std::vector<std::size_t> members;  // indices into the polylines
+};
 }  // namespace
 
 bool IsLoop(const Polyline& polyline) {
@@ -137,13 +188,7 @@ void WriteSvg(std::ostream& out, const std::vector<Polyline>& polylines, const s
     const double width = std::max(frame.width + 2 * kMargin, kMinWidth);
     const double height = frame.height + 2 * kMargin + kCaptionSpace;
     const std::string escapedTitle = EscapeXml(title);
-    fmt::print(out,
-               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{0:.2f}\" height=\"{1:.2f}\" "
-               "viewBox=\"0 0 {0:.2f} {1:.2f}\">\n"
-               "<title>{2}</title>\n"
-               "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n",
-               width, height, escapedTitle);
+    WriteHead(out, width, height, escapedTitle);
 
     std::size_t counts[3] = {0, 0, 0};
     std::string ends;
@@ -182,6 +227,90 @@ void WriteSvg(std::ostream& out, const std::vector<Polyline>& polylines, const s
     }
     fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{}</text>\n</g>\n</svg>\n", x + 8, baseline,
                escapedTitle);
+}
+
+void WriteSvgByLayer(std::ostream& out, const std::vector<Polyline>& polylines,
+                     const std::vector<std::string>& layers, const std::string& title) {
+    std::vector<Layer> order;
+    std::map<std::string, std::size_t> byKey;
+    for (std::size_t i = 0; i < polylines.size() && i < layers.size(); ++i) {
+        const auto [at, added] = byKey.try_emplace(NameKey(layers[i]), order.size());
+        if (added) {
+            order.push_back(
+                {layers[i], kLayerColours[order.size() % std::size(kLayerColours)], {}});
+        }
+        order[at->second].members.push_back(i);
+    }
+
+    const Frame frame = FitFrame(polylines);
+    const double width = std::max(frame.width + 2 * kMargin, kMinWidth);
+    // The legend's entries fill lines of the picture's width, as many lines as they take.
+    std::vector<std::string> labels;
+    std::vector<std::pair<double, int>> places;  // each entry's x and line
+    double x = kMargin;
+    int line = 0;
+    for (const Layer& layer : order) {
+        const std::string shown = fmt::format("{} ({})", layer.name, layer.members.size());
+        labels.push_back(LayerText(shown));
+        // A sample, its gap, about 7 pixels a character at this size, and room to the next.
+        const double entryWidth = 24 + 7.0 * static_cast<double>(Characters(shown)) + 20;
+        if (x > kMargin && x + entryWidth > width - kMargin) {
+            ++line;
+            x = kMargin;
+        }
+        places.emplace_back(x, line);
+        x += entryWidth;
+    }
+    const int lines = order.empty() ? 0 : line + 1;
+    const double legendTop = frame.height + 2 * kMargin;
+    const double height = legendTop + lines * kLegendRow + kCaptionSpace;
+    const std::string escapedTitle = EscapeXml(title);
+    WriteHead(out, width, height, escapedTitle);
+
+    std::string ends;
+    for (const Layer& layer : order) {
+        fmt::print(out,
+                   "<g class=\"layer\" data-layer=\"{0}\" fill=\"{1}\" fill-opacity=\"0.12\" "
+                   "fill-rule=\"evenodd\" stroke=\"{1}\" stroke-width=\"1.5\" "
+                   "stroke-linejoin=\"round\">\n",
+                   LayerText(layer.name), layer.colour);
+        for (const std::size_t i : layer.members) {
+            const Polyline& polyline = polylines[i];
+            const std::string data = PathData(polyline, frame);
+            if (data.empty()) continue;
+            if (KindOf(polyline) != EKind::eOpen) {
+                fmt::print(out, "<path d=\"{}\"/>\n", data);
+                continue;
+            }
+            fmt::print(out,
+                       "<path class=\"open\" d=\"{}\" fill=\"none\" stroke-width=\"2\" "
+                       "stroke-dasharray=\"7 4\" stroke-linecap=\"round\"/>\n",
+                       data);
+            // Dots at both ends show where a piece failed to meet another.
+            for (const Point* p : {&polyline.points.front(), &polyline.points.back()}) {
+                if (!Finite(*p)) continue;
+                fmt::format_to(std::back_inserter(ends),
+                               "<circle cx=\"{:.2f}\" cy=\"{:.2f}\" r=\"3\" fill=\"{}\"/>\n",
+                               frame.X(p->x), frame.Y(p->y), layer.colour);
+            }
+        }
+        out << "</g>\n";
+    }
+    out << "<g class=\"ends\">\n" << ends << "</g>\n";
+
+    out << "<g class=\"caption\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#333333\">\n";
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const auto [left, row] = places[k];
+        const double lineY = legendTop + row * kLegendRow + kLegendRow / 2;
+        fmt::print(out,
+                   "<line x1=\"{:.2f}\" y1=\"{:.2f}\" x2=\"{:.2f}\" y2=\"{:.2f}\" stroke=\"{}\" "
+                   "stroke-width=\"3\"/>\n",
+                   left, lineY, left + 18, lineY, order[k].colour);
+        fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{}</text>\n", left + 24, lineY + 4,
+                   labels[k]);
+    }
+    fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{}</text>\n</g>\n</svg>\n", kMargin,
+               height - kCaptionSpace / 2 + 4, escapedTitle);
 }
 
 }  // namespace Vexlor::DxfTool

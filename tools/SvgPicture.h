@@ -25,4 +25,16 @@ bool IsLoop(const Vexlor::Math::polyline<double, 2>& polyline);
 void WriteSvg(std::ostream& out, const std::vector<Vexlor::Math::polyline<double, 2>>& polylines,
               const std::string& title);
 
+/// As WriteSvg, framed alike, but coloured by layer: `layers[i]` is the layer of `polylines[i]`.
+/// Layers are told apart as DXF tells their names apart, without regard to ASCII case, and each
+/// takes the next colour of a fixed palette in order of first appearance, the palette cycling when
+/// there are more layers than colours. One group (class "layer", its name in "data-layer") per
+/// layer holds its polylines in the vector's order: closed ones and loops shaded and outlined,
+/// other open pieces dashed with a dot at each end, all in the layer's colour. The caption is a
+/// legend of a line sample, the name (as the first polyline on it spells it) and the count of
+/// contours per layer, in the same order and wrapped to the picture's width, then `title`.
+void WriteSvgByLayer(std::ostream& out,
+                     const std::vector<Vexlor::Math::polyline<double, 2>>& polylines,
+                     const std::vector<std::string>& layers, const std::string& title);
+
 }  // namespace Vexlor::DxfTool

@@ -3,14 +3,15 @@
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
-#include <algorithm>           // std::max, std::count, std::none_of, std::sort
+#include <algorithm>           // std::max, std::count, std::all_of, std::none_of, std::sort
 #include <atomic>              // std::atomic
 #include <cctype>              // std::tolower
 #include <cerrno>              // errno
+#include <charconv>            // std::from_chars
 #include <chrono>              // std::chrono::steady_clock
 #include <condition_variable>  // std::condition_variable
 #include <csignal>             // std::raise, SIGINT
-#include <cstdint>             // std::uint32_t
+#include <cstdint>             // std::uint32_t, SIZE_MAX
 #include <cstdio>              // std::fflush, std::fread
 #include <cstdlib>             // std::_Exit
 #include <cstring>             // std::strerror
@@ -29,6 +30,7 @@
 #include <set>                 // std::set
 #include <stdexcept>           // std::invalid_argument, std::out_of_range
 #include <string>              // std::string, std::wstring
+#include <system_error>        // std::errc
 #include <thread>              // std::thread
 #include <utility>             // std::forward, std::pair
 #include <vector>              // std::vector
@@ -98,7 +100,7 @@ const char kExitCodes[] =
 const char kStandardStream[] = "-";
 // Standard input's name in messages and in the JSON record.
 const char kStandardInputName[] = "<stdin>";
-// What a binary DXF file starts with; the library reads ASCII DXF only.
+// What a binary DXF file starts with; the polyline reader reads ASCII DXF only.
 const std::string kBinaryDxfSentinel("AutoCAD Binary DXF\r\n\x1a\0", 22);
 
 // What a drawing says, kept until the main thread prints it: drawings imported at once still
@@ -232,10 +234,68 @@ std::string WhatItIs(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     in.read(start.data(), static_cast<std::streamsize>(start.size()));
     if (in && start == kBinaryDxfSentinel) {
-        return "it is a binary DXF file, and only ASCII DXF is read";
+        return "it is a binary DXF file, which the polyline reader cannot read; "
+               "--accurate reads it";
     }
     if (!HoldsSection(file)) return "it holds no SECTION, so it is not a DXF drawing";
     return "";
+}
+
+// The units --units takes by name, with their $INSUNITS codes; any code from 1 to
+// kLastUnitCode is taken as a number too.
+struct UnitName {
+    const char* name;
+    int code;
+};
+const UnitName kUnitNames[] = {{"mm", 4},  {"cm", 5}, {"m", 6},  {"km", 7},
+                               {"um", 13}, {"in", 1}, {"ft", 2}, {"yd", 10}};
+constexpr int kLastUnitCode = 21;  // US survey feet
+const char kUnitChoices[] = "mm, cm, m, km, um, in, ft, yd, or an $INSUNITS code from 1 to 21";
+
+// The $INSUNITS code that `text` names: a name of kUnitNames in any case, or a code as digits.
+std::optional<int> UnitCode(const std::string& text) {
+    std::string lower = text;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const UnitName& unit : kUnitNames) {
+        if (lower == unit.name) return unit.code;
+    }
+    // Digits alone: no sign, space or fraction, and few enough that the number fits.
+    const bool digits =
+        !text.empty() && text.size() <= 2 &&
+        std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
+    if (!digits) return std::nullopt;
+    const int code = std::stoi(text);
+    if (code < 1 || code > kLastUnitCode) return std::nullopt;
+    return code;
+}
+
+// What an $INSUNITS code stands for, in the summary's words.
+std::string UnitWords(int code) {
+    static const char* const kWords[] = {"no unit",
+                                         "inches",
+                                         "feet",
+                                         "miles",
+                                         "millimetres",
+                                         "centimetres",
+                                         "metres",
+                                         "kilometres",
+                                         "microinches",
+                                         "mils",
+                                         "yards",
+                                         "angstroms",
+                                         "nanometres",
+                                         "micrometres",
+                                         "decimetres",
+                                         "decametres",
+                                         "hectometres",
+                                         "gigametres",
+                                         "astronomical units",
+                                         "light years",
+                                         "parsecs",
+                                         "US survey feet"};
+    if (code < 0 || code > kLastUnitCode) return fmt::format("$INSUNITS {}", code);
+    return kWords[code];
 }
 
 const char* ImportWords(CDXFReader::EReturnCode result) {
@@ -326,6 +386,7 @@ struct Imported {
     // was left out; and whether y points up.
     std::optional<Vexlor::Dxf::ContourImport> accurate;
     bool yUp = false;
+    int unitsAsked = 0;  // the $INSUNITS code coordinates were to be converted to; 0 for none
 };
 
 // The contours of an import by kind, and their points.
@@ -350,6 +411,20 @@ std::string Headline(const Imported& imported) {
     const std::string words =
         imported.what.empty() ? ImportWords(imported.result) : "cannot be read: " + imported.what;
     return fmt::format("{} (result {})", words, static_cast<int>(imported.result));
+}
+
+// The summary's words for what --units did: "inches to millimetres, coordinates times 25.4", or
+// why the drawing's coordinates were left as they are.
+std::string Conversion(const Vexlor::Dxf::ContourImport& import, int unitsAsked) {
+    const int from = import.units;
+    if (from < 1 || from > kLastUnitCode) {
+        return fmt::format(
+            "the drawing gives none that is known ($INSUNITS {}): coordinates not "
+            "converted to {}",
+            from, UnitWords(unitsAsked));
+    }
+    return fmt::format("{} to {}, coordinates times {:.9g}", UnitWords(from), UnitWords(unitsAsked),
+                       import.scale);
 }
 
 // The import's summary on `stream`: its result, the contours by kind, their points and the box;
@@ -379,6 +454,9 @@ void PrintSummary(std::FILE* stream, bool headlineOnly, const std::string& name,
         } else {
             text += "  box: none (no point read)\n";
         }
+        if (imported.accurate && imported.unitsAsked != 0) {
+            text += "  units: " + Conversion(*imported.accurate, imported.unitsAsked) + "\n";
+        }
     }
     Say(stream, std::move(text));
 }
@@ -390,6 +468,7 @@ struct ImportOptions {
     bool stdoutTaken = false;  // an --svg, --json or --summary record goes to standard output
     bool accurate = false;     // the accurate import, with these options
     Vexlor::Dxf::ContourOptions contours;
+    bool svgByLayer = false;  // the SVG picture coloured by layer, with a legend (--accurate only)
 };
 
 // The accurate import of `file` (the library's `path` of it) into `imported`; as Import.
@@ -400,6 +479,7 @@ std::optional<int> ImportAccurately(const std::string& name, const std::wstring&
     Vexlor::Dxf::ContourImport result = Vexlor::Dxf::ImportContours(path, options.contours);
     imported.result = static_cast<CDXFReader::EReturnCode>(result.result);
     imported.yUp = !options.contours.yDown;
+    imported.unitsAsked = options.contours.units;
     if (result.result == CDXFReader::eOpenError) {
         const std::string reason =
             IsDirectory(file) ? "it is a directory" : Reason(errno, "not readable");
@@ -535,12 +615,22 @@ int ImportDrawing(const std::string& argument, const OutputFile* svg, const Outp
     }
     const auto writeSvg = [&](std::ostream& out) {
         // SVG's y points down: a drawing in its own frame (y up) is drawn upright with y negated.
-        if (!imported.yUp) return WriteSvg(out, imported.polylines, name);
-        std::vector<Polyline> upright = imported.polylines;
-        for (Polyline& polyline : upright) {
-            for (auto& p : polyline.points) p.y = -p.y;
+        std::vector<Polyline> upright;
+        if (imported.yUp) {
+            upright = imported.polylines;
+            for (Polyline& polyline : upright) {
+                for (auto& p : polyline.points) p.y = -p.y;
+            }
         }
-        WriteSvg(out, upright, name);
+        const std::vector<Polyline>& drawn = imported.yUp ? upright : imported.polylines;
+        if (!options.svgByLayer || !imported.accurate) return WriteSvg(out, drawn, name);
+        // The contours' polylines were moved out; their sources still name the layers.
+        std::vector<std::string> layers;
+        layers.reserve(imported.accurate->contours.size());
+        for (const Vexlor::Dxf::Contour& contour : imported.accurate->contours) {
+            layers.push_back(contour.layer);
+        }
+        WriteSvgByLayer(out, drawn, layers, name);
     };
     const auto writeJson = [&](std::ostream& out) {
         WriteImportJson(out, name, code, imported.box, imported.polylines,
@@ -569,6 +659,11 @@ struct Arguments {
     bool accurate = false;
     double tolerance = 0;
     bool yDown = false;
+    std::vector<std::string> layers;  // none: every layer
+    bool allLayers = false;
+    std::string units;          // empty: the drawing's own; else a name or code that UnitCode takes
+    std::size_t maxPoints = 0;  // 0: the library's budget
+    std::string svgColour = "kind";
 };
 
 // One drawing to import: given as it is, or found in a folder given.
@@ -731,6 +826,12 @@ int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) 
     options.accurate = arguments.accurate;
     options.contours.tolerance = arguments.tolerance;
     options.contours.yDown = arguments.yDown;
+    options.contours.layers = arguments.layers;
+    options.contours.hiddenLayers = arguments.allLayers;
+    // The parser has checked the name.
+    if (!arguments.units.empty()) options.contours.units = UnitCode(arguments.units).value_or(0);
+    if (arguments.maxPoints != 0) options.contours.maxPoints = arguments.maxPoints;
+    options.svgByLayer = arguments.svgColour == "layer";
     for (const std::vector<std::string>* outputs : {&arguments.svgs, &arguments.jsons}) {
         for (const std::string& output : *outputs) options.stdoutTaken |= output == kStandardStream;
     }
@@ -877,6 +978,25 @@ int RunExport(const Arguments& arguments) {
     return code;
 }
 
+// Why `text` is no value for --units; empty when it is one.
+std::string CheckUnit(const std::string& text) {
+    return UnitCode(text) ? std::string()
+                          : fmt::format("{} is not a unit: give {}", text, kUnitChoices);
+}
+
+// Why `text` is no count for --max-points; empty when it is one. Digits alone, not all zeros,
+// and few enough to fit: the parser would quietly take the largest number for one too large.
+std::string CheckCount(const std::string& text) {
+    if (text.find_first_not_of("0123456789") != std::string::npos ||
+        text.find_first_not_of('0') == std::string::npos) {
+        return fmt::format("{} is not a whole number above zero", text);
+    }
+    unsigned long long value = 0;
+    const auto read = std::from_chars(text.data(), text.data() + text.size(), value);
+    const bool fits = read.ec == std::errc() && value <= SIZE_MAX;
+    return fits ? std::string() : fmt::format("{} is too large", text);
+}
+
 CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
     CLI::App* import = app.add_subcommand(
         "import",
@@ -939,17 +1059,55 @@ CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
     import->add_flag("-q,--quiet", arguments.quiet, "Print errors only");
     CLI::Option* accurate = import->add_flag(
         "--accurate", arguments.accurate,
-        "Import the drawing's true geometry: bulges, closed flags, elliptic arcs, splines and "
-        "object coordinate systems, curves within a chord tolerance, in double precision, y up; "
-        "the JSON names each polyline's layer, entity and handle and reports what was left out");
+        "Import the drawing's true geometry: bulges, closed flags, elliptic arcs, splines, object "
+        "coordinate systems, blocks placed by their INSERTs and hatch boundaries, curves within "
+        "a chord tolerance, in double precision, y up; layers can be chosen, and frozen or off "
+        "layers are left out unless --all-layers; the JSON names each polyline's layer, entity "
+        "and handle and reports what was left out");
     import
         ->add_option("--tolerance", arguments.tolerance,
                      "With --accurate: the largest distance between a curve and its polyline, in "
-                     "drawing units (default: 1e-5 of the drawing's extent)")
+                     "drawing units, or in UNIT with --units (default: 1e-5 of the drawing's "
+                     "extent)")
         ->type_name("T")
         ->check(CLI::PositiveNumber)
         ->needs(accurate);
     import->add_flag("--y-down", arguments.yDown, "With --accurate: negate y, as without it")
+        ->needs(accurate);
+    import
+        ->add_option("--layer", arguments.layers,
+                     "With --accurate: import the entities of layer NAME only (any case, as DXF "
+                     "compares names); give it once per layer")
+        ->type_name("NAME")
+        ->allow_extra_args(false)
+        ->needs(accurate);
+    import
+        ->add_flag("--all-layers", arguments.allLayers,
+                   "With --accurate: import frozen and off layers too, which CAD programs hide")
+        ->needs(accurate);
+    import
+        ->add_option("--units", arguments.units,
+                     fmt::format("With --accurate: give coordinates in UNIT: {}; the drawing's "
+                                 "$INSUNITS says what they are in, and a drawing without it is "
+                                 "not converted",
+                                 kUnitChoices))
+        ->type_name("UNIT")
+        ->check(CLI::Validator(CheckUnit, "", "UNIT"))
+        ->needs(accurate);
+    import
+        ->add_option("--max-points", arguments.maxPoints,
+                     fmt::format("With --accurate: the most points a drawing may give, its blocks "
+                                 "placed, before its import fails with result 1 (default: {})",
+                                 Vexlor::Dxf::ContourOptions().maxPoints))
+        ->type_name("N")
+        ->check(CLI::Validator(CheckCount, "", "N"))
+        ->needs(accurate);
+    import
+        ->add_option("--svg-color", arguments.svgColour,
+                     "With --accurate: colour the SVG picture by kind (closed, loop, open: the "
+                     "default) or by layer, with a legend of the layers")
+        ->type_name("kind|layer")
+        ->check(CLI::IsMember({"kind", "layer"}))
         ->needs(accurate);
     import->footer(kExitCodes);
     return import;

@@ -50,6 +50,8 @@ STATUSES = [
     ("import crossing.dxf --json -", 0, '"result": 4, "crossing": true'),
     ("import crossing.dxf bad.dxf --json - --json x.json", 64, "standard output", "2 drawings"),
     ("import no_eof.dxf", 1, "no_eof.dxf: cannot be read to its end"), ("import", 64),
+    ("import binary.dxf", 1, "binary.dxf: cannot be read: it is a binary DXF file, which the "
+     "polyline reader cannot read; --accurate reads it (result 1)"),
     ("import dir.dxf", 66, "dir.dxf: a folder that holds no drawing (*.dxf)"),
     ("import flange_arcs.dxf --svg no/x.svg", 73, "no/x.svg: cannot be written: No such file"),
     ("export missing.stl o.dxf", 66, "missing.stl: cannot be opened: No such file or directory"),
@@ -66,6 +68,7 @@ STATUSES = [
 
 def statuses():
     [pathlib.Path(n).write_text(t) if t else os.mkdir(n) for n, t in FILES.items()]
+    pathlib.Path("binary.dxf").write_bytes(b"AutoCAD Binary DXF\r\n\x1a\0" + bytes(8))
     for args, status, *texts in STATUSES:  # Windows has no full device and no byte names
         if not (WINDOWS and ("/dev/full" in args or "\udcff" in args)):
             expect(run(TOOL, *args.split()), status, *texts)
@@ -160,6 +163,91 @@ def batch():
         got = json.loads(read(f'out/{w["path"][3:].rsplit(".", 1)[0]}.json'))
         assert (slash(got["file"]), got["result"], f'{w["path"]}: {w["message"]}' in r.stdout, len(
             got["polylines"])) == (w["path"], int(w["result"]), True, int(w["contours"])), (got, w)
+
+
+# A drawing in inches ($INSUNITS 1) with a LAYER table: Walls and R&D shown, Frozen frozen (flag 1),
+# Off off (negative colour). Each layer holds one entity: a closed 2 x 1 rectangle on Walls, then
+# lines up x = 4, 8 and 16 of lengths 2, 0.5 and 0.25. Coordinates are powers of two, so that times
+# 25.4 they are the doubles nearest the millimetres.
+LAYERED = ("0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n1\n0\nENDSEC\n0\nSECTION\n2\nTABLES\n0\nTABLE\n"
+           "2\nLAYER\n" + "".join(f"0\nLAYER\n2\n{n}\n70\n{f}\n62\n{c}\n" for n, f, c in
+           [("Walls", 0, 1), ("R&D", 0, 3), ("Frozen", 1, 5), ("Off", 0, -7)]) + "0\nENDTAB\n0\nENDSEC\n"
+           "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\nWalls\n90\n4\n70\n1\n10\n0\n20\n0\n10\n2\n20\n0\n"
+           "10\n2\n20\n1\n10\n0\n20\n1\n" + "".join(f"0\nLINE\n8\n{n}\n10\n{x}\n20\n0\n11\n{x}\n21\n{y}\n"
+           for n, x, y in [("R&D", 4, 2), ("Frozen", 8, 0.5), ("Off", 16, 0.25)]) +
+           "0\nENDSEC\n0\nEOF\n")
+INCHES = {"Walls": [[0, 0], [2, 0], [2, 1], [0, 1]], "R&D": [[4, 0], [4, 2]],
+          "Frozen": [[8, 0], [8, 0.5]], "Off": [[16, 0], [16, 0.25]]}
+
+
+# The accurate import's choice of layers (any case), hidden layers, unit conversion, budget of points
+# and SVG picture coloured by layer; and the command lines it refuses.
+def accurate_layers():
+    pathlib.Path("l.dxf").write_text(LAYERED)
+    def record(*options):
+        r = run(TOOL, "import", "l.dxf", "--accurate", "--json", "-", *options)
+        expect(r, 0)
+        return json.loads(r.stdout)
+    layers = lambda got: [p["layer"] for p in got["polylines"]]
+    got = record()
+    assert (layers(got), got["report"]["skipped"]) == (["Walls", "R&D"],
+                                                        {"frozen or off layer": 2}), got
+    assert [p["points"] for p in got["polylines"]] == [INCHES["Walls"], INCHES["R&D"]], got
+    assert layers(record("--layer", "walls")) == ["Walls"]
+    assert layers(record("--layer", "WALLS", "--layer", "frozen")) == ["Walls"]
+    assert layers(record("--layer", "WALLS", "--layer", "frozen", "--all-layers")) == [
+        "Walls", "Frozen"]
+    got = record("--all-layers")
+    assert [(p["layer"], p["points"]) for p in got["polylines"]] == [*INCHES.items()], got
+
+    # Inches to millimetres: every coordinate times 25.4, and the report says by what.
+    for unit in ["mm", "MM", "4"]:
+        got = record("--units", unit)
+        assert (got["report"]["units"], repr(got["report"]["scale"])) == (1, "25.4"), got
+        assert [p["points"] for p in got["polylines"]] == [[[x * 25.4, y * 25.4] for x, y in
+                INCHES[n]] for n in ["Walls", "R&D"]], got
+    assert abs(record("--units", "ft")["report"]["scale"] - 1 / 12) < 1e-15
+    got = record("--units", "in")
+    assert (got["report"]["scale"], got["polylines"][1]["points"]) == (1, INCHES["R&D"]), got
+    expect(run(TOOL, "import", "l.dxf", "--accurate", "--units", "mm"), 0,
+           "box: x 0 to 101.6, y 0 to 50.8 (y points up)\n"
+           "  units: inches to millimetres, coordinates times 25.4\n")
+
+    # Four points of the rectangle and two of the line at least: a budget of five is too small.
+    expect(run(TOOL, "import", "l.dxf", "--accurate", "--max-points", "5"), 1, "more than 5 points")
+    assert len(record("--max-points", "100")["polylines"]) == 2
+
+    # The layers' colours: one group each, in order of first appearance, and a legend entry each.
+    expect(run(TOOL, "import", "l.dxf", "--accurate", "--svg-color", "layer", "--svg", "l.svg"), 0)
+    assert "R&amp;D (1)" in read("l.svg")
+    svg = ElementTree.parse("l.svg").findall
+    groups = [(g.get("data-layer"), g.get("stroke"), [p.get("d")[-1] for p in g.findall("{*}path")])
+              for g in svg("{*}g[@class='layer']")]
+    legend = [(t.text, line.get("stroke")) for line, t in
+              zip(svg("{*}g[@class='caption']/{*}line"), svg("{*}g[@class='caption']/{*}text"))]
+    (walls, c1, z1), (rd, c2, z2) = groups
+    assert (walls, rd, z1, z2, legend) == ("Walls", "R&D", ["Z"], ["0"],
+                                           [("Walls (1)", c1), ("R&D (1)", c2)]), groups
+    assert c1 != c2 and all(re.fullmatch("#[0-9a-f]{6}", c) for c in (c1, c2)), groups
+    # A layer written in another case is the same layer, under the name first written.
+    pathlib.Path("same.dxf").write_text(LAYERED.replace("8\nR&D\n", "8\nWALLS\n"))
+    expect(run(TOOL, "import", "same.dxf", "--accurate", "--svg-color", "layer", "--svg", "s.svg"), 0)
+    svg = ElementTree.parse("s.svg").findall
+    assert ([(g.get("data-layer"), len(g)) for g in svg("{*}g[@class='layer']")],
+            [t.text for t in svg("{*}g[@class='caption']/{*}text")]) == (
+        [("Walls", 2)], ["Walls (2)", "same.dxf"]), read("s.svg")
+    # Colouring by kind is the picture without the option, byte for byte.
+    expect(run(TOOL, "import", "l.dxf", "--accurate", "--svg-color", "kind", "--svg", "k.svg"), 0)
+    expect(run(TOOL, "import", "l.dxf", "--accurate", "--svg", "plain.svg"), 0)
+    assert read("k.svg") == read("plain.svg") and "data-layer" not in read("k.svg")
+
+    for args, *texts in [("--units furlong", "furlong is not a unit", "mm, cm, m", "in, ft"),
+                         ("--units 0",), ("--units 22",), ("--units -4",), ("--max-points 0",),
+                         ("--svg-color blue",)]:
+        expect(run(TOOL, "import", "l.dxf", "--accurate", *args.split()), 64, *texts)
+    for args in ["--units mm", "--layer Walls", "--all-layers", "--max-points 9",
+                 "--svg-color layer"]:  # without --accurate
+        expect(run(TOOL, "import", "l.dxf", *args.split()), 64, "requires --accurate")
 
 
 with tempfile.TemporaryDirectory(prefix=f"vexlor-dxf-{CASE}-") as folder:
