@@ -3,9 +3,15 @@
 # SPDX-License-Identifier: MIT
 """The drawings' pictures come from the tool itself:
     vexlor-dxf import examples/NAME.dxf --svg examples/NAME.svg
+and a drawing shown both ways puts the two pictures side by side:
+    vexlor-dxf import examples/NAME.dxf --svg /tmp/reader.svg
+    vexlor-dxf import examples/NAME.dxf --accurate --svg /tmp/accurate.svg
+    examples/make_samples.py --side-by-side /tmp/reader.svg /tmp/accurate.svg examples/NAME.svg
 """
 import math
 import pathlib
+import re
+import sys
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -152,6 +158,65 @@ def cover_plate():
           groups((0, "EOF")))
 
 
+def layered(layer, text):
+    """`text`'s entities moved to `layer` (each written with layer "0" or "Outline")."""
+    return text.replace("  8\n0\n", f"  8\n{layer}\n").replace("  8\nOutline\n", f"  8\n{layer}\n")
+
+
+def switch_panel():
+    """A switch panel: a filleted plate; a switch block (a rounded cut-out and a screw hole,
+    base point at its middle) placed upright, turned 90 degrees and mirrored; a vent block of one
+    slot placed as a MINSERT of 5 columns; a label recess outlined by a HATCH of a line, an arc
+    and two more lines; and a layer of dimensions: two lines and a DIMENSION entity."""
+    fillet = math.tan(math.radians(90) / 4)
+    layers = groups((0, "TABLE"), (2, "LAYER"), (70, 4))
+    for name, colour in (("0", 7), ("Outline", 7), ("Cutouts", 1), ("Label", 3),
+                         ("Dimensions", 2)):
+        layers += groups((0, "LAYER"), (2, name), (70, 0), (62, colour), (6, "CONTINUOUS"))
+    layers += groups((0, "ENDTAB"))
+
+    switch = groups((0, "BLOCK"), (8, "0"), (2, "Switch"), (70, 0), (10, 10.0), (20, 6.0),
+                    (30, 0.0), (3, "Switch"))
+    switch += layered("0", bulged([(2, 0, 0), (18, 0, fillet), (20, 2, 0), (20, 10, fillet),
+                                   (18, 12, 0), (2, 12, fillet), (0, 10, 0), (0, 2, fillet)]))
+    switch += circle((26, 6), 1.5)
+    switch += groups((0, "ENDBLK"), (8, "0"))
+    vent = groups((0, "BLOCK"), (8, "0"), (2, "Vent"), (70, 0), (10, 0.0), (20, 0.0),
+                  (30, 0.0), (3, "Vent"))
+    vent += layered("0", bulged([(0, 0, 1.0), (3, 0, 0), (3, 20, 1.0), (0, 20, 0)]))
+    vent += groups((0, "ENDBLK"), (8, "0"))
+
+    def insert(name, at, rotation=0.0, xscale=1.0, columns=1, spacing=0.0):
+        pairs = [(0, "INSERT"), (8, "Cutouts"), (2, name), (10, at[0]), (20, at[1]),
+                 (30, 0.0), (41, xscale), (42, 1.0), (43, 1.0), (50, rotation)]
+        if columns > 1:
+            pairs += [(70, columns), (71, 1), (44, spacing), (45, 0.0)]
+        return groups(*pairs)
+
+    entities = bulged([(6, 0, 0), (154, 0, fillet), (160, 6, 0), (160, 94, fillet),
+                       (154, 100, 0), (6, 100, fillet), (0, 94, 0), (0, 6, fillet)])
+    entities += insert("Switch", (30, 75))
+    entities += insert("Switch", (70, 75), xscale=-1.0)
+    entities += insert("Switch", (130, 70), rotation=90.0)
+    entities += insert("Vent", (20, 15), columns=5, spacing=8.0)
+    # The label recess: straight sides and a round right end, traced counter-clockwise.
+    hatch = [(0, "HATCH"), (100, "AcDbEntity"), (8, "Label"), (100, "AcDbHatch"),
+             (10, 0.0), (20, 0.0), (30, 0.0), (210, 0.0), (220, 0.0), (230, 1.0),
+             (2, "SOLID"), (70, 1), (71, 0), (91, 1), (92, 1), (93, 4),
+             (72, 1), (10, 80.0), (20, 15.0), (11, 130.0), (21, 15.0),
+             (72, 2), (10, 130.0), (20, 25.0), (40, 10.0), (50, 270.0), (51, 90.0), (73, 1),
+             (72, 1), (10, 130.0), (20, 35.0), (11, 80.0), (21, 35.0),
+             (72, 1), (10, 80.0), (20, 35.0), (11, 80.0), (21, 15.0),
+             (97, 0), (75, 0), (76, 1), (98, 1), (10, 100.0), (20, 25.0)]
+    entities += groups(*hatch)
+    entities += layered("Dimensions", line((0, -8), (160, -8)))
+    entities += layered("Dimensions", line((168, 0), (168, 100)))
+    entities += groups((0, "DIMENSION"), (8, "Dimensions"), (2, "*D1"), (10, 160.0),
+                       (20, -8.0), (30, 0.0), (70, 0), (1, "160"))
+    write("switch_panel.dxf", header("AC1015") + section("TABLES", layers) +
+          section("BLOCKS", switch + vent) + section("ENTITIES", entities) + groups((0, "EOF")))
+
+
 def bracket_mesh():
     """An L-profile bracket extruded along z: 20 triangles, as ASCII STL, and its picture."""
     profile = [(0, 0), (60, 0), (60, 8), (8, 8), (8, 40), (0, 40)]
@@ -229,9 +294,33 @@ def bracket_mesh():
     write("bracket.svg", "\n".join(svg))
 
 
-if __name__ == "__main__":
+def side_by_side(left, right, out):
+    """One SVG of two of the tool's pictures, titled by the import that drew each."""
+    pictures = [re.sub(r"<\?xml[^>]*>\s*", "", pathlib.Path(name).read_text())
+                for name in (left, right)]
+    sizes = [tuple(float(v) for v in re.search(r'width="([\d.]+)" height="([\d.]+)"', p).groups())
+             for p in pictures]
+    width = sum(w for w, _ in sizes) + 24
+    height = max(h for _, h in sizes) + 40
+    text = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{width:.0f}" height="{height:.0f}">',
+            '<rect width="100%" height="100%" fill="#ffffff"/>']
+    x = 0.0
+    for picture, (w, _), title in zip(pictures, sizes, ("vexlor-dxf import (the polyline reader)",
+                                                        "vexlor-dxf import --accurate")):
+        text.append(f'<text x="{x + w / 2:.0f}" y="28" font-family="sans-serif" font-size="20" '
+                    f'text-anchor="middle">{title}</text>')
+        text.append(picture.replace("<svg ", f'<svg x="{x:.0f}" y="40" ', 1).strip())
+        x += w + 24
+    text.append("</svg>\n")
+    pathlib.Path(out).write_text("\n".join(text))
+
+
+if __name__ == "__main__" and sys.argv[1:2] == ["--side-by-side"]:
+    side_by_side(*sys.argv[2:5])
+elif __name__ == "__main__":
     plate_lines()
     flange_arcs()
     block_hatch()
     cover_plate()
+    switch_panel()
     bracket_mesh()
