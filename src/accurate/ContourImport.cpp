@@ -903,6 +903,7 @@ private:
         block.placing = true;
         for (long long row = 0; row < insert.rows; ++row) {
             for (long long column = 0; column < insert.columns; ++column) {
+                Spend(1);  // every copy costs, even of an empty block
                 const Affine3 placement = outer * Placement(insert, block, column, row);
                 for (const auto& [what, count] : block.skipped) m_skipped[what] += count;
                 for (const Shape& shape : block.shapes) {
