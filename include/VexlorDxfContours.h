@@ -41,11 +41,12 @@ struct ContourOptions {
     /// The unit to give coordinates in, as an $INSUNITS code (4 millimetres, 1 inches, 6 metres,
     /// ...); 0 (the default) keeps the drawing's units. A drawing without units is not
     /// converted (reported under `approximations`). The tolerances and the linking distance are
-    /// in the units of the result.
+    /// in the units of the result. Another value throws std::invalid_argument.
     int units = 0;
-    /// The most points the import may produce, counting the points that define the entities it
-    /// places and the points of the contours (each takes 16 bytes and more): a drawing whose
-    /// blocks would place more ends with result 1 and says so. Raise it for huge drawings.
+    /// The most points the import may produce, counting the points of every entity read or
+    /// placed by an INSERT, every copy a block is placed in, and the points of the curves
+    /// flattened (each takes 16 bytes and more): a drawing that would give more ends with
+    /// result 1 and says so. Raise it for huge drawings.
     std::size_t maxPoints = 50000000;
 };
 
@@ -67,7 +68,8 @@ struct ContourImport {
     /// 0 contours and no crossing, 1 the file cannot be read to its end (see `error`), 2 the
     /// file cannot be opened, 3 no contour, 4 two contours cross: the polyline reader's codes.
     int result = 2;
-    /// For result 1: what is wrong, with the line number and the entity, such as
+    /// For result 1: what is wrong, with the line number (for a binary DXF, the byte offset) and
+    /// the entity, such as
     /// "line 120: LWPOLYLINE: group 20 is not a number: \"1.5.2\"".
     std::string error;
     std::vector<Contour> contours;
@@ -90,13 +92,15 @@ struct ContourImport {
     std::map<std::string, std::size_t> approximations;
 };
 
-/// Imports the contours of the model space of the ASCII DXF drawing at `path`. Lines,
-/// polylines with their bulges and closed flags, arcs, circles, ellipses and splines become
-/// polylines within the chord tolerance, in world coordinates (object coordinate systems
-/// applied) seen from above; then repeated points go, pieces join end to end and contours are
-/// tested for crossings as the polyline reader does, in double precision. Every outcome is a
-/// result: a malformed number or structure gives 1 with `error` naming the line and the entity.
-/// Only exhausted memory is an exception (std::bad_alloc).
+/// Imports the contours of the model space of the DXF drawing (ASCII or binary) at `path`.
+/// Lines, polylines with their bulges and closed flags, arcs, circles, ellipses, splines and
+/// hatch boundaries become polylines within the chord tolerance, in world coordinates (object
+/// coordinate systems applied, blocks placed by their INSERTs) seen from above; then repeated
+/// points go, pieces join end to end and contours are tested for crossings as the polyline
+/// reader does, in double precision. Every outcome is a result: a malformed number or structure,
+/// a block that inserts itself and a drawing beyond `maxPoints` give 1 with `error` naming the
+/// line (or byte) and the entity or block. Invalid options throw std::invalid_argument; beyond
+/// that, only exhausted memory is an exception (std::bad_alloc).
 VEXLOR_DXF_API ContourImport ImportContours(const std::wstring& path,
                                             const ContourOptions& options = {});
 VEXLOR_DXF_API ContourImport ImportContours(const std::filesystem::path& path,

@@ -193,6 +193,7 @@ private:
     void Read(std::string_view text) {
         GroupSource source(text);
         bool ended = false;
+        int sections = 0;
         std::optional<Group> group = source.Next();
         while (group) {
             if (group->code == 999) {  // a comment
@@ -219,8 +220,12 @@ private:
             }
             const std::string name(Trim(group->value));
             group = Section(source, name, sectionLine);
+            ++sections;
         }
-        if (!ended) throw ReadError{"the file ends before its EOF marker"};
+        // A drawing whose last section is complete lacks only its end marker: all of it was
+        // read (many writers leave the marker out).
+        if (!ended && !sections) throw ReadError{"the file ends before its EOF marker"};
+        if (!ended) Approximate("no EOF marker after the last section");
     }
 
     enum class Part { Header, Tables, Blocks, Entities, Other };
@@ -749,8 +754,17 @@ private:
                 shape.center = {center.x, center.y, 0};
                 shape.axisU = {major.x, major.y, 0};
                 shape.axisV = {-major.y * ratio, major.x * ratio, 0};
-                shape.start = Number(50) * kDegree;
-                shape.end = Number(51) * kDegree;
+                // The edge gives angles, in degrees, seen from the center: the parameter of
+                // angle a has the direction (cos a, sin a / ratio). A sweep of a whole turn or
+                // more is the whole ellipse.
+                const double start = Number(50);
+                const double end = Number(51);
+                const auto parameter = [ratio](double degrees) {
+                    const double a = degrees * kDegree;
+                    return std::atan2(std::sin(a) / ratio, std::cos(a));
+                };
+                shape.start = parameter(start);
+                shape.end = std::fabs(end - start) >= 360 ? shape.start + 2 * kPi : parameter(end);
                 if (Integer(73) == 0) shape.axisV = {-shape.axisV.x, -shape.axisV.y, 0};
             } else if (type == 4) {
                 SplineEdge(shape);
@@ -1110,6 +1124,10 @@ void CheckOptions(const ContourOptions& options) {
         throw std::invalid_argument(
             "ImportContours: tolerances and the linking distance must be finite, not negative, "
             "and the relative tolerance and linking distance above zero");
+    }
+    if (options.units != 0 && Millimetres(options.units) == 0) {
+        throw std::invalid_argument("ImportContours: units must be 0 or an $INSUNITS code from 1 "
+                                    "to 21, not " + std::to_string(options.units));
     }
 }
 

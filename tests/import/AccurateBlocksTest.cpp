@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>  // std::min, std::max
-#include <cmath>      // std::hypot, std::lround
+#include <cmath>      // std::hypot, std::lround, std::sqrt
 #include <cstdio>     // std::snprintf
 #include <cstring>    // std::memcpy
 #include <string>     // std::string
@@ -201,6 +201,14 @@ TEST(AccurateBlocks, HatchBoundariesOfEveryEdgeKind) {
     const auto& arc = clockwise.contours[0].polyline.points;
     EXPECT_NEAR(0, std::hypot(arc.front().x - 1, arc.front().y), 1e-12);
     EXPECT_NEAR(0, std::hypot(arc.back().x, arc.back().y + 1), 1e-12);
+    // An elliptic edge gives angles seen from its center, not parameters: on the ellipse of
+    // semi-axes 2 and 1, the ray at 45 degrees meets it at x = y = 2 / sqrt(5).
+    const ContourImport elliptic = Import(Drawing(
+        "", "0\nHATCH\n91\n1\n92\n0\n93\n1\n72\n3\n10\n0\n20\n0\n11\n2\n21\n0\n40\n0.5\n"
+            "50\n45\n51\n90\n73\n1\n97\n0\n"));
+    ASSERT_EQ(1u, elliptic.contours.size());
+    const Point first = elliptic.contours[0].polyline.points.front();
+    EXPECT_NEAR(0, std::hypot(first.x - 2 / std::sqrt(5.0), first.y - 2 / std::sqrt(5.0)), 1e-12);
 }
 
 TEST(AccurateBlocks, LayersHideChooseAndUnitsConvert) {

@@ -193,11 +193,16 @@ TEST(AccurateImport, LinkingDistanceCrossingsAndErrors) {
     EXPECT_EQ(0, Import(crossing, apart).result);
     EXPECT_EQ(3, Import("").result);
     // A malformed number names its line and entity (14 lines of sections before the entity,
-    // LINE on 15 and 16, the group on 17); a file without its end marker is result 1.
+    // LINE on 15 and 16, the group on 17); a section cut off is result 1.
     const ContourImport bad = Import("0\nLINE\n10\n1.5.2\n20\n0\n11\n1\n21\n1\n");
     EXPECT_EQ(1, bad.result);
     EXPECT_EQ("line 17: LINE: group 10 is not a number: \"1.5.2\"", bad.error);
     EXPECT_EQ(1, Vexlor::Dxf::ImportContoursFromMemory("0\nSECTION\n2\nENTITIES\n").result);
+    // Complete sections without the end marker are all there is: imported, and said.
+    const ContourImport noEnd = Vexlor::Dxf::ImportContoursFromMemory(
+        "0\nSECTION\n2\nENTITIES\n0\nLINE\n11\n1\n0\nENDSEC\n");
+    EXPECT_EQ(0, noEnd.result);
+    EXPECT_EQ(1u, noEnd.approximations.at("no EOF marker after the last section"));
     EXPECT_THROW(Import("",
                         [] {
                             ContourOptions negative;
