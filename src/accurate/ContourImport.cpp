@@ -646,10 +646,14 @@ private:
         const double elevation = entity.NumberOr(30, 0);
         HatchReader reader(entity);
         std::vector<Shape> shapes = reader.Boundaries();
-        for (Shape& shape : shapes) {
+        const auto place = [&](Shape& shape) {
             SetFrame(shape, extrusion);
             shape.elevation = elevation;
             if (shape.kind == Shape::Kind::Conic) shape.center.z = elevation;
+        };
+        for (Shape& shape : shapes) {
+            place(shape);
+            for (Shape& part : shape.parts) place(part);
             shape.source = source;
             AddShape(std::move(shape));
         }
@@ -670,8 +674,13 @@ private:
                 if (flags & 2) {
                     PolylinePath(shapes);
                 } else {
+                    // The edges of a path run end to end round one loop: one closed shape.
+                    Shape path;
+                    path.kind = Shape::Kind::Path;
+                    path.closed = true;
                     const long long edges = Count(93);
-                    for (long long e = 0; e < edges; ++e) Edge(shapes);
+                    for (long long e = 0; e < edges; ++e) Edge(path.parts);
+                    if (!path.parts.empty()) shapes.push_back(std::move(path));
                 }
                 // The boundary objects it came from: handles, no geometry.
                 if (At(97)) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>  // std::min, std::max
 #include <cmath>      // std::cos, std::sin, std::sqrt, std::fabs
+#include <cstddef>    // std::ptrdiff_t
 
 namespace Vexlor::Dxf {
 
@@ -112,6 +113,25 @@ bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance
             }
             return AppendNurbs(placed, tolerance, out);
         }
+        case Shape::Kind::Path: {
+            // Each part from where the one before ended: a joint within the tolerance is one
+            // point; a part that cannot be evaluated leaves a straight gap.
+            std::vector<Point2d> part;
+            for (const Shape& piece : shape.parts) {
+                part.clear();
+                if (!FlattenShape(piece, placement, tolerance, part, note, context)) {
+                    note(context, "hatch edge that could not be evaluated: left out");
+                    continue;
+                }
+                std::size_t from = 0;
+                if (out.size() > first && !part.empty()) {
+                    const double dx = part[0].x - out.back().x, dy = part[0].y - out.back().y;
+                    if (dx * dx + dy * dy <= tolerance * tolerance) from = 1;
+                }
+                out.insert(out.end(), part.begin() + static_cast<std::ptrdiff_t>(from), part.end());
+            }
+            return true;
+        }
         case Shape::Kind::FitSpline:
         case Shape::Kind::Polyline:
             break;
@@ -146,6 +166,10 @@ void NoteExtent(const Shape& shape, const Affine3& placement, bool& any, Point2d
         minimum = {std::min(minimum.x, p.x), std::min(minimum.y, p.y)};
         maximum = {std::max(maximum.x, p.x), std::max(maximum.y, p.y)};
     };
+    if (shape.kind == Shape::Kind::Path) {
+        for (const Shape& part : shape.parts) NoteExtent(part, placement, any, minimum, maximum);
+        return;
+    }
     const Affine3 map = shape.ocs ? placement * shape.Frame() : placement;
     if (shape.kind == Shape::Kind::Conic) {
         const Point2d center = map.ApplyXy(shape.center.x, shape.center.y, shape.center.z);

@@ -80,7 +80,7 @@ struct SplineData {
 /// One curve of the drawing in its own frame.
 struct Shape {
     Source source;
-    enum class Kind { Polyline, Conic, Nurbs, FitSpline } kind = Kind::Polyline;
+    enum class Kind { Polyline, Conic, Nurbs, FitSpline, Path } kind = Kind::Polyline;
     bool closed = false;
     /// The frame: an object coordinate system (`ocs`) or the world's axes.
     bool ocs = false;
@@ -99,6 +99,8 @@ struct Shape {
     double start = 0;
     double end = 0;
     std::unique_ptr<SplineData> spline;
+    /// A path: curves end to end in the same frame (the edges of a hatch boundary).
+    std::vector<Shape> parts;
 
     /// From the shape's frame to its container's coordinates.
     Affine3 Frame() const { return ocs ? Affine3::Axes(axes) : Affine3{}; }

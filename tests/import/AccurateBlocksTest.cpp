@@ -201,6 +201,25 @@ TEST(AccurateBlocks, HatchBoundariesOfEveryEdgeKind) {
     const auto& arc = clockwise.contours[0].polyline.points;
     EXPECT_NEAR(0, std::hypot(arc.front().x - 1, arc.front().y), 1e-12);
     EXPECT_NEAR(0, std::hypot(arc.back().x, arc.back().y + 1), 1e-12);
+    // A boundary that repeats an outline of four LINEs is a contour of its own, its edges joined
+    // round their loop before any linking, and sharing every side with the outline is no
+    // crossing.
+    std::string outline, sides;
+    const double corners[5][2] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}};
+    for (int i = 0; i < 4; ++i) {
+        const std::string ends = "10\n" + std::to_string(corners[i][0]) + "\n20\n" +
+                                 std::to_string(corners[i][1]) + "\n11\n" +
+                                 std::to_string(corners[i + 1][0]) + "\n21\n" +
+                                 std::to_string(corners[i + 1][1]) + "\n";
+        outline += "0\nLINE\n" + ends;
+        sides += "72\n1\n" + ends;
+    }
+    const ContourImport twice =
+        Import(Drawing("", outline + "0\nHATCH\n91\n1\n92\n1\n93\n4\n" + sides + "97\n0\n"));
+    EXPECT_EQ(0, twice.result);
+    ASSERT_EQ(2u, twice.contours.size());
+    EXPECT_EQ(4u, twice.contours[0].polyline.points.size());
+    EXPECT_EQ(4u, twice.contours[1].polyline.points.size());
     // An elliptic edge gives angles seen from its center, not parameters: on the ellipse of
     // semi-axes 2 and 1, the ray at 45 degrees meets it at x = y = 2 / sqrt(5).
     const ContourImport elliptic = Import(Drawing(
