@@ -16,6 +16,13 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$' && [ "$(id -u)" -eq 0 ]; th
     localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 || true
 fi
 
+# ezdxf and numpy for /usr/bin/python3, which the comparison with ezdxf on the corpus needs
+# (AccurateImport.MatchesEzdxfOnCorpus): root gets them installed, anyone else without them sees
+# that test skipped.
+if [ "$(id -u)" -eq 0 ]; then
+    need_packages python3-ezdxf python3-numpy
+fi
+
 jobs="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 export JOBS="$jobs"
 start=$SECONDS
