@@ -401,17 +401,20 @@ private:
         LayerState state;
         state.frozen = (entity.IntegerOr(70, 0) & 1) != 0;
         state.off = entity.IntegerOr(62, 7) < 0;
-        m_layerTable.try_emplace(NameKey(Trim(entity.TextOr(2, ""))), state);
+        // Keyed by the name as written, as entities name their layers.
+        m_layerTable.try_emplace(NameKey(RawText(entity, 2)), state);
+    }
+
+    // The first group `code` as written, or nothing.
+    static std::string_view RawText(const Entity& entity, int code) {
+        for (const Group& group : entity.Groups()) {
+            if (group.code == code) return Trim(group.value);
+        }
+        return {};
     }
 
     void BeginBlock(const Entity& entity) {
-        std::string name;
-        for (const Group& group : entity.Groups()) {
-            if (group.code == 2) {
-                name = std::string(Trim(group.value));
-                break;
-            }
-        }
+        const std::string_view name = RawText(entity, 2);
         auto [at, added] = m_blocks.try_emplace(NameKey(name));
         // A second definition of a name is read and left aside: the first one stands.
         m_block = added ? &at->second : &m_discarded;
@@ -422,12 +425,7 @@ private:
 
     void InsertEntity(const Entity& entity) {
         Insert insert;
-        for (const Group& group : entity.Groups()) {
-            if (group.code == 2) {
-                insert.block = std::string(Trim(group.value));
-                break;
-            }
-        }
+        insert.block = std::string(RawText(entity, 2));
         insert.line = entity.Line();
         insert.source = {KindIndex(entity.Type()), Layer(entity), entity.TextOr(5, "")};
         insert.at = {entity.NumberOr(10, 0), entity.NumberOr(20, 0), entity.NumberOr(30, 0)};

@@ -274,8 +274,9 @@ TEST(AccurateBlocks, NamesComeOutAsUtf8) {
         std::string text = line;
         return text.replace(text.find("{}"), 2, layer);
     };
+    // A frozen layer "Ж" (C6) hides its line: the table and the entities name it alike.
     const ContourImport cyrillic =
-        Import(Drawing("", on("\xD1\xEB\xEE\xE9"), "",
+        Import(Drawing("", on("\xD1\xEB\xEE\xE9") + on("\xC6"), "0\nLAYER\n2\n\xC6\n70\n1\n",
                        "9\n$ACADVER\n1\nAC1015\n9\n$DWGCODEPAGE\n3\nANSI_1251\n"));
     ASSERT_EQ(1u, cyrillic.contours.size());
     EXPECT_EQ("\xD0\xA1\xD0\xBB\xD0\xBE\xD0\xB9", cyrillic.contours[0].layer);
