@@ -2,17 +2,17 @@
 // and the model space's entities as curves, blocks placed where the drawing places them,
 // flattened within the chord tolerance; then the contour engine.
 // SPDX-License-Identifier: MIT
-#include <algorithm>  // std::max, std::min, std::remove_if
-#include <charconv>   // std::from_chars
-#include <cmath>      // std::isfinite, std::fabs
-#include <cstdint>    // std::uint8_t
-#include <fstream>    // std::ifstream
-#include <memory>     // std::unique_ptr, std::make_unique
-#include <optional>   // std::optional
+#include <algorithm>      // std::max, std::min, std::remove_if
+#include <charconv>       // std::from_chars
+#include <cmath>          // std::isfinite, std::fabs
+#include <cstdint>        // std::uint8_t
+#include <fstream>        // std::ifstream
+#include <memory>         // std::unique_ptr, std::make_unique
+#include <optional>       // std::optional
+#include <sstream>        // std::ostringstream
+#include <stdexcept>      // std::invalid_argument
 #include <unordered_map>  // std::unordered_map
-#include <sstream>    // std::ostringstream
-#include <stdexcept>  // std::invalid_argument
-#include <utility>    // std::move
+#include <utility>        // std::move
 
 #include "VexlorDxfContours.h"
 #include "WideFileStream.h"
@@ -121,9 +121,29 @@ struct CurvePlacement {
 // Millimetres per unit of each $INSUNITS code (0: unitless, no factor).
 double Millimetres(int units) {
     static const double kFactors[] = {
-        0,        25.4,     304.8,   1609344, 1,      10,   1000, 1e6,   2.54e-5, 0.0254,   914.4,
-        1e-7,     1e-6,     1e-3,    100,     1e4,    1e5,  1e12, 1.495978707e14,
-        9.4607304725808e18, 3.0856775814913673e19, 1200.0 / 3937.0 * 1000};
+        0,                       // unitless
+        25.4,                    // inches
+        304.8,                   // feet
+        1609344,                 // miles
+        1,                       // millimetres
+        10,                      // centimetres
+        1000,                    // metres
+        1e6,                     // kilometres
+        2.54e-5,                 // microinches
+        0.0254,                  // mils
+        914.4,                   // yards
+        1e-7,                    // angstroms
+        1e-6,                    // nanometres
+        1e-3,                    // microns
+        100,                     // decimetres
+        1e4,                     // decametres
+        1e5,                     // hectometres
+        1e12,                    // gigametres
+        1.495978707e14,          // astronomical units
+        9.4607304725808e18,      // light years
+        3.0856775814913673e19,   // parsecs
+        1200.0 / 3937.0 * 1000,  // US survey feet
+    };
     if (units < 0 || units >= static_cast<int>(sizeof kFactors / sizeof kFactors[0])) return 0;
     return kFactors[units];
 }
@@ -237,8 +257,8 @@ private:
                  : name == "BLOCKS"   ? Part::Blocks
                  : name == "ENTITIES" ? Part::Entities
                                       : Part::Other;
-        const bool collect = m_part == Part::Tables || m_part == Part::Blocks ||
-                             m_part == Part::Entities;
+        const bool collect =
+            m_part == Part::Tables || m_part == Part::Blocks || m_part == Part::Entities;
         m_block = m_part == Part::Entities ? &m_model : nullptr;
         // One entity object serves every entity in turn: its groups' room is made once.
         Entity current("", 0);
@@ -447,21 +467,42 @@ private:
         for (const Group& group : entity.Groups()) {
             int slot = kCount;
             switch (group.code) {
-                case 10: slot = kFromX; break;
-                case 20: slot = kFromY; break;
-                case 30: slot = kFromZ; break;
-                case 11: slot = kToX; break;
-                case 21: slot = kToY; break;
-                case 31: slot = kToZ; break;
-                case 8: slot = kLayer; break;
-                case 5: slot = kHandle; break;
-                case 67: slot = kSpace; break;
-                default: continue;
+                case 10:
+                    slot = kFromX;
+                    break;
+                case 20:
+                    slot = kFromY;
+                    break;
+                case 30:
+                    slot = kFromZ;
+                    break;
+                case 11:
+                    slot = kToX;
+                    break;
+                case 21:
+                    slot = kToY;
+                    break;
+                case 31:
+                    slot = kToZ;
+                    break;
+                case 8:
+                    slot = kLayer;
+                    break;
+                case 5:
+                    slot = kHandle;
+                    break;
+                case 67:
+                    slot = kSpace;
+                    break;
+                default:
+                    continue;
             }
             if (!found[slot]) found[slot] = &group;
         }
         if (found[kSpace] && entity.Integer(*found[kSpace]) == 1) return Skip("paper space");
-        const auto number = [&](int slot) { return found[slot] ? entity.Number(*found[slot]) : 0.0; };
+        const auto number = [&](int slot) {
+            return found[slot] ? entity.Number(*found[slot]) : 0.0;
+        };
         Shape shape;
         shape.points = {{number(kFromX), number(kFromY)}, {number(kToX), number(kToY)}};
         shape.source = {KindIndex(entity.Type()),
@@ -549,8 +590,7 @@ private:
         const double radius = entity.NumberOr(40, 0);
         if (radius < 0) entity.Fail("negative radius");
         SetFrame(shape, entity.Extrusion());
-        CircleShape(shape,
-                    {entity.NumberOr(10, 0), entity.NumberOr(20, 0), entity.NumberOr(30, 0)},
+        CircleShape(shape, {entity.NumberOr(10, 0), entity.NumberOr(20, 0), entity.NumberOr(30, 0)},
                     radius, arc ? entity.NumberOr(50, 0) * kDegree : 0,
                     arc ? entity.NumberOr(51, 360) * kDegree : 0, arc);
     }
@@ -862,8 +902,9 @@ private:
 
     // Why a layer's entities are left out.
     const char* Hidden(std::uint32_t layer) {
-        return Visible(layer) ? nullptr : m_visible[layer] == 0 ? "frozen or off layer"
-                                                                : "layer not chosen";
+        return Visible(layer)          ? nullptr
+               : m_visible[layer] == 0 ? "frozen or off layer"
+                                       : "layer not chosen";
     }
 
     void Spend(std::size_t points) {
@@ -893,7 +934,8 @@ private:
                         Affine3::Translation(offset) *
                         Affine3::Scaling(insert.scale.x, insert.scale.y, insert.scale.z) *
                         Affine3::Translation({-block.base.x, -block.base.y, -block.base.z});
-        if (!WorldAxes(insert.extrusion)) local = Affine3::Axes(ArbitraryAxes(insert.extrusion)) * local;
+        if (!WorldAxes(insert.extrusion))
+            local = Affine3::Axes(ArbitraryAxes(insert.extrusion)) * local;
         return local;
     }
 
@@ -937,8 +979,8 @@ private:
                         FlattenShape(shape, placement, 1, points, &NoteApproximation, this);
                         AddPiece(std::move(points), shape.closed, std::move(source));
                     } else {
-                        m_curves.push_back({&shape, placement,
-                                            AddPiece({}, shape.closed, std::move(source))});
+                        m_curves.push_back(
+                            {&shape, placement, AddPiece({}, shape.closed, std::move(source))});
                     }
                 }
                 for (const Insert& nested : block.inserts) Place(nested, placement, own, depth + 1);
@@ -994,8 +1036,8 @@ private:
         for (const CurvePlacement& curve : m_curves) {
             if (!Visible(m_sources[curve.slot].layer)) continue;
             std::vector<Point2d>& points = m_pieces[curve.slot].points;
-            if (!FlattenShape(*curve.shape, curve.placement, tolerance, points,
-                              &NoteApproximation, this)) {
+            if (!FlattenShape(*curve.shape, curve.placement, tolerance, points, &NoteApproximation,
+                              this)) {
                 // Refused definitions (decreasing knots, a wrong number of weights) keep the
                 // points that define them, as a polyline.
                 points.clear();
@@ -1107,7 +1149,8 @@ private:
     Block m_discarded;
     Block* m_block = nullptr;
     std::unordered_map<std::string, LayerState> m_layerTable;
-    std::vector<signed char> m_visible;  // by layer index: -1 unknown, 0 hidden, 1 shown, 2 not chosen
+    std::vector<signed char>
+        m_visible;  // by layer index: -1 unknown, 0 hidden, 1 shown, 2 not chosen
     // Drawing units to the units asked for, and the transform of the model space.
     double m_scale = 1;
     Affine3 m_top;
@@ -1133,8 +1176,10 @@ void CheckOptions(const ContourOptions& options) {
             "and the relative tolerance and linking distance above zero");
     }
     if (options.units != 0 && Millimetres(options.units) == 0) {
-        throw std::invalid_argument("ImportContours: units must be 0 or an $INSUNITS code from 1 "
-                                    "to 21, not " + std::to_string(options.units));
+        throw std::invalid_argument(
+            "ImportContours: units must be 0 or an $INSUNITS code from 1 "
+            "to 21, not " +
+            std::to_string(options.units));
     }
 }
 

@@ -181,8 +181,7 @@ void NoteExtent(const Shape& shape, const Affine3& placement, bool& any, Point2d
         return;
     }
     const bool identity = map.IsIdentity();
-    const std::vector<double>* heights =
-        shape.spline ? &shape.spline->heights : &shape.heights;
+    const std::vector<double>* heights = shape.spline ? &shape.spline->heights : &shape.heights;
     for (std::size_t i = 0; i < shape.points.size(); ++i) {
         const Point2d& p = shape.points[i];
         const double z = i < heights->size() ? (*heights)[i] : shape.elevation;

@@ -70,8 +70,8 @@ TEST(AccurateBlocks, InsertsTurnScaleAndMirrorAboutTheBasePoint) {
     const std::string blocks = Block("B", 1, 1,
                                      "0\nLINE\n8\n0\n10\n1\n20\n1\n11\n2\n21\n1\n"
                                      "0\nCIRCLE\n8\nRings\n10\n1\n20\n1\n40\n1\n");
-    const ContourImport import = Import(Drawing(
-        blocks, "0\nINSERT\n8\nParts\n2\nb\n10\n10\n20\n0\n41\n2\n42\n-1\n50\n90\n"));
+    const ContourImport import = Import(
+        Drawing(blocks, "0\nINSERT\n8\nParts\n2\nb\n10\n10\n20\n0\n41\n2\n42\n-1\n50\n90\n"));
     ASSERT_EQ(0, import.result) << import.error;
     ASSERT_EQ(2u, import.contours.size());
     const auto& line = import.contours[0].polyline.points;
@@ -100,9 +100,10 @@ TEST(AccurateBlocks, ArraysAndNestingPlaceEveryCopy) {
     // degrees at (100, 0): copy (c, r) lies at (100, 0) + turn90((5 c, 7 r)) = (100 - 7 r, 5 c),
     // the square itself turned, so its box runs from x - 1 to x and y to y + 1.
     const std::string square = Block(
-        "SQ", 0, 0, "0\nLWPOLYLINE\n90\n4\n70\n1\n10\n0\n20\n0\n10\n1\n20\n0\n10\n1\n20\n1\n10\n0\n20\n1\n");
-    const ContourImport array = Import(Drawing(
-        square, "0\nINSERT\n2\nSQ\n10\n100\n20\n0\n50\n90\n70\n3\n71\n2\n44\n5\n45\n7\n"));
+        "SQ", 0, 0,
+        "0\nLWPOLYLINE\n90\n4\n70\n1\n10\n0\n20\n0\n10\n1\n20\n0\n10\n1\n20\n1\n10\n0\n20\n1\n");
+    const ContourImport array = Import(
+        Drawing(square, "0\nINSERT\n2\nSQ\n10\n100\n20\n0\n50\n90\n70\n3\n71\n2\n44\n5\n45\n7\n"));
     ASSERT_EQ(0, array.result) << array.error;
     ASSERT_EQ(6u, array.contours.size());
     std::vector<bool> seen(6, false);
@@ -124,7 +125,8 @@ TEST(AccurateBlocks, ArraysAndNestingPlaceEveryCopy) {
         Block("INNER", 0, 0, "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n") +
         Block("OUTER", 0, 0, "0\nINSERT\n8\n0\n2\nINNER\n10\n1\n20\n0\n41\n2\n42\n2\n") +
         Block("UNUSED", 0, 0, "0\nCIRCLE\n10\n0\n20\n0\n40\n50\n");
-    const ContourImport two = Import(Drawing(nested, "0\nINSERT\n8\nParts\n2\nOUTER\n10\n5\n20\n5\n"));
+    const ContourImport two =
+        Import(Drawing(nested, "0\nINSERT\n8\nParts\n2\nOUTER\n10\n5\n20\n5\n"));
     ASSERT_EQ(1u, two.contours.size());
     EXPECT_EQ("Parts", two.contours[0].layer);
     EXPECT_EQ(Text({{6, 5}, {8, 5}}), Text(two.contours[0].polyline.points));
@@ -194,9 +196,10 @@ TEST(AccurateBlocks, HatchBoundariesOfEveryEdgeKind) {
     EXPECT_NEAR(1.5, bulged.max.y, 1e-6);
     // A clockwise arc edge gives its angles mirrored: 0 to 90 runs from (1, 0) clockwise to
     // (0, -1).
-    const ContourImport clockwise = Import(Drawing(
-        "", "0\nHATCH\n91\n1\n92\n0\n93\n1\n72\n2\n10\n0\n20\n0\n40\n1\n50\n0\n51\n90\n73\n0\n"
-            "97\n0\n"));
+    const ContourImport clockwise = Import(
+        Drawing("",
+                "0\nHATCH\n91\n1\n92\n0\n93\n1\n72\n2\n10\n0\n20\n0\n40\n1\n50\n0\n51\n90\n73\n0\n"
+                "97\n0\n"));
     ASSERT_EQ(1u, clockwise.contours.size());
     const auto& arc = clockwise.contours[0].polyline.points;
     EXPECT_NEAR(0, std::hypot(arc.front().x - 1, arc.front().y), 1e-12);
@@ -222,9 +225,10 @@ TEST(AccurateBlocks, HatchBoundariesOfEveryEdgeKind) {
     EXPECT_EQ(4u, twice.contours[1].polyline.points.size());
     // An elliptic edge gives angles seen from its center, not parameters: on the ellipse of
     // semi-axes 2 and 1, the ray at 45 degrees meets it at x = y = 2 / sqrt(5).
-    const ContourImport elliptic = Import(Drawing(
-        "", "0\nHATCH\n91\n1\n92\n0\n93\n1\n72\n3\n10\n0\n20\n0\n11\n2\n21\n0\n40\n0.5\n"
-            "50\n45\n51\n90\n73\n1\n97\n0\n"));
+    const ContourImport elliptic =
+        Import(Drawing("",
+                       "0\nHATCH\n91\n1\n92\n0\n93\n1\n72\n3\n10\n0\n20\n0\n11\n2\n21\n0\n40\n0.5\n"
+                       "50\n45\n51\n90\n73\n1\n97\n0\n"));
     ASSERT_EQ(1u, elliptic.contours.size());
     const Point first = elliptic.contours[0].polyline.points.front();
     EXPECT_NEAR(0, std::hypot(first.x - 2 / std::sqrt(5.0), first.y - 2 / std::sqrt(5.0)), 1e-12);
