@@ -3,7 +3,7 @@
 #include "accurate/Shapes.h"
 
 #include <algorithm>  // std::min, std::max
-#include <cmath>      // std::cos, std::sin, std::sqrt, std::fabs
+#include <cmath>      // std::cos, std::sin, std::sqrt, std::hypot
 #include <cstddef>    // std::ptrdiff_t
 
 namespace Vexlor::Dxf {
@@ -37,12 +37,6 @@ bool Affine3::IsIdentity() const {
         }
     }
     return true;
-}
-
-Point3d Affine3::Apply(const Point3d& p) const {
-    return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z + m[0][3],
-            m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z + m[1][3],
-            m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
 }
 
 double Affine3::Stretch() const {
@@ -172,12 +166,15 @@ void NoteExtent(const Shape& shape, const Affine3& placement, bool& any, Point2d
     }
     const Affine3 map = shape.ocs ? placement * shape.Frame() : placement;
     if (shape.kind == Shape::Kind::Conic) {
+        // The box of the whole ellipse center + cos(t) u + sin(t) v: x reaches as far as
+        // |(u.x, v.x)| from the center, y as far as |(u.y, v.y)|.
         const Point2d center = map.ApplyXy(shape.center.x, shape.center.y, shape.center.z);
         const Point2d u = map.DirectionXy(shape.axisU);
         const Point2d v = map.DirectionXy(shape.axisV);
-        const double reach = std::fabs(u.x) + std::fabs(u.y) + std::fabs(v.x) + std::fabs(v.y);
-        note({center.x - reach, center.y - reach});
-        note({center.x + reach, center.y + reach});
+        const double reachX = std::hypot(u.x, v.x);
+        const double reachY = std::hypot(u.y, v.y);
+        note({center.x - reachX, center.y - reachY});
+        note({center.x + reachX, center.y + reachY});
         return;
     }
     const bool identity = map.IsIdentity();

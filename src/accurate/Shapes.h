@@ -40,7 +40,6 @@ struct Affine3 {
     static Affine3 Axes(const OcsAxes& axes);
 
     bool IsIdentity() const;
-    Point3d Apply(const Point3d& p) const;
     /// The world xy of the point (x, y, z).
     Point2d ApplyXy(double x, double y, double z) const {
         return {m[0][0] * x + m[0][1] * y + m[0][2] * z + m[0][3],
@@ -117,7 +116,7 @@ bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance
                   std::vector<Point2d>& out, ApproximationNote note, void* context);
 
 /// Widens the box (minimum, maximum; `any` false while empty) by the points that define `shape`
-/// placed by `placement`: vertices, control points, a conic's box.
+/// placed by `placement`: vertices, control points, the box of a conic's whole ellipse.
 void NoteExtent(const Shape& shape, const Affine3& placement, bool& any, Point2d& minimum,
                 Point2d& maximum);
 

@@ -95,6 +95,42 @@ TEST(AccurateBlocks, InsertsTurnScaleAndMirrorAboutTheBasePoint) {
     EXPECT_NEAR(2, box.max.y, 1e-5);
 }
 
+TEST(AccurateBlocks, TolerancesHoldInTheWorld) {
+    // The default tolerance is 1e-5 of the drawing's extent: a lone circle of radius 1 spans 2.
+    const ContourImport circle =
+        Vexlor::Dxf::ImportContoursFromMemory(Drawing("", "0\nCIRCLE\n10\n5\n20\n5\n40\n1\n"));
+    EXPECT_EQ(2e-5, circle.tolerance);
+    // A half circle of radius 1 (bulge 1 from (-1, 0) to (1, 0), below the chord) placed 10
+    // times wider is half the ellipse (x / 10)^2 + y^2 = 1: every chord's middle lies within the
+    // tolerance of it, though the block's own curve is ten times narrower.
+    ContourOptions options;
+    options.tolerance = 1e-3;
+    const ContourImport wide = Import(
+        Drawing(
+            Block("ARC", 0, 0, "0\nLWPOLYLINE\n90\n2\n70\n0\n10\n-1\n20\n0\n42\n1\n10\n1\n20\n0\n"),
+            "0\nINSERT\n2\nARC\n41\n10\n"),
+        options);
+    ASSERT_EQ(1u, wide.contours.size());
+    const auto& points = wide.contours[0].polyline.points;
+    EXPECT_EQ(Text({{-10, 0}}), Text({points.front()}));
+    EXPECT_EQ(Text({{10, 0}}), Text({points.back()}));
+    std::vector<Point> ellipse;
+    for (int k = 0; k <= 200000; ++k) {
+        const double t = 3.141592653589793 * (1 + k / 200000.0);
+        ellipse.push_back({10 * std::cos(t), std::sin(t)});
+    }
+    double worst = 0;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const Point middle{(points[i - 1].x + points[i].x) / 2,
+                           (points[i - 1].y + points[i].y) / 2};
+        double nearest = 1e300;
+        for (const Point& e : ellipse)
+            nearest = std::min(nearest, std::hypot(e.x - middle.x, e.y - middle.y));
+        worst = std::max(worst, nearest);
+    }
+    EXPECT_LT(worst, 1e-3);
+}
+
 TEST(AccurateBlocks, ArraysAndNestingPlaceEveryCopy) {
     // A unit square placed by a MINSERT of 3 columns 5 apart and 2 rows 7 apart, turned 90
     // degrees at (100, 0): copy (c, r) lies at (100, 0) + turn90((5 c, 7 r)) = (100 - 7 r, 5 c),
