@@ -31,8 +31,8 @@ struct ContourOptions {
     /// Whether to join open pieces and test contours for crossings at all; without it every
     /// entity stays a contour of its own and the result is never 4.
     bool link = true;
-    /// The layers to import, by name, compared without regard to case as DXF names are; empty
-    /// (the default) imports every layer.
+    /// The layers to import, by name in UTF-8 (as Contour::layer gives them), compared without
+    /// regard to case as DXF names are; empty (the default) imports every layer.
     std::vector<std::string> layers;
     /// Whether entities on layers that the LAYER table marks frozen (flag 1) or off (negative
     /// colour) are imported too; by default they are left out and reported, as CAD programs hide

@@ -891,9 +891,11 @@ private:
             }
             known = visible ? 1 : 0;
             if (visible && !m_options.layers.empty()) {
+                // The caller names layers in UTF-8, as the contours name them.
                 known = 2;  // hidden by the choice of layers, unless chosen
+                const std::string chosen = NameKey(m_layers[layer]);
                 for (const std::string& name : m_options.layers) {
-                    if (NameKey(name) == key) known = 1;
+                    if (NameKey(name) == chosen) known = 1;
                 }
             }
         }

@@ -320,6 +320,12 @@ TEST(AccurateBlocks, NamesComeOutAsUtf8) {
                        "9\n$ACADVER\n1\nAC1015\n9\n$DWGCODEPAGE\n3\nANSI_1251\n"));
     ASSERT_EQ(1u, cyrillic.contours.size());
     EXPECT_EQ("\xD0\xA1\xD0\xBB\xD0\xBE\xD0\xB9", cyrillic.contours[0].layer);
+    ContourOptions chosen;  // layers are chosen by their UTF-8 names
+    chosen.layers = {"\xD0\xA1\xD0\xBB\xD0\xBE\xD0\xB9"};
+    EXPECT_EQ(1u, Import(Drawing("", on("\xD1\xEB\xEE\xE9"), "",
+                                 "9\n$ACADVER\n1\nAC1015\n9\n$DWGCODEPAGE\n3\nANSI_1251\n"),
+                         chosen)
+                      .contours.size());
     const ContourImport escaped =
         Import(Drawing("", on("\\U+0416\xC3\xA9"), "", "9\n$ACADVER\n1\nAC1021\n"));
     ASSERT_EQ(1u, escaped.contours.size());
