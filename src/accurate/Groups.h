@@ -13,6 +13,7 @@
 #include <vector>       // std::vector
 
 #include "accurate/Ocs.h"
+#include "accurate/TextEncoding.h"
 
 namespace Vexlor::Dxf {
 
@@ -77,39 +78,6 @@ private:
     std::size_t m_at = 0;
     std::size_t m_line = 1;
 };
-
-// Text that is not UTF-8 keeps its valid sequences; every other byte becomes U+FFFD.
-inline std::string ValidUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<std::uint8_t>(text[i]);
-        std::size_t length = byte < 0x80       ? 1
-                             : byte >> 5 == 6  ? 2
-                             : byte >> 4 == 14 ? 3
-                             : byte >> 3 == 30 ? 4
-                                               : 0;
-        bool valid = length > 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            valid = (static_cast<std::uint8_t>(text[i + k]) & 0xC0) == 0x80;
-        }
-        if (valid && length > 1) {
-            // Overlong forms, surrogates and values past U+10FFFF are no UTF-8 either.
-            const auto second = static_cast<std::uint8_t>(text[i + 1]);
-            valid = !(byte == 0xC0 || byte == 0xC1 || (byte == 0xE0 && second < 0xA0) ||
-                      (byte == 0xED && second >= 0xA0) || (byte == 0xF0 && second < 0x90) ||
-                      byte > 0xF4 || (byte == 0xF4 && second >= 0x90));
-        }
-        if (valid) {
-            out.append(text.substr(i, length));
-            i += length;
-        } else {
-            out.append("\xEF\xBF\xBD");
-            ++i;
-        }
-    }
-    return out;
-}
 
 // The groups of one entity, from its group 0 to the next.
 class Entity {

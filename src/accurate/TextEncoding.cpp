@@ -36,38 +36,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-/// The bytes of `text` that are valid UTF-8 as they are, and U+FFFD for each other byte. Only the
-/// shortest form of a scalar value is valid: the range of the second byte leaves out overlong
-/// forms, the surrogates (ED A0 to ED BF) and values past U+10FFFF.
-std::string ValidUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned lead = byte(i);
-        const std::size_t length = lead < 0x80   ? 1
-                                   : lead < 0xC2 ? 0
-                                   : lead < 0xE0 ? 2
-                                   : lead < 0xF0 ? 3
-                                   : lead < 0xF5 ? 4
-                                                 : 0;
-        const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-        bool valid = length > 0 && text.size() - i >= length;
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            valid = byte(i + k) >= (k == 1 ? low : 0x80) && byte(i + k) <= (k == 1 ? high : 0xBF);
-        }
-        if (valid) {
-            out.append(text.substr(i, length));
-            i += length;
-        } else {
-            AppendUtf8(out, kReplacement);
-            ++i;
-        }
-    }
-    return out;
-}
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -139,6 +107,35 @@ unsigned CodePageNumber(std::string_view name) {
 }
 
 }  // namespace
+
+std::string ValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned lead = byte(i);
+        const std::size_t length = lead < 0x80   ? 1
+                                   : lead < 0xC2 ? 0
+                                   : lead < 0xE0 ? 2
+                                   : lead < 0xF0 ? 3
+                                   : lead < 0xF5 ? 4
+                                                 : 0;
+        const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+        bool valid = length > 0 && text.size() - i >= length;
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            valid = byte(i + k) >= (k == 1 ? low : 0x80) && byte(i + k) <= (k == 1 ? high : 0xBF);
+        }
+        if (valid) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            AppendUtf8(out, kReplacement);
+            ++i;
+        }
+    }
+    return out;
+}
 
 #if defined(_WIN32)
 

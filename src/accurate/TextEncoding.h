@@ -9,6 +9,11 @@
 
 namespace Vexlor::Dxf {
 
+/// The bytes of `text` that are valid UTF-8 as they are, and U+FFFD for each other byte. Only the
+/// shortest form of a scalar value is valid: overlong forms, the surrogates (ED A0 to ED BF) and
+/// values past U+10FFFF are not.
+std::string ValidUtf8(std::string_view text);
+
 /// A text decoder for one drawing: `codePage` as $DWGCODEPAGE gives it (any case; empty when the
 /// header has none), `utf8` true for drawings of R2007 and later (then the code page is not used).
 ///
