@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
         std::size_t points = 0;
         for (const auto& c : import.contours) points += c.polyline.points.size();
         std::printf("result %d seconds %.4f peak_kb %ld start_kb %ld polylines %zu points %zu\n",
-                    import.result, seconds, PeakKilobytes(), startKilobytes, import.contours.size(),
-                    points);
+                    static_cast<int>(import.result), seconds, PeakKilobytes(), startKilobytes,
+                    import.contours.size(), points);
         return 0;
     }
     std::vector<Vexlor::Math::polyline<double, 2>> polylines;

@@ -63,14 +63,23 @@ struct Contour {
     std::string handle;
 };
 
+/// The outcome of ImportContours; the values are the polyline reader's result codes.
+enum class EContourResult : int {
+    eOk = 0,           ///< contours, and none crosses another
+    eReadError = 1,    ///< the drawing cannot be read to its end: `ContourImport::error` says why
+    eOpenError = 2,    ///< the file or stream cannot be opened
+    eEmpty = 3,        ///< no contour
+    eIntersecting = 4  ///< two contours cross
+};
+
 /// What ImportContours gives back.
 struct ContourImport {
-    /// 0 contours and no crossing, 1 the file cannot be read to its end (see `error`), 2 the
-    /// file cannot be opened, 3 no contour, 4 two contours cross: the polyline reader's codes.
-    int result = 2;
-    /// For result 1: what is wrong, with the line number (for a binary DXF, the byte offset) and
-    /// the entity, such as
-    /// "line 120: LWPOLYLINE: group 20 is not a number: \"1.5.2\"".
+    EContourResult result = EContourResult::eOpenError;
+    /// For eReadError: what is wrong, with the line number (for a binary DXF, the byte offset)
+    /// and the entity, such as
+    /// "line 120: LWPOLYLINE: group 20 is not a number: \"1.5.2\"". A value is quoted with its
+    /// control characters, backslashes, quotes and bytes that are not UTF-8 escaped, and cut
+    /// after 40 bytes.
     std::string error;
     std::vector<Contour> contours;
     /// The box of the contours' points, (minimum x, minimum y) and (maximum x, maximum y);

@@ -480,13 +480,13 @@ std::optional<int> ImportAccurately(const std::string& name, const std::wstring&
     imported.result = static_cast<CDXFReader::EReturnCode>(result.result);
     imported.yUp = !options.contours.yDown;
     imported.unitsAsked = options.contours.units;
-    if (result.result == CDXFReader::eOpenError) {
+    if (result.result == Vexlor::Dxf::EContourResult::eOpenError) {
         const std::string reason =
             IsDirectory(file) ? "it is a directory" : Reason(errno, "not readable");
         Error("{}: cannot be opened: {} (result 2)", name, reason);
         return CDXFReader::eOpenError;
     }
-    if (result.result == CDXFReader::eReadError) imported.what = result.error;
+    if (result.result == Vexlor::Dxf::EContourResult::eReadError) imported.what = result.error;
     for (Vexlor::Dxf::Contour& contour : result.contours) {
         imported.polylines.push_back(std::move(contour.polyline));
     }

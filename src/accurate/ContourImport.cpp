@@ -15,6 +15,7 @@
 #include <utility>        // std::move
 
 #include "VexlorDxfContours.h"
+#include "VexlorDxfUnits.h"
 #include "WideFileStream.h"
 #include "accurate/BinaryDxf.h"
 #include "accurate/Curves.h"
@@ -118,34 +119,10 @@ struct CurvePlacement {
     std::size_t slot;
 };
 
-// Millimetres per unit of each $INSUNITS code (0: unitless, no factor).
+// Millimetres per unit of an $INSUNITS code; 0 for unitless and unknown codes.
 double Millimetres(int units) {
-    static const double kFactors[] = {
-        0,                       // unitless
-        25.4,                    // inches
-        304.8,                   // feet
-        1609344,                 // miles
-        1,                       // millimetres
-        10,                      // centimetres
-        1000,                    // metres
-        1e6,                     // kilometres
-        2.54e-5,                 // microinches
-        0.0254,                  // mils
-        914.4,                   // yards
-        1e-7,                    // angstroms
-        1e-6,                    // nanometres
-        1e-3,                    // microns
-        100,                     // decimetres
-        1e4,                     // decametres
-        1e5,                     // hectometres
-        1e12,                    // gigametres
-        1.495978707e14,          // astronomical units
-        9.4607304725808e18,      // light years
-        3.0856775814913673e19,   // parsecs
-        1200.0 / 3937.0 * 1000,  // US survey feet
-    };
-    if (units < 0 || units >= static_cast<int>(sizeof kFactors / sizeof kFactors[0])) return 0;
-    return kFactors[units];
+    const LengthUnit* unit = FindUnit(units);
+    return unit ? unit->millimetres : 0;
 }
 
 class Importer {
@@ -162,7 +139,7 @@ public:
                 converted = BinaryDxfToText(data, offsets);
             } catch (const BinaryDxfError& error) {
                 ContourImport failed;
-                failed.result = 1;
+                failed.result = EContourResult::eReadError;
                 failed.error = std::string("binary DXF: ") + error.what();
                 return failed;
             }
@@ -185,7 +162,7 @@ public:
             Flatten(import);
         } catch (const ReadError& error) {
             ContourImport failed;
-            failed.result = 1;
+            failed.result = EContourResult::eReadError;
             failed.error = binary ? AtByte(error.message, offsets) : error.message;
             failed.units = m_units;
             failed.binary = binary;
@@ -1129,11 +1106,11 @@ private:
             }
         }
         if (import.contours.empty()) {
-            import.result = 3;
+            import.result = EContourResult::eEmpty;
         } else if (crossing) {
-            import.result = 4;
+            import.result = EContourResult::eIntersecting;
         } else {
-            import.result = 0;
+            import.result = EContourResult::eOk;
         }
     }
 
@@ -1217,7 +1194,7 @@ ContourImport ImportContours(std::istream& in, const ContourOptions& options) {
         if (!in) break;
     }
     if (in.bad()) {
-        import.result = 1;
+        import.result = EContourResult::eReadError;
         import.error = "the stream could not be read to its end";
         return import;
     }

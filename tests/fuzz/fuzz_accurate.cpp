@@ -23,9 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.maxPoints = 1 << 20;
     const Vexlor::Dxf::ContourImport import = Vexlor::Dxf::ImportContoursFromMemory(
         std::string_view(reinterpret_cast<const char*>(data), size), options);
-    assert(import.result == 0 || import.result == 1 || import.result == 3 || import.result == 4);
-    assert((import.result == 1) == !import.error.empty());
-    assert((import.result == 3) == (import.result != 1 && import.contours.empty()));
+    using Result = Vexlor::Dxf::EContourResult;
+    assert(import.result != Result::eOpenError);
+    assert((import.result == Result::eReadError) == !import.error.empty());
+    assert((import.result == Result::eEmpty) ==
+           (import.result != Result::eReadError && import.contours.empty()));
     for (const Vexlor::Dxf::Contour& contour : import.contours) {
         assert(contour.polyline.points.size() >= 2);
         for (const auto& p : contour.polyline.points) {

@@ -14,6 +14,8 @@
 
 namespace {
 
+using Result = Vexlor::Dxf::EContourResult;
+
 using Vexlor::Dxf::ContourImport;
 using Vexlor::Dxf::ContourOptions;
 using Point = Vexlor::Math::point<double, 2>;
@@ -72,7 +74,7 @@ TEST(AccurateBlocks, InsertsTurnScaleAndMirrorAboutTheBasePoint) {
                                      "0\nCIRCLE\n8\nRings\n10\n1\n20\n1\n40\n1\n");
     const ContourImport import = Import(
         Drawing(blocks, "0\nINSERT\n8\nParts\n2\nb\n10\n10\n20\n0\n41\n2\n42\n-1\n50\n90\n"));
-    ASSERT_EQ(0, import.result) << import.error;
+    ASSERT_EQ(Result::eOk, import.result) << import.error;
     ASSERT_EQ(2u, import.contours.size());
     const auto& line = import.contours[0].polyline.points;
     ASSERT_EQ(2u, line.size());
@@ -140,7 +142,7 @@ TEST(AccurateBlocks, ArraysAndNestingPlaceEveryCopy) {
         "0\nLWPOLYLINE\n90\n4\n70\n1\n10\n0\n20\n0\n10\n1\n20\n0\n10\n1\n20\n1\n10\n0\n20\n1\n");
     const ContourImport array = Import(
         Drawing(square, "0\nINSERT\n2\nSQ\n10\n100\n20\n0\n50\n90\n70\n3\n71\n2\n44\n5\n45\n7\n"));
-    ASSERT_EQ(0, array.result) << array.error;
+    ASSERT_EQ(Result::eOk, array.result) << array.error;
     ASSERT_EQ(6u, array.contours.size());
     std::vector<bool> seen(6, false);
     for (const auto& contour : array.contours) {
@@ -172,7 +174,7 @@ TEST(AccurateBlocks, CyclesAndBombsEndWithAnError) {
     const std::string cycle = Block("A", 0, 0, "0\nINSERT\n2\nB\n") +
                               Block("B", 0, 0, "0\nLINE\n11\n1\n0\nINSERT\n2\nA\n");
     const ContourImport looped = Import(Drawing(cycle, "0\nINSERT\n2\nA\n"));
-    EXPECT_EQ(1, looped.result);
+    EXPECT_EQ(Result::eReadError, looped.result);
     EXPECT_NE(std::string::npos, looped.error.find("block \"A\" inserts itself")) << looped.error;
     // Eight levels of ten copies each would place 10^8 lines: the budget stops it.
     std::string bomb = Block("L0", 0, 0, "0\nLINE\n11\n1\n");
@@ -187,7 +189,7 @@ TEST(AccurateBlocks, CyclesAndBombsEndWithAnError) {
     ContourOptions small;
     small.maxPoints = 100000;
     const ContourImport stopped = Import(Drawing(bomb, "0\nINSERT\n2\nL8\n"), small);
-    EXPECT_EQ(1, stopped.result);
+    EXPECT_EQ(Result::eReadError, stopped.result);
     EXPECT_NE(std::string::npos, stopped.error.find("maxPoints")) << stopped.error;
 }
 
@@ -209,7 +211,7 @@ TEST(AccurateBlocks, HatchBoundariesOfEveryEdgeKind) {
         "42\n1\n10\n10\n20\n1\n42\n0\n97\n0\n"
         "75\n0\n76\n1\n98\n1\n10\n1\n20\n1\n";
     const ContourImport import = Import(Drawing("", hatch));
-    ASSERT_EQ(0, import.result) << import.error;
+    ASSERT_EQ(Result::eOk, import.result) << import.error;
     ASSERT_EQ(2u, import.contours.size());
     const auto& edges = import.contours[0].polyline;
     EXPECT_TRUE(edges.closed);
@@ -255,7 +257,7 @@ TEST(AccurateBlocks, HatchBoundariesOfEveryEdgeKind) {
     }
     const ContourImport twice =
         Import(Drawing("", outline + "0\nHATCH\n91\n1\n92\n1\n93\n4\n" + sides + "97\n0\n"));
-    EXPECT_EQ(0, twice.result);
+    EXPECT_EQ(Result::eOk, twice.result);
     ASSERT_EQ(2u, twice.contours.size());
     EXPECT_EQ(4u, twice.contours[0].polyline.points.size());
     EXPECT_EQ(4u, twice.contours[1].polyline.points.size());
@@ -362,7 +364,7 @@ TEST(AccurateBlocks, BinaryDrawingsReadAsTheirText) {
     text(0, "ENDSEC");
     text(0, "EOF");
     const ContourImport import = Import(data);
-    ASSERT_EQ(0, import.result) << import.error;
+    ASSERT_EQ(Result::eOk, import.result) << import.error;
     EXPECT_TRUE(import.binary);
     ASSERT_EQ(1u, import.contours.size());
     EXPECT_EQ("Cut", import.contours[0].layer);
@@ -372,10 +374,10 @@ TEST(AccurateBlocks, BinaryDrawingsReadAsTheirText) {
     const double nan = std::nan("");
     std::memcpy(&broken[badAt + 2], &nan, 8);
     const ContourImport bad = Import(broken);
-    EXPECT_EQ(1, bad.result);
+    EXPECT_EQ(Result::eReadError, bad.result);
     EXPECT_EQ(0u, bad.error.find("binary DXF: byte " + std::to_string(badAt) + ": LINE: group 11"))
         << bad.error;
-    EXPECT_EQ(1, Import(data.substr(0, badAt + 3)).result);  // cut inside a group
+    EXPECT_EQ(Result::eReadError, Import(data.substr(0, badAt + 3)).result);  // cut inside a group
 }
 
 }  // namespace

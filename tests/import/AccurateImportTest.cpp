@@ -13,6 +13,8 @@
 
 namespace {
 
+using Result = Vexlor::Dxf::EContourResult;
+
 using Vexlor::Dxf::ContourImport;
 using Vexlor::Dxf::ContourOptions;
 using Point = Vexlor::Math::point<double, 2>;
@@ -48,7 +50,7 @@ std::string Text(const std::vector<Point>& points) {
 
 TEST(AccurateImport, LinesJoinCloseAndKeepTheirFirstPiecesSource) {
     const ContourImport open = Import("0\nLINE\n5\n1A\n8\nWalls\n10\n0\n20\n0\n11\n2\n21\n1\n");
-    ASSERT_EQ(0, open.result);
+    ASSERT_EQ(Result::eOk, open.result);
     ASSERT_EQ(1u, open.contours.size());
     EXPECT_EQ("LINE", open.contours[0].entity);
     EXPECT_EQ("Walls", open.contours[0].layer);
@@ -187,21 +189,22 @@ TEST(AccurateImport, LinkingDistanceCrossingsAndErrors) {
     EXPECT_EQ(1u, Import(nearlyMeeting, wide).contours.size());
     const std::string crossing =
         "0\nLINE\n10\n0\n20\n0\n11\n2\n21\n2\n0\nLINE\n10\n0\n20\n2\n11\n2\n21\n0\n";
-    EXPECT_EQ(4, Import(crossing).result);
+    EXPECT_EQ(Result::eIntersecting, Import(crossing).result);
     ContourOptions apart;
     apart.link = false;
-    EXPECT_EQ(0, Import(crossing, apart).result);
-    EXPECT_EQ(3, Import("").result);
+    EXPECT_EQ(Result::eOk, Import(crossing, apart).result);
+    EXPECT_EQ(Result::eEmpty, Import("").result);
     // A malformed number names its line and entity (14 lines of sections before the entity,
     // LINE on 15 and 16, the group on 17); a section cut off is result 1.
     const ContourImport bad = Import("0\nLINE\n10\n1.5.2\n20\n0\n11\n1\n21\n1\n");
-    EXPECT_EQ(1, bad.result);
+    EXPECT_EQ(Result::eReadError, bad.result);
     EXPECT_EQ("line 17: LINE: group 10 is not a number: \"1.5.2\"", bad.error);
-    EXPECT_EQ(1, Vexlor::Dxf::ImportContoursFromMemory("0\nSECTION\n2\nENTITIES\n").result);
+    EXPECT_EQ(Result::eReadError,
+              Vexlor::Dxf::ImportContoursFromMemory("0\nSECTION\n2\nENTITIES\n").result);
     // Complete sections without the end marker are all there is: imported, and said.
     const ContourImport noEnd = Vexlor::Dxf::ImportContoursFromMemory(
         "0\nSECTION\n2\nENTITIES\n0\nLINE\n11\n1\n0\nENDSEC\n");
-    EXPECT_EQ(0, noEnd.result);
+    EXPECT_EQ(Result::eOk, noEnd.result);
     EXPECT_EQ(1u, noEnd.approximations.at("no EOF marker after the last section"));
     EXPECT_THROW(Import("",
                         [] {
@@ -226,7 +229,7 @@ TEST(AccurateImport, PathsStreamsAndMemoryGiveTheSame) {
         EXPECT_EQ(Text(memory.contours[0].polyline.points),
                   Text(other.contours[0].polyline.points));
     }
-    EXPECT_EQ(2, Vexlor::Dxf::ImportContours(L"/nonexistent/folder/x.dxf").result);
+    EXPECT_EQ(Result::eOpenError, Vexlor::Dxf::ImportContours(L"/nonexistent/folder/x.dxf").result);
 }
 
 }  // namespace
