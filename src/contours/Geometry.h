@@ -6,12 +6,9 @@
 #include <algorithm>  // std::min, std::max
 #include <cstddef>    // std::size_t
 
-#include "polyline.h"
+#include "geometry/Space.h"
 
 namespace Vexlor::Dxf {
-
-using Point2d = Vexlor::Math::point<double, 2>;
-using Polyline2d = Vexlor::Math::polyline<double, 2>;
 
 /// Two points meet when their squared distance is below this: they are less than 0.0001 apart.
 constexpr double kMeetDistanceSquared = 1e-8;

@@ -14,8 +14,8 @@
 #include <string>      // std::string
 #include <vector>      // std::vector
 
-#include "accurate/Curves.h"
-#include "accurate/Ocs.h"
+#include "accurate/curves/Curves.h"
+#include "accurate/curves/Ocs.h"
 
 namespace {
 

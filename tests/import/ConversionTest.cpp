@@ -14,7 +14,7 @@
 #include <vector>     // std::vector
 
 #include "DxfTestSupport.h"
-#include "reader/ValueConversion.h"
+#include "classic/reader/ValueConversion.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>  // std::string
 
-#include "accurate/TextEncoding.h"
+#include "accurate/text/TextEncoding.h"
 
 namespace {
 

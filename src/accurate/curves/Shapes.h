@@ -11,53 +11,10 @@
 #include <string>    // std::string
 #include <vector>    // std::vector
 
-#include "accurate/Curves.h"
-#include "accurate/Ocs.h"
+#include "accurate/curves/Curves.h"
+#include "accurate/curves/Ocs.h"
 
 namespace Vexlor::Dxf {
-
-/// An affine transform of space: p' = m p + t, rows of m then t.
-struct Affine3 {
-    double m[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
-
-    static Affine3 Translation(const Point3d& t) {
-        Affine3 a;
-        a.m[0][3] = t.x;
-        a.m[1][3] = t.y;
-        a.m[2][3] = t.z;
-        return a;
-    }
-    static Affine3 Scaling(double x, double y, double z) {
-        Affine3 a;
-        a.m[0][0] = x;
-        a.m[1][1] = y;
-        a.m[2][2] = z;
-        return a;
-    }
-    /// A turn by `radians` about the z axis.
-    static Affine3 Rotation(double radians);
-    /// From the object coordinate system `axes` to the world.
-    static Affine3 Axes(const OcsAxes& axes);
-
-    bool IsIdentity() const;
-    /// The world xy of the point (x, y, z).
-    Point2d ApplyXy(double x, double y, double z) const {
-        return {m[0][0] * x + m[0][1] * y + m[0][2] * z + m[0][3],
-                m[1][0] * x + m[1][1] * y + m[1][2] * z + m[1][3]};
-    }
-    /// The world xy of the direction (x, y, z): the translation left out.
-    Point2d DirectionXy(const Point3d& d) const {
-        return {m[0][0] * d.x + m[0][1] * d.y + m[0][2] * d.z,
-                m[1][0] * d.x + m[1][1] * d.y + m[1][2] * d.z};
-    }
-    /// The largest factor by which the map of a frame's xy plane onto the world xy plane
-    /// stretches a length: a curve flattened in the frame within tolerance / Stretch() is within
-    /// the tolerance in the world.
-    double Stretch() const;
-};
-
-/// a after b: (a * b)(p) = a(b(p)).
-Affine3 operator*(const Affine3& a, const Affine3& b);
 
 /// Where a contour's first piece came from: its entity kind and layer as indices into the
 /// import's names (a drawing has few of them, and many pieces), and its handle.
@@ -102,7 +59,9 @@ struct Shape {
     std::vector<Shape> parts;
 
     /// From the shape's frame to its container's coordinates.
-    Affine3 Frame() const { return ocs ? Affine3::Axes(axes) : Affine3{}; }
+    Affine3 Frame() const {
+        return ocs ? Affine3::Columns(axes.xAxis, axes.yAxis, axes.zAxis) : Affine3{};
+    }
     bool Straight() const { return kind == Kind::Polyline && bulges.empty(); }
 };
 
@@ -115,9 +74,8 @@ using ApproximationNote = void (*)(void* context, const std::string& what);
 bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance,
                   std::vector<Point2d>& out, ApproximationNote note, void* context);
 
-/// Widens the box (minimum, maximum; `any` false while empty) by the points that define `shape`
-/// placed by `placement`: vertices, control points, the box of a conic's whole ellipse.
-void NoteExtent(const Shape& shape, const Affine3& placement, bool& any, Point2d& minimum,
-                Point2d& maximum);
+/// Widens `box` by the points that define `shape` placed by `placement`: vertices, control
+/// points, the box of a conic's whole ellipse.
+void NoteExtent(const Shape& shape, const Affine3& placement, Box2d& box);
 
 }  // namespace Vexlor::Dxf

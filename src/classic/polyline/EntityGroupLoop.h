@@ -5,7 +5,7 @@
 #include <cstddef>  // std::size_t
 #include <string>   // std::wstring
 
-#include "reader/ValueConversion.h"
+#include "classic/reader/ValueConversion.h"
 
 namespace Vexlor::Dxf {
 

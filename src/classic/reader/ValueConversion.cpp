@@ -1,6 +1,6 @@
 // Locale-independent number conversion of group values.
 // SPDX-License-Identifier: MIT
-#include "reader/ValueConversion.h"
+#include "classic/reader/ValueConversion.h"
 
 #include <locale.h>  // newlocale, freelocale
 

@@ -1,7 +1,7 @@
 // Flattening of the curves of a drawing into points within a chord tolerance: bulge arcs,
 // circular and elliptic arcs, NURBS curves and splines through fit points.
 // SPDX-License-Identifier: MIT
-#include "accurate/Curves.h"
+#include "accurate/curves/Curves.h"
 
 #include <algorithm>  // std::all_of, std::max, std::min
 #include <cmath>      // std::asin, std::atan, std::ceil, std::cos, std::fabs, std::fmod, ...

@@ -1,12 +1,14 @@
 // Decoding of the names of a drawing into UTF-8: the $DWGCODEPAGE names, the platform's
 // converters (iconv, or the code page functions of Windows), UTF-8 checks and "\U+XXXX" escapes.
 // SPDX-License-Identifier: MIT
-#include "accurate/TextEncoding.h"
+#include "accurate/text/TextEncoding.h"
 
 #include <algorithm>  // std::all_of, std::find
 #include <cstddef>    // std::size_t
 #include <iterator>   // std::begin, std::end
 #include <utility>    // std::move
+
+#include "text/Utf8.h"
 
 #if defined(_WIN32)
 #ifndef NOMINMAX
@@ -25,16 +27,6 @@ namespace Vexlor::Dxf {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-void AppendUtf8(std::string& out, char32_t c) {
-    // The marker of a lead byte before 1, 2 or 3 continuation bytes of 6 bits each.
-    static constexpr unsigned kLead[] = {0, 0xC0, 0xE0, 0xF0};
-    const int continuations = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-    out += static_cast<char>(kLead[continuations] | (c >> (6 * continuations)));
-    for (int k = continuations - 1; k >= 0; --k) {
-        out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
-    }
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -111,22 +103,9 @@ unsigned CodePageNumber(std::string_view name) {
 std::string ValidUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
     for (std::size_t i = 0; i < text.size();) {
-        const unsigned lead = byte(i);
-        const std::size_t length = lead < 0x80   ? 1
-                                   : lead < 0xC2 ? 0
-                                   : lead < 0xE0 ? 2
-                                   : lead < 0xF0 ? 3
-                                   : lead < 0xF5 ? 4
-                                                 : 0;
-        const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-        bool valid = length > 0 && text.size() - i >= length;
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            valid = byte(i + k) >= (k == 1 ? low : 0x80) && byte(i + k) <= (k == 1 ? high : 0xBF);
-        }
-        if (valid) {
+        const std::size_t length = Utf8SequenceLength(text, i);
+        if (length > 0) {
             out.append(text.substr(i, length));
             i += length;
         } else {

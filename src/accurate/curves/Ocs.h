@@ -8,12 +8,9 @@
 #include <cstddef>    // std::size_t
 #include <vector>     // std::vector
 
-#include "contours/Geometry.h"
-#include "point.h"
+#include "geometry/Space.h"
 
 namespace Vexlor::Dxf {
-
-using Point3d = Vexlor::Math::point<double, 3>;
 
 /// The axes of an object coordinate system in world coordinates, each of length 1, right-handed.
 struct OcsAxes {

@@ -4,7 +4,7 @@
 #include <string_view>  // std::wstring_view literals
 
 #include "MStlBaseOperatorDXFPolylineReader.h"
-#include "polyline/EntityGroupLoop.h"
+#include "classic/polyline/EntityGroupLoop.h"
 
 // Names compare by length first, without measuring the literal each time.
 using namespace std::string_view_literals;

@@ -4,7 +4,7 @@
 #include <stdexcept>  // std::invalid_argument, std::out_of_range
 
 #include "MStlBaseOperatorDXFPolylineReader.h"
-#include "polyline/EntityGroupLoop.h"
+#include "classic/polyline/EntityGroupLoop.h"
 
 using Vexlor::Dxf::kIgnoreGroup;
 using Vexlor::Dxf::ReadEntityFields;

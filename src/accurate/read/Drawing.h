@@ -1,0 +1,131 @@
+// What reading a drawing gives the accurate import: its header values, layer table, block
+// definitions and model space, and the pieces of contour made so far.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstddef>        // std::size_t
+#include <cstdint>        // std::uint32_t
+#include <map>            // std::map
+#include <memory>         // std::unique_ptr
+#include <string>         // std::string
+#include <string_view>    // std::string_view
+#include <unordered_map>  // std::unordered_map
+#include <utility>        // std::pair
+#include <vector>         // std::vector
+
+#include "accurate/curves/Shapes.h"
+#include "accurate/text/TextEncoding.h"
+#include "geometry/Space.h"
+
+namespace Vexlor::Dxf {
+
+/// Names (layers, entity kinds) as indices: a drawing has few names and many pieces. The last
+/// name looked up is remembered, since entities come in runs of one kind and layer.
+class Names {
+public:
+    template <typename Decode>
+    std::uint32_t Of(std::string_view text, const Decode& decode) {
+        if (m_last && text == m_last->first) return m_last->second;
+        auto [at, added] = m_index.try_emplace(std::string(text), 0);
+        if (added) {
+            at->second = static_cast<std::uint32_t>(m_names.size());
+            m_names.push_back(decode(text));
+            m_raw.push_back(&at->first);
+        }
+        m_last = &*at;
+        return at->second;
+    }
+    /// The name as UTF-8.
+    const std::string& operator[](std::uint32_t index) const { return m_names[index]; }
+    /// The name as the drawing writes it.
+    const std::string& Raw(std::uint32_t index) const { return *m_raw[index]; }
+    std::size_t Size() const { return m_names.size(); }
+
+private:
+    std::unordered_map<std::string, std::uint32_t> m_index;
+    std::vector<std::string> m_names;
+    std::vector<const std::string*> m_raw;
+    const std::pair<const std::string, std::uint32_t>* m_last = nullptr;
+};
+
+/// DXF names of layers and blocks compare without regard to case: the key of a name.
+std::string NameKey(std::string_view name);
+
+/// One INSERT (or MINSERT): a block placed, in rows and columns.
+struct Insert {
+    std::string block;  // as written
+    std::size_t position = 0;
+    Source source;
+    Point3d at{0, 0, 0};
+    Point3d scale{1, 1, 1};
+    double rotation = 0;  // radians
+    Point3d extrusion{0, 0, 1};
+    long long columns = 1;
+    long long rows = 1;
+    double columnSpacing = 0;
+    double rowSpacing = 0;
+};
+
+/// A block definition, or the model space: its curves, the blocks it places, and what it holds
+/// that gives no contour.
+struct Block {
+    std::string name;  // UTF-8
+    Point3d base{0, 0, 0};
+    std::vector<Shape> shapes;
+    std::vector<Insert> inserts;
+    std::map<std::string, std::size_t> skipped;
+    bool placing = false;  // on the chain of blocks being placed now: a cycle if met again
+};
+
+/// A layer as the LAYER table gives it.
+struct LayerState {
+    bool frozen = false;
+    bool off = false;
+};
+
+/// The pieces of contour in the drawing's order, with where each came from. A curve's piece
+/// stays empty until the tolerance is known.
+struct Pieces {
+    std::vector<Polyline2d> polylines;
+    std::vector<Source> sources;
+
+    std::size_t Add(std::vector<Point2d> points, bool closed, Source source) {
+        polylines.push_back({std::move(points), closed});
+        sources.push_back(std::move(source));
+        return polylines.size() - 1;
+    }
+};
+
+struct Drawing {
+    /// $INSUNITS, $ACADVER and $DWGCODEPAGE.
+    int units = 0;
+    std::string version;
+    std::string codePage;
+    /// Made when the first name is decoded, after the header.
+    std::unique_ptr<TextDecoder> decoder;
+    Names kinds;
+    Names layers;
+    std::unordered_map<std::string, LayerState> layerTable;  // by NameKey of the name as written
+    std::unordered_map<std::string, Block> blocks;           // by NameKey of the name as written
+    /// The model space's curves and inserts; its straight pieces in world coordinates go to
+    /// `pieces` as they are read. `modelSlots` holds the piece of each of its curves.
+    Block model;
+    std::vector<std::size_t> modelSlots;
+    Pieces pieces;
+    std::map<std::string, std::size_t> skipped;
+    std::map<std::string, std::size_t> approximations;
+
+    /// A layer's or block's name as UTF-8: drawings of R2007 (AC1021) and later are UTF-8;
+    /// older ones use their $DWGCODEPAGE, or ANSI_1252 when they name none; a drawing without
+    /// either (no header) is read as UTF-8 where it is valid.
+    std::string Decode(std::string_view text);
+    std::uint32_t LayerIndex(std::string_view name) {
+        return layers.Of(name, [this](std::string_view t) { return Decode(t); });
+    }
+    std::uint32_t KindIndex(std::string_view name) {
+        return kinds.Of(name, [](std::string_view t) { return ValidUtf8(t); });
+    }
+    void Approximate(const std::string& what) { ++approximations[what]; }
+};
+
+}  // namespace Vexlor::Dxf

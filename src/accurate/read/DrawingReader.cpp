@@ -1,0 +1,284 @@
+// The sections of a drawing, its header values, layer table and block definitions, and the
+// gathering of a POLYLINE's vertices; each entity goes to its reader.
+// SPDX-License-Identifier: MIT
+#include "accurate/read/DrawingReader.h"
+
+#include <optional>  // std::optional
+#include <utility>   // std::move
+
+#include "accurate/read/EntityReaders.h"
+
+namespace Vexlor::Dxf {
+
+namespace {
+
+// A field table: the first group of each of `codes`, found in one pass (the first of each code
+// counts, as everywhere).
+template <std::size_t N>
+void FirstOf(const Entity& entity, const int (&codes)[N], const Group* (&found)[N]) {
+    for (const Group*& slot : found) slot = nullptr;
+    for (const Group& group : entity.Groups()) {
+        for (std::size_t k = 0; k < N; ++k) {
+            if (group.code == codes[k]) {
+                if (!found[k]) found[k] = &group;
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::string NameKey(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return key;
+}
+
+std::string Drawing::Decode(std::string_view text) {
+    if (!decoder) {
+        const bool utf8 = version >= "AC1021" || (version.empty() && codePage.empty());
+        decoder = std::make_unique<TextDecoder>(
+            codePage.empty() ? std::string_view("ANSI_1252") : codePage, utf8);
+    }
+    return decoder->Decode(text);
+}
+
+void DrawingReader::Read(GroupSource& source) {
+    bool ended = false;
+    int sections = 0;
+    Group group;
+    bool more = source.Next(group);
+    while (more) {
+        if (group.code == 999) {  // a comment
+            more = source.Next(group);
+            continue;
+        }
+        if (group.code != 0) {
+            throw ReadError{group.position,
+                            "group " + std::to_string(group.code) + " outside a section"};
+        }
+        const std::string_view word = Trim(group.value);
+        if (word == "EOF") {
+            ended = true;
+            break;
+        }
+        if (word != "SECTION") {
+            throw ReadError{group.position, Quoted(word) + " where a SECTION should begin"};
+        }
+        const std::size_t sectionAt = group.position;
+        if (!source.Next(group) || group.code != 2) {
+            throw ReadError{sectionAt, "SECTION without a name"};
+        }
+        const std::string name(Trim(group.value));
+        more = Section(source, name, sectionAt, group);
+        ++sections;
+    }
+    // A drawing whose last section is complete lacks only its end marker: all of it was read
+    // (many writers leave the marker out).
+    if (!ended && !sections) throw ReadError{kNoPosition, "the file ends before its EOF marker"};
+    if (!ended) m_drawing.Approximate("no EOF marker after the last section");
+}
+
+bool DrawingReader::Section(GroupSource& source, const std::string& name, std::size_t position,
+                            Group& group) {
+    m_part = name == "HEADER"     ? Part::Header
+             : name == "TABLES"   ? Part::Tables
+             : name == "BLOCKS"   ? Part::Blocks
+             : name == "ENTITIES" ? Part::Entities
+                                  : Part::Other;
+    const bool collect =
+        m_part == Part::Tables || m_part == Part::Blocks || m_part == Part::Entities;
+    m_block = m_part == Part::Entities ? &m_drawing.model : nullptr;
+    // One entity object serves every entity in turn: its groups' room is made once.
+    Entity entity;
+    bool open = false;
+    std::optional<Entity> polyline;  // a POLYLINE gathers its VERTEX entities
+    std::vector<Entity> vertices;
+    const auto flushPolyline = [&]() {
+        if (polyline) Take(*polyline, vertices);
+        polyline.reset();
+        vertices.clear();
+    };
+    const auto finish = [&]() {
+        if (!open) return;
+        open = false;
+        if (entity.Type() == "VERTEX" && polyline) {
+            vertices.push_back(std::move(entity));
+        } else if (entity.Type() == "SEQEND") {
+            // It ends a POLYLINE's vertices, or an INSERT's attributes: no entity itself.
+            flushPolyline();
+        } else if (entity.Type() == "POLYLINE") {
+            flushPolyline();  // one without its SEQEND
+            polyline = std::move(entity);
+            entity = Entity();
+        } else {
+            flushPolyline();
+            Take(entity, vertices);
+        }
+    };
+    while (source.Next(group)) {
+        if (group.code == 999) continue;
+        if (group.code == 0) {
+            const std::string_view word = Trim(group.value);
+            if (word == "ENDSEC") {
+                finish();
+                flushPolyline();
+                m_block = nullptr;
+                return source.Next(group);
+            }
+            if (collect) {
+                finish();
+                entity.Reset(word, group.position);
+                open = true;
+            }
+            continue;
+        }
+        if (m_part == Part::Header) {
+            Header(group, source);
+        } else if (open) {
+            entity.Add(group);
+        }
+    }
+    throw ReadError{position, "section " + Excerpt(name) + " has no ENDSEC"};
+}
+
+void DrawingReader::Header(const Group& group, GroupSource& source) {
+    if (group.code != 9) return;
+    // The name is kept: the value's group takes the place of its text.
+    const std::string variable(Trim(group.value));
+    if (variable != "$INSUNITS" && variable != "$ACADVER" && variable != "$DWGCODEPAGE") return;
+    Group value;
+    if (!source.Next(value)) return;
+    Entity owner;
+    owner.Reset(variable, group.position);
+    if (variable == "$INSUNITS" && value.code == 70) {
+        m_drawing.units = static_cast<int>(owner.Integer(value));
+    } else if (variable == "$ACADVER" && value.code == 1) {
+        m_drawing.version = std::string(Trim(value.value));
+    } else if (variable == "$DWGCODEPAGE" && value.code == 3) {
+        m_drawing.codePage = std::string(Trim(value.value));
+    }
+}
+
+void DrawingReader::Skip(const std::string& what) {
+    // What a block holds is counted as often as the block is placed.
+    ++(m_block && m_block != &m_drawing.model ? m_block->skipped : m_drawing.skipped)[what];
+}
+
+Source DrawingReader::SourceOf(const Entity& entity) {
+    const Group* layer = entity.Find(8);
+    return {m_drawing.KindIndex(entity.Type()),
+            m_drawing.LayerIndex(layer ? Trim(layer->value) : "0"), entity.TextOr(5, "")};
+}
+
+void DrawingReader::Take(const Entity& entity, const std::vector<Entity>& vertices) {
+    const std::string& type = entity.Type();
+    if (m_part == Part::Tables) {
+        if (type == "LAYER") LayerEntry(entity);
+        return;
+    }
+    if (m_part == Part::Blocks) {
+        if (type == "BLOCK") return BeginBlock(entity);
+        if (type == "ENDBLK") {
+            m_block = nullptr;
+            return;
+        }
+        if (!m_block) return;  // outside a block definition
+    }
+    if (type == "LINE") return Line(entity);
+    if (entity.IntegerOr(67, 0) == 1) return Skip("paper space");
+    if (type == "INSERT") {
+        Insert insert = ReadInsert(entity);
+        insert.source = SourceOf(entity);
+        m_block->inserts.push_back(std::move(insert));
+        return;
+    }
+    if (type == "HATCH") return Hatch(entity);
+    const ShapeReader reader = ShapeReaderOf(type);
+    if (!reader) return Skip(type);
+    Shape shape;
+    if (const char* why = reader(entity, vertices, shape)) return Skip(why);
+    shape.source = SourceOf(entity);
+    AddShape(std::move(shape));
+}
+
+void DrawingReader::AddShape(Shape shape) {
+    if (m_block != &m_drawing.model) {
+        m_block->shapes.push_back(std::move(shape));
+        return;
+    }
+    // In the model space, a straight shape in world coordinates is a piece as it stands,
+    // whatever the tolerance.
+    Pieces& pieces = m_drawing.pieces;
+    if (shape.Straight() && !shape.ocs && shape.heights.empty()) {
+        pieces.Add(std::move(shape.points), shape.closed, std::move(shape.source));
+        return;
+    }
+    m_drawing.modelSlots.push_back(pieces.Add({}, shape.closed, std::move(shape.source)));
+    m_drawing.model.shapes.push_back(std::move(shape));
+}
+
+void DrawingReader::LayerEntry(const Entity& entity) {
+    LayerState state;
+    state.frozen = (entity.IntegerOr(70, 0) & 1) != 0;
+    state.off = entity.IntegerOr(62, 7) < 0;
+    // Keyed by the name as written, as entities name their layers.
+    m_drawing.layerTable.try_emplace(NameKey(entity.RawText(2)), state);
+}
+
+void DrawingReader::BeginBlock(const Entity& entity) {
+    const std::string_view name = entity.RawText(2);
+    auto [at, added] = m_drawing.blocks.try_emplace(NameKey(name));
+    // A second definition of a name is read and left aside: the first one stands.
+    m_block = added ? &at->second : &m_discarded;
+    if (!added) m_discarded = Block{};
+    m_block->name = m_drawing.Decode(name);
+    m_block->base = entity.PointOr(10, {0, 0, 0});
+}
+
+// A LINE, the commonest entity, read by a table of its groups in one pass.
+void DrawingReader::Line(const Entity& entity) {
+    enum { kFromX, kFromY, kFromZ, kToX, kToY, kToZ, kLayer, kHandle, kSpace, kCount };
+    static constexpr int kCodes[kCount] = {10, 20, 30, 11, 21, 31, 8, 5, 67};
+    const Group* found[kCount];
+    FirstOf(entity, kCodes, found);
+    if (found[kSpace] && entity.Integer(*found[kSpace]) == 1) return Skip("paper space");
+    const auto number = [&](int slot) { return found[slot] ? entity.Number(*found[slot]) : 0.0; };
+    Shape shape;
+    shape.points = {{number(kFromX), number(kFromY)}, {number(kToX), number(kToY)}};
+    shape.source = {m_drawing.KindIndex(entity.Type()),
+                    m_drawing.LayerIndex(found[kLayer] ? Trim(found[kLayer]->value) : "0"),
+                    found[kHandle] ? ValidUtf8(Trim(found[kHandle]->value)) : std::string()};
+    if (m_block == &m_drawing.model) {
+        // Seen from above in the world, the heights change nothing.
+        m_drawing.pieces.Add(std::move(shape.points), false, std::move(shape.source));
+        return;
+    }
+    // In a block, heights count when the block is placed tilted.
+    const double fromZ = number(kFromZ), toZ = number(kToZ);
+    if (fromZ != 0 || toZ != 0) shape.heights = {fromZ, toZ};
+    m_block->shapes.push_back(std::move(shape));
+}
+
+void DrawingReader::Hatch(const Entity& entity) {
+    const Source source = SourceOf(entity);
+    const Point3d extrusion = entity.Extrusion();
+    const double elevation = entity.NumberOr(30, 0);
+    std::vector<Shape> shapes = ReadHatchBoundaries(entity);
+    const auto place = [&](Shape& shape) {
+        SetFrame(shape, extrusion);
+        shape.elevation = elevation;
+        if (shape.kind == Shape::Kind::Conic) shape.center.z = elevation;
+    };
+    for (Shape& shape : shapes) {
+        place(shape);
+        for (Shape& part : shape.parts) place(part);
+        shape.source = source;
+        AddShape(std::move(shape));
+    }
+}
+
+}  // namespace Vexlor::Dxf

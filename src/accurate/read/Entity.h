@@ -1,0 +1,79 @@
+// One entity's groups, from its group 0 to the next, held while the entity is read: the number
+// parsing and the errors that name the group's position and the entity.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstddef>      // std::size_t
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
+
+#include "accurate/source/GroupSource.h"
+#include "accurate/source/ReadError.h"
+#include "accurate/source/Text.h"
+#include "geometry/Space.h"
+
+namespace Vexlor::Dxf {
+
+class Entity {
+public:
+    Entity() = default;
+    // Its groups' values point into its own storage: it moves, it is never copied.
+    Entity(Entity&&) = default;
+    Entity& operator=(Entity&&) = default;
+    Entity(const Entity&) = delete;
+    Entity& operator=(const Entity&) = delete;
+
+    /// Starts the entity `type` at `position`, keeping the room the last one's groups took.
+    void Reset(std::string_view type, std::size_t position);
+    /// Adds a group, copying its value: the source's text lasts only until its next group.
+    void Add(const Group& group);
+
+    const std::string& Type() const { return m_type; }
+    std::size_t Position() const { return m_position; }
+    const std::vector<Group>& Groups() const { return m_groups; }
+
+    /// The group's value as a finite number; a ReadError names it otherwise.
+    double Number(const Group& group) const;
+    /// The group's value as a whole number; a ReadError names it otherwise.
+    long long Integer(const Group& group) const;
+    [[noreturn]] void Fail(const Group& group, const std::string& what) const;
+    [[noreturn]] void Fail(const std::string& what) const;
+
+    /// The first group `code`, or null.
+    const Group* Find(int code) const {
+        for (const Group& group : m_groups) {
+            if (group.code == code) return &group;
+        }
+        return nullptr;
+    }
+    /// The value of the first group `code`, or `fallback`.
+    double NumberOr(int code, double fallback) const {
+        const Group* group = Find(code);
+        return group ? Number(*group) : fallback;
+    }
+    long long IntegerOr(int code, long long fallback) const {
+        const Group* group = Find(code);
+        return group ? Integer(*group) : fallback;
+    }
+    /// The first group `code` as written, without the blanks around it, or nothing.
+    std::string_view RawText(int code) const {
+        const Group* group = Find(code);
+        return group ? Trim(group->value) : std::string_view();
+    }
+    /// The first group `code` as valid UTF-8, or `fallback`.
+    std::string TextOr(int code, const std::string& fallback) const;
+    Point3d Extrusion() const { return {NumberOr(210, 0), NumberOr(220, 0), NumberOr(230, 1)}; }
+    Point3d PointOr(int xCode, const Point3d& fallback) const {
+        return {NumberOr(xCode, fallback.x), NumberOr(xCode + 10, fallback.y),
+                NumberOr(xCode + 20, fallback.z)};
+    }
+
+private:
+    std::string m_type;
+    std::size_t m_position = 0;
+    std::vector<Group> m_groups;
+    std::vector<char> m_text;  // the values, which the groups view
+};
+
+}  // namespace Vexlor::Dxf

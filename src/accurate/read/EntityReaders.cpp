@@ -1,0 +1,202 @@
+// The entities that give contours: polylines with their bulges, circles and arcs, ellipses and
+// splines, each read into a Shape in its frame; and the INSERT that places a block.
+// SPDX-License-Identifier: MIT
+#include "accurate/read/EntityReaders.h"
+
+#include <algorithm>  // std::max
+#include <memory>     // std::make_unique
+#include <optional>   // std::optional
+
+#include "accurate/curves/Ocs.h"
+
+namespace Vexlor::Dxf {
+
+void SetFrame(Shape& shape, const Point3d& extrusion) {
+    shape.ocs = !WorldAxes(extrusion);
+    if (shape.ocs) shape.axes = ArbitraryAxes(extrusion);
+}
+
+void DropStraightBulges(Shape& shape) {
+    for (const double bulge : shape.bulges) {
+        if (bulge != 0) return;
+    }
+    shape.bulges.clear();
+}
+
+void CircleShape(Shape& shape, const Point3d& center, double radius, double start, double end,
+                 bool arc) {
+    shape.kind = Shape::Kind::Conic;
+    shape.center = center;
+    shape.axisU = {radius, 0, 0};
+    shape.axisV = {0, radius, 0};
+    shape.closed = !arc;
+    shape.start = arc ? start : 0;
+    shape.end = arc ? end : 2 * kPi;
+}
+
+Insert ReadInsert(const Entity& entity) {
+    Insert insert;
+    insert.block = std::string(entity.RawText(2));
+    insert.position = entity.Position();
+    insert.at = entity.PointOr(10, {0, 0, 0});
+    insert.scale = {entity.NumberOr(41, 1), entity.NumberOr(42, 1), entity.NumberOr(43, 1)};
+    insert.rotation = entity.NumberOr(50, 0) * kDegree;
+    insert.extrusion = entity.Extrusion();
+    insert.columns = std::max<long long>(1, entity.IntegerOr(70, 1));
+    insert.rows = std::max<long long>(1, entity.IntegerOr(71, 1));
+    insert.columnSpacing = entity.NumberOr(44, 0);
+    insert.rowSpacing = entity.NumberOr(45, 0);
+    return insert;
+}
+
+namespace {
+
+const char* LightPolyline(const Entity& entity, const std::vector<Entity>&, Shape& shape) {
+    shape.closed = (entity.IntegerOr(70, 0) & 1) != 0;
+    shape.elevation = entity.NumberOr(38, 0);
+    SetFrame(shape, entity.Extrusion());
+    for (const Group& group : entity.Groups()) {
+        if (group.code == 10) {
+            shape.points.push_back({entity.Number(group), 0});
+            shape.bulges.push_back(0);
+        } else if (group.code == 20 && !shape.points.empty()) {
+            shape.points.back().y = entity.Number(group);
+        } else if (group.code == 42 && !shape.bulges.empty()) {
+            shape.bulges.back() = entity.Number(group);
+        }
+    }
+    DropStraightBulges(shape);
+    return nullptr;
+}
+
+const char* Polyline(const Entity& entity, const std::vector<Entity>& vertices, Shape& shape) {
+    const long long flags = entity.IntegerOr(70, 0);
+    if (flags & 8) return "3D POLYLINE";
+    if (flags & 16) return "POLYGON MESH";
+    if (flags & 64) return "POLYFACE MESH";
+    shape.closed = (flags & 1) != 0;
+    shape.elevation = entity.NumberOr(30, 0);
+    SetFrame(shape, entity.Extrusion());
+    for (const Entity& vertex : vertices) {
+        // Frame control points of a spline-fit polyline are not on the curve.
+        if (vertex.IntegerOr(70, 0) & 16) continue;
+        shape.points.push_back({vertex.NumberOr(10, 0), vertex.NumberOr(20, 0)});
+        shape.bulges.push_back(vertex.NumberOr(42, 0));
+    }
+    DropStraightBulges(shape);
+    return nullptr;
+}
+
+// A circle or arc in its object coordinate system: center (10, 20, 30), radius, angles.
+const char* Circle(const Entity& entity, bool arc, Shape& shape) {
+    const double radius = entity.NumberOr(40, 0);
+    if (radius < 0) entity.Fail("negative radius");
+    SetFrame(shape, entity.Extrusion());
+    CircleShape(shape, entity.PointOr(10, {0, 0, 0}), radius,
+                arc ? entity.NumberOr(50, 0) * kDegree : 0,
+                arc ? entity.NumberOr(51, 360) * kDegree : 0, arc);
+    return nullptr;
+}
+
+const char* Ellipse(const Entity& entity, const std::vector<Entity>&, Shape& shape) {
+    shape.kind = Shape::Kind::Conic;
+    const double ratio = entity.NumberOr(40, 1);
+    if (!(ratio > 0)) entity.Fail("the axis ratio is not positive");
+    // In world coordinates: the frame is the world's.
+    shape.axisU = entity.PointOr(11, {0, 0, 0});
+    shape.center = entity.PointOr(10, {0, 0, 0});
+    shape.axisV = EllipseMinorAxis(entity.Extrusion(), shape.axisU, ratio);
+    shape.start = entity.NumberOr(41, 0);
+    shape.end = entity.NumberOr(42, 2 * kPi);
+    shape.closed = ArcSpan(shape.start, shape.end) >= 2 * kPi;
+    return nullptr;
+}
+
+const char* Spline(const Entity& entity, const std::vector<Entity>&, Shape& shape) {
+    const long long flags = entity.IntegerOr(70, 0);
+    shape.spline = std::make_unique<SplineData>();
+    NurbsCurve& nurbs = shape.spline->nurbs;
+    std::vector<double>& heights = shape.spline->heights;
+    nurbs.degree = static_cast<int>(entity.IntegerOr(71, 3));
+    std::vector<Point2d> fit;
+    bool raised = false;
+    for (const Group& group : entity.Groups()) {
+        switch (group.code) {
+            case 40:
+                nurbs.knots.push_back(entity.Number(group));
+                break;
+            case 41:
+                nurbs.weights.push_back(entity.Number(group));
+                break;
+            case 10:
+                nurbs.controlPoints.push_back({entity.Number(group), 0});
+                heights.push_back(0);
+                break;
+            case 20:
+                if (!nurbs.controlPoints.empty())
+                    nurbs.controlPoints.back().y = entity.Number(group);
+                break;
+            case 30:
+                if (!heights.empty()) {
+                    heights.back() = entity.Number(group);
+                    raised = raised || heights.back() != 0;
+                }
+                break;
+            case 11:
+                fit.push_back({entity.Number(group), 0});
+                break;
+            case 21:
+                if (!fit.empty()) fit.back().y = entity.Number(group);
+                break;
+            default:
+                break;
+        }
+    }
+    if (!raised) heights.clear();
+    // Weights of a spline that is not rational are all 1, whatever is written.
+    if (!(flags & 4)) nurbs.weights.clear();
+    if (!nurbs.controlPoints.empty()) {
+        shape.kind = Shape::Kind::Nurbs;
+        shape.points = nurbs.controlPoints;  // for the extent
+    } else if (!fit.empty()) {
+        shape.kind = Shape::Kind::FitSpline;
+        shape.points = fit;
+        const auto tangent = [&](int x, int y) -> std::optional<Point2d> {
+            if (!entity.Find(x)) return std::nullopt;
+            return Point2d{entity.NumberOr(x, 0), entity.NumberOr(y, 0)};
+        };
+        shape.spline->startTangent = tangent(12, 22);
+        shape.spline->endTangent = tangent(13, 23);
+    } else {
+        return "SPLINE without points";
+    }
+    shape.closed = (flags & 1) != 0;
+    return nullptr;
+}
+
+struct Reader {
+    std::string_view type;
+    ShapeReader read;
+};
+
+constexpr Reader kReaders[] = {
+    {"LWPOLYLINE", LightPolyline},
+    {"POLYLINE", Polyline},
+    {"ARC",
+     [](const Entity& e, const std::vector<Entity>&, Shape& s) { return Circle(e, true, s); }},
+    {"CIRCLE",
+     [](const Entity& e, const std::vector<Entity>&, Shape& s) { return Circle(e, false, s); }},
+    {"ELLIPSE", Ellipse},
+    {"SPLINE", Spline},
+};
+
+}  // namespace
+
+ShapeReader ShapeReaderOf(std::string_view type) {
+    for (const Reader& reader : kReaders) {
+        if (reader.type == type) return reader.read;
+    }
+    return nullptr;
+}
+
+}  // namespace Vexlor::Dxf

@@ -1,0 +1,45 @@
+// The entities that give contours, each read from its groups into a Shape in its own frame.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
+
+#include "accurate/curves/Shapes.h"
+#include "accurate/read/Drawing.h"
+#include "accurate/read/Entity.h"
+
+namespace Vexlor::Dxf {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegree = kPi / 180;
+
+/// Reads an entity (with the VERTEX entities of a POLYLINE) into `shape`. A reason, such as "3D
+/// POLYLINE", when it gives no contour; null otherwise.
+using ShapeReader = const char* (*)(const Entity& entity, const std::vector<Entity>& vertices,
+                                    Shape& shape);
+
+/// The reader of entities of kind `type`, or null for a kind that gives no contour this way
+/// (LINE, INSERT and HATCH have readers of their own).
+ShapeReader ShapeReaderOf(std::string_view type);
+
+/// Whether `extrusion` leaves an entity's frame the world's.
+inline bool WorldAxes(const Point3d& extrusion) {
+    return extrusion.x == 0 && extrusion.y == 0 && extrusion.z > 0;
+}
+/// Sets the object coordinate system of `extrusion` as the shape's frame.
+void SetFrame(Shape& shape, const Point3d& extrusion);
+/// Bulges all zero say no more than none.
+void DropStraightBulges(Shape& shape);
+/// A circle, or the arc from `start` to `end` (radians), in its frame.
+void CircleShape(Shape& shape, const Point3d& center, double radius, double start, double end,
+                 bool arc);
+
+/// An INSERT or MINSERT, without its source.
+Insert ReadInsert(const Entity& entity);
+
+/// The boundary paths of a HATCH, each a shape in the hatch's frame: a polyline path, or the
+/// edges of an edge path joined in one closed shape.
+std::vector<Shape> ReadHatchBoundaries(const Entity& entity);
+
+}  // namespace Vexlor::Dxf

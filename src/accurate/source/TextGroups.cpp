@@ -1,0 +1,89 @@
+// The groups of an ASCII DXF, read line by line from the drawing's blocks.
+// SPDX-License-Identifier: MIT
+#include <charconv>  // std::from_chars
+#include <cstring>   // std::memchr
+#include <string>    // std::to_string
+
+#include "accurate/source/GroupSource.h"
+#include "accurate/source/ReadError.h"
+#include "accurate/source/Text.h"
+
+namespace Vexlor::Dxf {
+
+namespace {
+
+// The first line end (LF or CR) in [from, to), or `to`.
+const char* LineEnd(const char* from, const char* to) {
+    const auto n = static_cast<std::size_t>(to - from);
+    const char* lf = static_cast<const char*>(std::memchr(from, '\n', n));
+    const char* end = lf ? lf : to;
+    const char* cr =
+        static_cast<const char*>(std::memchr(from, '\r', static_cast<std::size_t>(end - from)));
+    return cr ? cr : end;
+}
+
+class TextGroupSource final : public GroupSource {
+public:
+    explicit TextGroupSource(ByteStream& bytes) : m_bytes(bytes) {}
+
+    bool Next(Group& group) override {
+        if (!m_bytes.Fill(1)) return false;
+        const std::size_t line = m_line;
+        const std::string_view codeText = Trim(ReadLine());
+        int code = 0;
+        const auto [end, error] =
+            std::from_chars(codeText.data(), codeText.data() + codeText.size(), code);
+        if (error != std::errc() || end != codeText.data() + codeText.size()) {
+            throw ReadError{line, "the group code " + Quoted(codeText) + " is not a whole number"};
+        }
+        if (!m_bytes.Fill(1)) {
+            throw ReadError{line, "group " + std::to_string(code) + " has no value line"};
+        }
+        group.code = code;
+        group.kind = Group::Kind::Text;
+        group.value = ReadLine();
+        group.position = line;
+        return true;
+    }
+
+    bool Binary() const override { return false; }
+
+private:
+    // The next line, at least one byte of which is in memory; valid until the next Fill.
+    std::string_view ReadLine() {
+        std::size_t scanned = 0;
+        for (;;) {
+            const char* start = m_bytes.Cursor();
+            const char* to = start + m_bytes.Available();
+            const char* end = LineEnd(start + scanned, to);
+            const auto length = static_cast<std::size_t>(end - start);
+            if (length > ByteStream::kMaxRun) {
+                throw ReadError{
+                    m_line, "a line longer than " + std::to_string(ByteStream::kMaxRun) + " bytes"};
+            }
+            // A CR last in memory may be the first half of a CR LF.
+            const bool whole = end < to && !(*end == '\r' && end + 1 == to && !m_bytes.Ended());
+            if (!whole && !m_bytes.Ended()) {
+                scanned = length;
+                m_bytes.Fill(m_bytes.Available() + 1);
+                continue;
+            }
+            std::size_t taken = length;
+            if (end < to) taken += *end == '\r' && end + 1 < to && end[1] == '\n' ? 2 : 1;
+            m_bytes.Advance(taken);
+            ++m_line;
+            return {start, length};
+        }
+    }
+
+    ByteStream& m_bytes;
+    std::size_t m_line = 1;
+};
+
+}  // namespace
+
+std::unique_ptr<GroupSource> TextGroups(ByteStream& bytes) {
+    return std::make_unique<TextGroupSource>(bytes);
+}
+
+}  // namespace Vexlor::Dxf

@@ -1,0 +1,82 @@
+// The finishing of an import's pieces into contours.
+// SPDX-License-Identifier: MIT
+#include "contours/Finishing.h"
+
+#include <numeric>  // std::iota
+#include <utility>  // std::move
+
+#include "contours/Linking.h"
+#include "contours/Reduction.h"
+
+namespace Vexlor::Dxf {
+
+namespace {
+
+// Moves the polylines that `keep` accepts to the front, in their order, and cuts off the rest;
+// `origins` follows them.
+template <typename Keep>
+void Compact(std::vector<Polyline2d>& polylines, std::vector<std::size_t>* origins,
+             const Keep& keep) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < polylines.size(); ++i) {
+        if (!keep(polylines[i])) continue;
+        if (kept != i) {  // a vector moved onto itself would lose its points
+            polylines[kept] = std::move(polylines[i]);
+            if (origins) (*origins)[kept] = (*origins)[i];
+        }
+        ++kept;
+    }
+    polylines.resize(kept);
+    if (origins) origins->resize(kept);
+}
+
+}  // namespace
+
+void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& options,
+                    std::vector<std::size_t>* origins) {
+    const double squared = options.meet.squared;
+    if (origins) {
+        origins->resize(polylines.size());
+        std::iota(origins->begin(), origins->end(), std::size_t{0});
+    }
+    for (Polyline2d& polyline : polylines) {
+        // A closed shape ends where it starts (a full turn, a closed spline): once, and its
+        // first point stays first.
+        while (options.closeRings && polyline.closed && polyline.points.size() > 1 &&
+               Meet(polyline.points.front(), polyline.points.back(), squared)) {
+            polyline.points.pop_back();
+        }
+        CollapseRepeatedPoints(polyline);
+    }
+    // Pieces of fewer than two points are no curves.
+    Compact(polylines, origins, [](const Polyline2d& p) { return p.points.size() >= 2; });
+    if (options.link) {
+        LinkOpenPolylines(polylines, options.meet);
+        for (Polyline2d& polyline : polylines) {
+            // A contour whose ends meet is a ring.
+            auto& points = polyline.points;
+            if (options.closeRings && !polyline.closed && points.size() > 2 &&
+                Meet(points.front(), points.back(), squared)) {
+                points.pop_back();
+                polyline.closed = true;
+            }
+        }
+    }
+    if (options.negateY) {
+        for (Polyline2d& polyline : polylines) {
+            for (Point2d& p : polyline.points) p.y = -p.y;
+        }
+    }
+    // Pieces joined into another, or dropped as repeats, were left empty.
+    Compact(polylines, origins, [](const Polyline2d& p) { return !p.points.empty(); });
+}
+
+Box2d BoxOf(const std::vector<Polyline2d>& polylines) {
+    Box2d box;
+    for (const Polyline2d& polyline : polylines) {
+        for (const Point2d& p : polyline.points) box.Extend(p);
+    }
+    return box;
+}
+
+}  // namespace Vexlor::Dxf

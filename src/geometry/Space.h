@@ -1,0 +1,79 @@
+// The geometry types the importers share: 2D and 3D points, the polyline, the box of points and
+// the affine map of space.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <algorithm>  // std::min, std::max
+
+#include "point.h"
+#include "polyline.h"
+
+namespace Vexlor::Dxf {
+
+using Point2d = Vexlor::Math::point<double, 2>;
+using Point3d = Vexlor::Math::point<double, 3>;
+using Polyline2d = Vexlor::Math::polyline<double, 2>;
+
+/// The box of the points given to Extend; (0, 0) to (0, 0) while there is none.
+struct Box2d {
+    Point2d minimum{0, 0};
+    Point2d maximum{0, 0};
+    bool empty = true;
+
+    void Extend(const Point2d& p) {
+        if (empty) {
+            minimum = maximum = p;
+            empty = false;
+        }
+        minimum = {std::min(minimum.x, p.x), std::min(minimum.y, p.y)};
+        maximum = {std::max(maximum.x, p.x), std::max(maximum.y, p.y)};
+    }
+    /// The longer side.
+    double Extent() const { return std::max(maximum.x - minimum.x, maximum.y - minimum.y); }
+};
+
+/// An affine map of space: p' = m p + t, rows of m then t.
+struct Affine3 {
+    double m[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+
+    static Affine3 Translation(const Point3d& t) {
+        Affine3 a;
+        a.m[0][3] = t.x;
+        a.m[1][3] = t.y;
+        a.m[2][3] = t.z;
+        return a;
+    }
+    static Affine3 Scaling(double x, double y, double z) {
+        Affine3 a;
+        a.m[0][0] = x;
+        a.m[1][1] = y;
+        a.m[2][2] = z;
+        return a;
+    }
+    /// A turn by `radians` about the z axis.
+    static Affine3 Rotation(double radians);
+    /// The map whose columns are the axes `x`, `y` and `z`: from a frame with these axes (in
+    /// world coordinates) to the world.
+    static Affine3 Columns(const Point3d& x, const Point3d& y, const Point3d& z);
+
+    bool IsIdentity() const;
+    /// The world xy of the point (x, y, z).
+    Point2d ApplyXy(double x, double y, double z) const {
+        return {m[0][0] * x + m[0][1] * y + m[0][2] * z + m[0][3],
+                m[1][0] * x + m[1][1] * y + m[1][2] * z + m[1][3]};
+    }
+    /// The world xy of the direction (x, y, z): the translation left out.
+    Point2d DirectionXy(const Point3d& d) const {
+        return {m[0][0] * d.x + m[0][1] * d.y + m[0][2] * d.z,
+                m[1][0] * d.x + m[1][1] * d.y + m[1][2] * d.z};
+    }
+    /// The largest factor by which the map of a frame's xy plane onto the world xy plane
+    /// stretches a length: a curve flattened in the frame within tolerance / Stretch() is within
+    /// the tolerance in the world.
+    double Stretch() const;
+};
+
+/// a after b: (a * b)(p) = a(b(p)).
+Affine3 operator*(const Affine3& a, const Affine3& b);
+
+}  // namespace Vexlor::Dxf
