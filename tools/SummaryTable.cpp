@@ -7,6 +7,8 @@
 #include <cmath>  // std::round
 #include <nlohmann/json.hpp>
 
+#include "PrintableText.h"
+
 namespace Vexlor::DxfTool {
 
 namespace {
@@ -56,9 +58,11 @@ void WriteSummaryTable(std::ostream& out, const std::vector<SummaryRow>& rows, b
                                   row.box->rightBottom.x + 0.0, row.box->rightBottom.y + 0.0)
                     : "";
         const std::string result = row.result ? std::to_string(*row.result) : "";
+        // A message may quote a drawing, whose bytes a terminal showing the table must not see.
         out << CsvField(row.path) << ',' << result << ',' << row.status << ','
-            << CsvField(row.message) << ',' << row.contours << ',' << row.closed << ',' << open
-            << ',' << row.points << ',' << box << ',' << fmt::format("{:.3f}", row.seconds) << '\n';
+            << CsvField(Printable(row.message)) << ',' << row.contours << ',' << row.closed << ','
+            << open << ',' << row.points << ',' << box << ',' << fmt::format("{:.3f}", row.seconds)
+            << '\n';
     }
 }
 

@@ -14,6 +14,8 @@
 #include <map>        // std::map
 #include <utility>    // std::pair
 
+#include "PrintableText.h"
+
 namespace Vexlor::DxfTool {
 
 namespace {
@@ -28,10 +30,12 @@ constexpr double kMinWidth = 520.0;     // so that the caption fits beside a nar
 
 bool Finite(const Point& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
-// The characters that would end an attribute or start markup, written as entities.
+// Text as XML: the characters that would end an attribute or start markup written as entities,
+// after the characters XML cannot hold at all and bytes that are not UTF-8 were escaped
+// (Printable), so that an odd layer or file name cannot make the picture unreadable.
 std::string EscapeXml(const std::string& text) {
     std::string escaped;
-    for (const char c : text) {
+    for (const char c : Printable(text)) {
         const char* entity = c == '&'   ? "&amp;"
                              : c == '<' ? "&lt;"
                              : c == '>' ? "&gt;"
@@ -139,17 +143,6 @@ const char* const kLayerColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
                                      "#8c564b", "#e377c2", "#17becf", "#7f7f7f", "#bcbd22"};
 constexpr double kLegendRow = 20.0;  // pixels per line of the layer legend
 
-// A layer name as XML text: escaped, and the control characters that XML 1.0 cannot hold at all
-// shown as U+FFFD, so that an odd name cannot make the picture unreadable.
-std::string LayerText(const std::string& name) {
-    std::string shown;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        shown += byte < 0x20 && byte != '\t' ? std::string("\xEF\xBF\xBD") : std::string(1, c);
-    }
-    return EscapeXml(shown);
-}
-
 // The characters of UTF-8 text, which the legend's widths are reckoned by.
 std::size_t Characters(const std::string& text) {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
@@ -250,8 +243,9 @@ void WriteSvgByLayer(std::ostream& out, const std::vector<Polyline>& polylines,
     double x = kMargin;
     int line = 0;
     for (const Layer& layer : order) {
-        const std::string shown = fmt::format("{} ({})", layer.name, layer.members.size());
-        labels.push_back(LayerText(shown));
+        const std::string shown =
+            Printable(fmt::format("{} ({})", layer.name, layer.members.size()));
+        labels.push_back(EscapeXml(shown));
         // A sample, its gap, about 7 pixels a character at this size, and room to the next.
         const double entryWidth = 24 + 7.0 * static_cast<double>(Characters(shown)) + 20;
         if (x > kMargin && x + entryWidth > width - kMargin) {
@@ -273,7 +267,7 @@ void WriteSvgByLayer(std::ostream& out, const std::vector<Polyline>& polylines,
                    "<g class=\"layer\" data-layer=\"{0}\" fill=\"{1}\" fill-opacity=\"0.12\" "
                    "fill-rule=\"evenodd\" stroke=\"{1}\" stroke-width=\"1.5\" "
                    "stroke-linejoin=\"round\">\n",
-                   LayerText(layer.name), layer.colour);
+                   EscapeXml(layer.name), layer.colour);
         for (const std::size_t i : layer.members) {
             const Polyline& polyline = polylines[i];
             const std::string data = PathData(polyline, frame);

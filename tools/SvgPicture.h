@@ -32,7 +32,8 @@ void WriteSvg(std::ostream& out, const std::vector<Vexlor::Math::polyline<double
 /// layer holds its polylines in the vector's order: closed ones and loops shaded and outlined,
 /// other open pieces dashed with a dot at each end, all in the layer's colour. The caption is a
 /// legend of a line sample, the name (as the first polyline on it spells it) and the count of
-/// contours per layer, in the same order and wrapped to the picture's width, then `title`.
+/// contours per layer, in the same order and wrapped to the picture's width, then `title`. Names
+/// and titles, in both, are written as Printable shows them, so that the picture stays XML.
 void WriteSvgByLayer(std::ostream& out,
                      const std::vector<Vexlor::Math::polyline<double, 2>>& polylines,
                      const std::vector<std::string>& layers, const std::string& title);

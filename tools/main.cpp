@@ -41,11 +41,13 @@
 #include "ImportJson.h"
 #include "MStlBaseOperatorDXFPolylineReader.h"
 #include "MeshFile.h"
+#include "PrintableText.h"
 #include "SummaryTable.h"
 #include "SvgPicture.h"
 #include "TerminalProgress.h"
 #include "VexlorDxfContours.h"
 #include "VexlorDxfPath.h"
+#include "VexlorDxfUnits.h"
 
 #if defined(_WIN32)
 #ifndef NOMINMAX
@@ -241,24 +243,11 @@ std::string WhatItIs(const fs::path& file) {
     return "";
 }
 
-// The units --units takes by name, with their $INSUNITS codes; any code from 1 to
-// kLastUnitCode is taken as a number too.
-struct UnitName {
-    const char* name;
-    int code;
-};
-const UnitName kUnitNames[] = {{"mm", 4},  {"cm", 5}, {"m", 6},  {"km", 7},
-                               {"um", 13}, {"in", 1}, {"ft", 2}, {"yd", 10}};
-constexpr int kLastUnitCode = 21;  // US survey feet
-const char kUnitChoices[] = "mm, cm, m, km, um, in, ft, yd, or an $INSUNITS code from 1 to 21";
-
-// The $INSUNITS code that `text` names: a name of kUnitNames in any case, or a code as digits.
+// The $INSUNITS code that `text` names for --units: a unit's symbol in any case, or a code from
+// 1 to kLastUnitCode as digits.
 std::optional<int> UnitCode(const std::string& text) {
-    std::string lower = text;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const UnitName& unit : kUnitNames) {
-        if (lower == unit.name) return unit.code;
+    if (const Vexlor::Dxf::LengthUnit* unit = Vexlor::Dxf::FindUnitBySymbol(text)) {
+        return unit->code;
     }
     // Digits alone: no sign, space or fraction, and few enough that the number fits.
     const bool digits =
@@ -266,36 +255,41 @@ std::optional<int> UnitCode(const std::string& text) {
         std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
     if (!digits) return std::nullopt;
     const int code = std::stoi(text);
-    if (code < 1 || code > kLastUnitCode) return std::nullopt;
+    if (code < 1 || code > Vexlor::Dxf::kLastUnitCode) return std::nullopt;
     return code;
+}
+
+// What --units takes, in words: the units' symbols in the order of their codes, then the codes.
+std::string UnitChoices() {
+    std::string choices;
+    for (int code = 1; code <= Vexlor::Dxf::kLastUnitCode; ++code) {
+        const std::string symbol = Vexlor::Dxf::FindUnit(code)->symbol;
+        if (!symbol.empty()) choices += symbol + ", ";
+    }
+    return choices + fmt::format("or an $INSUNITS code from 1 to {}", Vexlor::Dxf::kLastUnitCode);
 }
 
 // What an $INSUNITS code stands for, in the summary's words.
 std::string UnitWords(int code) {
-    static const char* const kWords[] = {"no unit",
-                                         "inches",
-                                         "feet",
-                                         "miles",
-                                         "millimetres",
-                                         "centimetres",
-                                         "metres",
-                                         "kilometres",
-                                         "microinches",
-                                         "mils",
-                                         "yards",
-                                         "angstroms",
-                                         "nanometres",
-                                         "micrometres",
-                                         "decimetres",
-                                         "decametres",
-                                         "hectometres",
-                                         "gigametres",
-                                         "astronomical units",
-                                         "light years",
-                                         "parsecs",
-                                         "US survey feet"};
-    if (code < 0 || code > kLastUnitCode) return fmt::format("$INSUNITS {}", code);
-    return kWords[code];
+    if (const Vexlor::Dxf::LengthUnit* unit = Vexlor::Dxf::FindUnit(code)) return unit->words;
+    return code == 0 ? "no unit" : fmt::format("$INSUNITS {}", code);
+}
+
+// The accurate import's result as the polyline reader's code for the same outcome.
+CDXFReader::EReturnCode ReaderCode(Vexlor::Dxf::EContourResult result) {
+    switch (result) {
+        case Vexlor::Dxf::EContourResult::eOk:
+            return CDXFReader::eOk;
+        case Vexlor::Dxf::EContourResult::eReadError:
+            return CDXFReader::eReadError;
+        case Vexlor::Dxf::EContourResult::eOpenError:
+            return CDXFReader::eOpenError;
+        case Vexlor::Dxf::EContourResult::eEmpty:
+            return CDXFReader::eEmpty;
+        case Vexlor::Dxf::EContourResult::eIntersecting:
+            return CDXFReader::eIntersecting;
+    }
+    return CDXFReader::eReadError;  // no value the library gives
 }
 
 const char* ImportWords(CDXFReader::EReturnCode result) {
@@ -408,8 +402,9 @@ Counts CountContours(const std::vector<Polyline>& polylines) {
 
 // The summary's first line, without the drawing's name.
 std::string Headline(const Imported& imported) {
-    const std::string words =
-        imported.what.empty() ? ImportWords(imported.result) : "cannot be read: " + imported.what;
+    // The accurate import's error may quote the drawing's bytes.
+    const std::string words = imported.what.empty() ? ImportWords(imported.result)
+                                                    : "cannot be read: " + Printable(imported.what);
     return fmt::format("{} (result {})", words, static_cast<int>(imported.result));
 }
 
@@ -417,7 +412,7 @@ std::string Headline(const Imported& imported) {
 // why the drawing's coordinates were left as they are.
 std::string Conversion(const Vexlor::Dxf::ContourImport& import, int unitsAsked) {
     const int from = import.units;
-    if (from < 1 || from > kLastUnitCode) {
+    if (Vexlor::Dxf::FindUnit(from) == nullptr) {
         return fmt::format(
             "the drawing gives none that is known ($INSUNITS {}): coordinates not "
             "converted to {}",
@@ -477,7 +472,7 @@ std::optional<int> ImportAccurately(const std::string& name, const std::wstring&
                                     Imported& imported) {
     errno = 0;
     Vexlor::Dxf::ContourImport result = Vexlor::Dxf::ImportContours(path, options.contours);
-    imported.result = static_cast<CDXFReader::EReturnCode>(result.result);
+    imported.result = ReaderCode(result.result);
     imported.yUp = !options.contours.yDown;
     imported.unitsAsked = options.contours.units;
     if (result.result == Vexlor::Dxf::EContourResult::eOpenError) {
@@ -508,19 +503,19 @@ std::optional<int> Import(const std::string& name, const std::wstring& path, con
         Error(
             "{}: holds a value that is not a number (std::invalid_argument: {}); the drawing was "
             "not imported",
-            name, e.what());
+            name, Printable(e.what()));
         return kExitData;
     } catch (const std::out_of_range& e) {
         Error(
             "{}: holds a number out of range (std::out_of_range: {}); the drawing was not "
             "imported",
-            name, e.what());
+            name, Printable(e.what()));
         return kExitData;
     } catch (const std::ios_base::failure& e) {
         // The stream itself can fail on a file that opened (a directory, an I/O error): that is
         // the "cannot be read" of result 1.
         Error("{}: cannot be read: {} (status 1)", name,
-              IsDirectory(file) ? "it is a directory" : e.what());
+              IsDirectory(file) ? "it is a directory" : Printable(e.what()));
         return CDXFReader::eReadError;
     }
     if (imported.result == CDXFReader::eOpenError) {
@@ -755,7 +750,7 @@ DrawingReport ImportOne(const std::vector<Drawing>& drawings, std::size_t index,
         Error("{}: out of memory", report.row.path);
         report.row.status = kExitSoftware;
     } catch (const std::exception& e) {
-        Error("{}: unexpected failure: {}", report.row.path, e.what());
+        Error("{}: unexpected failure: {}", report.row.path, Printable(e.what()));
         report.row.status = kExitSoftware;
     }
     t_messages = nullptr;
@@ -914,7 +909,8 @@ int RunExport(const Arguments& arguments) {
         return kExitNoInput;
     }
     if (mesh.status == EMeshRead::eBadData) {
-        Error("{}: not a valid {} mesh: {}", meshName, mesh.format, mesh.detail);
+        // The detail may quote the file's bytes.
+        Error("{}: not a valid {} mesh: {}", meshName, mesh.format, Printable(mesh.detail));
         return kExitData;
     }
 
@@ -981,7 +977,7 @@ int RunExport(const Arguments& arguments) {
 // Why `text` is no value for --units; empty when it is one.
 std::string CheckUnit(const std::string& text) {
     return UnitCode(text) ? std::string()
-                          : fmt::format("{} is not a unit: give {}", text, kUnitChoices);
+                          : fmt::format("{} is not a unit: give {}", text, UnitChoices());
 }
 
 // Why `text` is no count for --max-points; empty when it is one. Digits alone, not all zeros,
@@ -1090,7 +1086,7 @@ CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
                      fmt::format("With --accurate: give coordinates in UNIT: {}; the drawing's "
                                  "$INSUNITS says what they are in, and a drawing without it is "
                                  "not converted",
-                                 kUnitChoices))
+                                 UnitChoices()))
         ->type_name("UNIT")
         ->check(CLI::Validator(CheckUnit, "", "UNIT"))
         ->needs(accurate);
@@ -1270,7 +1266,7 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         Error("vexlor-dxf: out of memory");
     } catch (const std::exception& e) {
-        Error("vexlor-dxf: unexpected failure: {}", e.what());
+        Error("vexlor-dxf: unexpected failure: {}", Printable(e.what()));
     } catch (...) {
         Error("vexlor-dxf: unexpected failure");
     }

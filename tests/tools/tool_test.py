@@ -250,6 +250,22 @@ def accurate_layers():
         expect(run(TOOL, "import", "l.dxf", *args.split()), 64, "requires --accurate")
 
 
+# A drawing's bytes that could drive a terminal (ESC, the C1 CSI) or are not UTF-8, in a layer name
+# and a bad number, reach the messages, the CSV table and the SVG picture escaped, as "\x1B".
+def drawing_bytes():
+    bad = "\x1b[31m\x9b\udcff"  # "\x9b" is U+009B, "\udcff" the byte 0xff
+    for name, y, groups in [("good.dxf", "0", f"8\nL{bad}\n"), ("bad.dxf", "0" + bad, "")]:
+        pathlib.Path(name).write_bytes(LINE.format(y, groups).encode(errors="surrogateescape"))
+    r = subprocess.run([*RUNNER, TOOL, "import", "good.dxf", "bad.dxf", "--accurate", "--svg-dir",
+                        "o", "--svg-color", "layer", "--summary", "s.csv"], capture_output=True)
+    layer = ElementTree.parse("o/good.svg").find("{*}g[@class='layer']").get("data-layer")
+    for what, data in [("messages", r.stdout + r.stderr),
+                       *((n, pathlib.Path(n).read_bytes()) for n in ["s.csv", "o/good.svg"])]:
+        assert not re.search(r"[\x00-\x09\x0b-\x1f\x7f-\x9f]", data.decode()), (what, data)
+    assert (r.returncode, rb"bad.dxf: cannot be read: " in r.stderr, rb'"0\x1B[31m' in r.stderr,
+            layer.startswith(r"L\x1B[31m\xC2\x9B")) == (1, True, True, True), (r, layer)
+
+
 with tempfile.TemporaryDirectory(prefix=f"vexlor-dxf-{CASE}-") as folder:
     os.chdir(shutil.copytree(EXAMPLES, folder, dirs_exist_ok=True))
     globals()[CASE]()
