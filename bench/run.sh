@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release, generates the seeded workloads once, and prints one table:
 # each workload's import time beside the plain tokenizer floor measured in the same run, the
-# ratio, throughput and peak memory; then the export, and the scaling in fresh processes and in
-# the Google Benchmark programs.
+# ratio, throughput and peak memory, and the accurate import's time against both and its peak;
+# then the export, and the scaling in fresh processes and in the Google Benchmark programs.
 # SPDX-License-Identifier: MIT
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,18 +21,29 @@ cmake --build --preset release -j "$(nproc)" --target vexlor_dxf_measure vexlor_
 measure=build/release/bench/vexlor_dxf_measure
 runs=5
 
+# The output of several runs of one measurement, a line each.
+repeat() {
+    for _ in $(seq $runs); do "$@"; done
+}
+
+# The median of a field over the lines given on standard input.
+field_median() {
+    awk -v f="$1" '{for (i = 1; i < NF; ++i) if ($i == f) print $(i + 1)}' |
+        sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'
+}
+
 # The median of a field over several runs of one measurement.
 median() {
     local field=$1
     shift
-    for _ in $(seq $runs); do "$@"; done |
-        awk -v f="$field" '{for (i = 1; i < NF; ++i) if ($i == f) print $(i + 1)}' |
-        sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'
+    repeat "$@" | field_median "$field"
 }
 
 echo "== $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
-printf '%-16s %8s %9s %9s %6s %8s %9s %9s %10s %10s %6s\n' workload MB ours_s floor_s ratio MB/s \
-    peak_MB out_MB bound_MB accurate_s x_ours
+# The accurate import's columns: its time, that time over the polyline reader's (x_ours) and over
+# the tokenizer floor (x_floor), and its peak memory.
+printf '%-16s %8s %9s %9s %6s %8s %9s %9s %10s %10s %6s %7s %11s\n' workload MB ours_s floor_s \
+    ratio MB/s peak_MB out_MB bound_MB accurate_s x_ours x_floor acc_peak_MB
 for name in lines_100k mixed_50mb lwpoly_big lines_10k mixed_5mb lwpoly_100k; do
     file="$data/$name.dxf"
     [ -f "$file" ] || continue
@@ -41,12 +52,14 @@ for name in lines_100k mixed_50mb lwpoly_big lines_10k mixed_5mb lwpoly_100k; do
     floor=$(median seconds "$measure" floor "$file")
     peak=$(median peak_kb "$measure" import "$file")
     out=$(median output_kb "$measure" import "$file")
-    accurate=$(median seconds "$measure" accurate "$file")
+    accurate_runs=$(repeat "$measure" accurate "$file")
+    accurate=$(field_median seconds <<<"$accurate_runs")
+    accurate_peak=$(field_median peak_kb <<<"$accurate_runs")
     awk -v n="$name" -v b="$bytes" -v o="$ours" -v f="$floor" -v p="$peak" -v out="$out" \
-        -v a="$accurate" 'BEGIN {
-        printf "%-16s %8.1f %9.3f %9.3f %6.2f %8.0f %9.1f %9.1f %10.1f %10.3f %6.2f\n", n,
-               b / 1e6, o, f, o / f, b / 1e6 / o, p / 1024, out / 1024, 3 * out / 1024 + 16, a,
-               a / o }'
+        -v a="$accurate" -v ap="$accurate_peak" 'BEGIN {
+        printf "%-16s %8.1f %9.3f %9.3f %6.2f %8.0f %9.1f %9.1f %10.1f %10.3f %6.2f %7.2f %11.1f\n",
+               n, b / 1e6, o, f, o / f, b / 1e6 / o, p / 1024, out / 1024, 3 * out / 1024 + 16, a,
+               a / o, a / f, ap / 1024 }'
 done
 
 if [ -f "$data/mesh_1m.idx" ]; then

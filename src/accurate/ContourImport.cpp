@@ -47,13 +47,11 @@ public:
             const std::size_t expected = std::min<std::size_t>(size / 128, std::size_t{1} << 20);
             m_drawing.pieces.polylines.reserve(expected);
             m_drawing.pieces.sources.reserve(expected);
-            DrawingReader(m_drawing).Read(*source);
+            DrawingReader(m_drawing, m_budget).Read(*source);
             import.units = m_drawing.units;
-            const Affine3 top = Units(import);
-            Placer placer(m_drawing, m_layers, m_budget);
-            placer.PlaceModelSpace(top);
-            import.tolerance = Tolerance(placer.Curves());
-            Flatten(placer.Curves(), import.tolerance);
+            Placer placer(m_drawing, m_layers, m_budget, Units(import));
+            import.tolerance = Tolerance(placer);
+            placer.Place(import.tolerance);
             Finish(import);
         } catch (const ReadError& error) {
             ContourImport failed;
@@ -91,44 +89,10 @@ private:
 
     // The chord tolerance: the caller's, or relative to the extent of the points that define
     // the shapes given, in world coordinates.
-    double Tolerance(const std::vector<CurvePlacement>& curves) {
+    double Tolerance(Placer& placer) {
         if (m_options.tolerance > 0) return m_options.tolerance;
-        Box2d box;
-        const Pieces& pieces = m_drawing.pieces;
-        for (std::size_t i = 0; i < pieces.polylines.size(); ++i) {
-            if (!m_layers.Visible(pieces.sources[i].layer)) continue;
-            for (const Point2d& p : pieces.polylines[i].points) box.Extend(p);
-        }
-        for (const CurvePlacement& curve : curves) {
-            if (!m_layers.Visible(pieces.sources[curve.slot].layer)) continue;
-            NoteExtent(*curve.shape, curve.placement, box);
-        }
-        const double tolerance = m_options.relativeTolerance * box.Extent();
+        const double tolerance = m_options.relativeTolerance * placer.Extent().Extent();
         return tolerance > 0 && std::isfinite(tolerance) ? tolerance : m_options.relativeTolerance;
-    }
-
-    void Flatten(const std::vector<CurvePlacement>& curves, double tolerance) {
-        Pieces& pieces = m_drawing.pieces;
-        for (const CurvePlacement& curve : curves) {
-            if (!m_layers.Visible(pieces.sources[curve.slot].layer)) continue;
-            std::vector<Point2d>& points = pieces.polylines[curve.slot].points;
-            if (!FlattenShape(*curve.shape, curve.placement, tolerance, points, &NoteApproximation,
-                              &m_drawing)) {
-                // Refused definitions (decreasing knots, a wrong number of weights) keep the
-                // points that define them, as a polyline.
-                points.clear();
-                Shape straight;
-                straight.points = curve.shape->points;
-                straight.elevation = curve.shape->elevation;
-                straight.ocs = curve.shape->ocs;
-                straight.axes = curve.shape->axes;
-                FlattenShape(straight, curve.placement, tolerance, points, &NoteApproximation,
-                             &m_drawing);
-                m_drawing.Approximate(m_drawing.kinds[pieces.sources[curve.slot].entity] +
-                                      " that could not be evaluated: its points");
-            }
-            m_budget.Spend(points.size());
-        }
     }
 
     // The pieces of hidden layers left out, the rest finished into contours.

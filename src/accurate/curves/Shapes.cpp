@@ -98,6 +98,25 @@ bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance
     return true;
 }
 
+std::size_t DefiningSize(const Shape& shape) {
+    std::size_t size = shape.points.size();
+    for (const Shape& part : shape.parts) size += std::max<std::size_t>(1, DefiningSize(part));
+    return size;
+}
+
+std::size_t EvaluationCost(const Shape& shape) {
+    std::size_t cost = 0;
+    for (const Shape& part : shape.parts) cost += EvaluationCost(part);
+    if (shape.kind != Shape::Kind::Nurbs) return cost;
+    const NurbsCurve& nurbs = shape.spline->nurbs;
+    if (nurbs.degree < 1 || nurbs.degree > kMaxNurbsDegree) return cost;  // refused at once
+    const auto degree = static_cast<std::size_t>(nurbs.degree);
+    const std::size_t spans =
+        nurbs.controlPoints.size() > degree ? nurbs.controlPoints.size() - degree : 0;
+    // About 64 operations of a span's conversion cost what a point of the curve does.
+    return cost + spans * (degree + 1) * (degree + 1) * (degree + 1) / 64;
+}
+
 void NoteExtent(const Shape& shape, const Affine3& placement, Box2d& box) {
     const auto note = [&](const Point2d& p) { box.Extend(p); };
     if (shape.kind == Shape::Kind::Path) {

@@ -74,6 +74,14 @@ using ApproximationNote = void (*)(void* context, const std::string& what);
 bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance,
                   std::vector<Point2d>& out, ApproximationNote note, void* context);
 
+/// The points that define `shape`, its parts' included: what placing it costs before it is
+/// flattened.
+std::size_t DefiningSize(const Shape& shape);
+
+/// What flattening `shape` costs beyond the points it gives, in points: a NURBS curve's spans
+/// cost of the order of the cube of its degree each.
+std::size_t EvaluationCost(const Shape& shape);
+
 /// Widens `box` by the points that define `shape` placed by `placement`: vertices, control
 /// points, the box of a conic's whole ellipse.
 void NoteExtent(const Shape& shape, const Affine3& placement, Box2d& box);

@@ -1,4 +1,5 @@
-// The point budget of an import: what the drawing may make it produce.
+// The point budget of an import: what the drawing may make it produce, charged before the memory
+// is taken.
 // SPDX-License-Identifier: MIT
 #pragma once
 
@@ -11,6 +12,10 @@ namespace Vexlor::Dxf {
 
 class Budget {
 public:
+    /// What a piece costs beside its points: its polyline, its source, its contour and its part
+    /// in finishing take about as much room as this many points.
+    static constexpr std::size_t kPieceCharge = 8;
+
     explicit Budget(std::size_t points) : m_points(points) {}
 
     /// Charges `points`; past the budget the import ends with a ReadError that names it.
@@ -21,6 +26,8 @@ public:
                                              " points (ContourOptions::maxPoints)"};
         }
     }
+    /// Charges a piece of `points` points.
+    void SpendPiece(std::size_t points) { Spend(points + kPieceCharge); }
 
 private:
     std::size_t m_points;

@@ -1,4 +1,4 @@
-// Placing blocks by their INSERTs.
+// Placing blocks by their INSERTs, and flattening every shape where it is placed.
 // SPDX-License-Identifier: MIT
 #include "accurate/place/Placement.h"
 
@@ -31,37 +31,85 @@ Affine3 CopyPlacement(const Insert& insert, const Block& block, long long column
     return local;
 }
 
+void Unnoted(void*, const std::string&) {}
+
 }  // namespace
 
 void NoteApproximation(void* drawing, const std::string& what) {
     static_cast<Drawing*>(drawing)->Approximate(what);
 }
 
-void Placer::PlaceModelSpace(const Affine3& top) {
-    for (const Polyline2d& piece : m_drawing.pieces.polylines) m_budget.Spend(piece.points.size());
+Box2d Placer::Extent() {
+    m_box = Box2d();
+    const Pieces& pieces = m_drawing.pieces;
+    for (std::size_t i = 0; i < pieces.polylines.size(); ++i) {
+        if (!m_layers.Visible(pieces.sources[i].layer)) continue;
+        for (const Point2d& p : pieces.polylines[i].points) m_box.Extend(p);
+    }
     const std::vector<Shape>& shapes = m_drawing.model.shapes;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
-        m_curves.push_back({&shapes[i], top, m_drawing.modelSlots[i]});
-        m_budget.Spend(std::max<std::size_t>(1, shapes[i].points.size()));
+        if (m_layers.Visible(pieces.sources[m_drawing.modelSlots[i]].layer)) {
+            NoteExtent(shapes[i], m_top, m_box);
+        }
     }
+    Budget work = m_budget;
     const std::uint32_t layer0 = m_drawing.LayerIndex("0");
-    for (const Insert& insert : m_drawing.model.inserts) Place(insert, top, layer0, 1);
+    for (const Insert& insert : m_drawing.model.inserts) {
+        Walk(Pass::Extent, insert, m_top, layer0, 1, work);
+    }
+    return m_box;
 }
 
-// Places the block of `insert` by `outer`; `inherited` is the layer that entities on layer "0"
-// take (the INSERT's own, or its placer's when it is on "0" as well).
-void Placer::Place(const Insert& insert, const Affine3& outer, std::uint32_t inherited, int depth) {
-    m_budget.Spend(1);
+void Placer::Place(double tolerance) {
+    m_tolerance = tolerance;
+    Pieces& pieces = m_drawing.pieces;
+    const std::vector<Shape>& shapes = m_drawing.model.shapes;
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        const std::size_t slot = m_drawing.modelSlots[i];
+        if (!m_layers.Visible(pieces.sources[slot].layer)) continue;
+        Flatten(shapes[i], m_top, pieces.sources[slot].entity);
+        // The piece itself was charged as it was read.
+        m_budget.Spend(m_points.size() + EvaluationCost(shapes[i]));
+        pieces.polylines[slot].points.assign(m_points.begin(), m_points.end());
+    }
+    const std::uint32_t layer0 = m_drawing.LayerIndex("0");
+    for (const Insert& insert : m_drawing.model.inserts) {
+        Walk(Pass::Place, insert, m_top, layer0, 1, m_budget);
+    }
+}
+
+void Placer::Flatten(const Shape& shape, const Affine3& placement, std::uint32_t entity) {
+    m_points.clear();
+    if (FlattenShape(shape, placement, m_tolerance, m_points, &NoteApproximation, &m_drawing)) {
+        return;
+    }
+    // Refused definitions (decreasing knots, a wrong number of weights) keep the points that
+    // define them, as a polyline.
+    m_points.clear();
+    Shape straight;
+    straight.points = shape.points;
+    straight.elevation = shape.elevation;
+    straight.ocs = shape.ocs;
+    straight.axes = shape.axes;
+    FlattenShape(straight, placement, m_tolerance, m_points, &NoteApproximation, &m_drawing);
+    m_drawing.Approximate(m_drawing.kinds[entity] + " that could not be evaluated: its points");
+}
+
+void Placer::Walk(Pass pass, const Insert& insert, const Affine3& outer, std::uint32_t inherited,
+                  int depth, Budget& budget) {
+    const bool place = pass == Pass::Place;
+    budget.Spend(1);
     const auto found = m_drawing.blocks.find(NameKey(insert.block));
     if (found == m_drawing.blocks.end()) {
-        ++m_drawing.skipped["INSERT of a missing block"];
+        if (place) ++m_drawing.skipped["INSERT of a missing block"];
         return;
     }
     Block& block = found->second;
     const std::uint32_t layer0 = m_drawing.LayerIndex("0");
     const std::uint32_t own = insert.source.layer == layer0 ? inherited : insert.source.layer;
     if (m_layers.HiddenByTable(own) && m_layers.Frozen(own)) {
-        ++m_drawing.skipped["frozen or off layer"];  // a frozen INSERT hides all it places
+        // A frozen INSERT hides all it places.
+        if (place) ++m_drawing.skipped["frozen or off layer"];
         return;
     }
     if (block.placing) {
@@ -75,24 +123,44 @@ void Placer::Place(const Insert& insert, const Affine3& outer, std::uint32_t inh
     Pieces& pieces = m_drawing.pieces;
     for (long long row = 0; row < insert.rows; ++row) {
         for (long long column = 0; column < insert.columns; ++column) {
-            m_budget.Spend(1);  // every copy costs, even of an empty block
+            budget.Spend(1);  // every copy costs, even of an empty block
             const Affine3 placement = outer * CopyPlacement(insert, block, column, row);
-            for (const auto& [what, count] : block.skipped) m_drawing.skipped[what] += count;
-            for (const Shape& shape : block.shapes) {
-                m_budget.Spend(std::max<std::size_t>(1, shape.points.size()));
-                Source source = shape.source;
-                if (source.layer == layer0) source.layer = own;
-                if (shape.Straight()) {
-                    std::vector<Point2d> points;
-                    points.reserve(shape.points.size());
-                    FlattenShape(shape, placement, 1, points, &NoteApproximation, &m_drawing);
-                    pieces.Add(std::move(points), shape.closed, std::move(source));
-                } else {
-                    m_curves.push_back(
-                        {&shape, placement, pieces.Add({}, shape.closed, std::move(source))});
-                }
+            if (place) {
+                for (const auto& [what, count] : block.skipped) m_drawing.skipped[what] += count;
             }
-            for (const Insert& nested : block.inserts) Place(nested, placement, own, depth + 1);
+            for (const Shape& shape : block.shapes) {
+                const std::uint32_t layer =
+                    shape.source.layer == layer0 ? own : shape.source.layer;
+                const bool visible = m_layers.Visible(layer);
+                if (!place) {
+                    budget.Spend(std::max<std::size_t>(1, DefiningSize(shape)));
+                    if (!visible) continue;
+                    if (shape.Straight()) {
+                        m_points.clear();
+                        FlattenShape(shape, placement, 1, m_points, &Unnoted, nullptr);
+                        for (const Point2d& p : m_points) m_box.Extend(p);
+                    } else {
+                        NoteExtent(shape, placement, m_box);
+                    }
+                    continue;
+                }
+                // A shape of a hidden layer leaves an empty piece, which finishing counts.
+                m_points.clear();
+                if (visible && shape.Straight()) {
+                    FlattenShape(shape, placement, 1, m_points, &NoteApproximation, &m_drawing);
+                } else if (visible) {
+                    Flatten(shape, placement, shape.source.entity);
+                    budget.Spend(EvaluationCost(shape));
+                }
+                budget.SpendPiece(m_points.size());
+                Source source = shape.source;
+                source.layer = layer;
+                pieces.Add(std::vector<Point2d>(m_points.begin(), m_points.end()), shape.closed,
+                           std::move(source));
+            }
+            for (const Insert& nested : block.inserts) {
+                Walk(pass, nested, placement, own, depth + 1, budget);
+            }
         }
     }
     block.placing = false;

@@ -214,9 +214,11 @@ void DrawingReader::AddShape(Shape shape) {
     // whatever the tolerance.
     Pieces& pieces = m_drawing.pieces;
     if (shape.Straight() && !shape.ocs && shape.heights.empty()) {
+        m_budget.SpendPiece(shape.points.size());
         pieces.Add(std::move(shape.points), shape.closed, std::move(shape.source));
         return;
     }
+    m_budget.SpendPiece(0);  // its points are charged once they are known
     m_drawing.modelSlots.push_back(pieces.Add({}, shape.closed, std::move(shape.source)));
     m_drawing.model.shapes.push_back(std::move(shape));
 }
@@ -254,6 +256,7 @@ void DrawingReader::Line(const Entity& entity) {
                     found[kHandle] ? ValidUtf8(Trim(found[kHandle]->value)) : std::string()};
     if (m_block == &m_drawing.model) {
         // Seen from above in the world, the heights change nothing.
+        m_budget.SpendPiece(2);
         m_drawing.pieces.Add(std::move(shape.points), false, std::move(shape.source));
         return;
     }

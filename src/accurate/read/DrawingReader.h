@@ -6,6 +6,7 @@
 #include <string>  // std::string
 #include <vector>  // std::vector
 
+#include "accurate/place/Budget.h"
 #include "accurate/read/Drawing.h"
 #include "accurate/read/Entity.h"
 #include "accurate/source/GroupSource.h"
@@ -14,10 +15,11 @@ namespace Vexlor::Dxf {
 
 class DrawingReader {
 public:
-    explicit DrawingReader(Drawing& drawing) : m_drawing(drawing) {}
+    /// Reads into `drawing`, charging the pieces of the model space to `budget` as they come.
+    DrawingReader(Drawing& drawing, Budget& budget) : m_drawing(drawing), m_budget(budget) {}
 
     /// Reads the drawing to its EOF marker, or to the end of its last complete section (noted
-    /// under approximations). Throws ReadError.
+    /// under approximations). Throws ReadError, also when the budget is spent.
     void Read(GroupSource& source);
 
 private:
@@ -37,6 +39,7 @@ private:
     Source SourceOf(const Entity& entity);
 
     Drawing& m_drawing;
+    Budget& m_budget;
     Part m_part = Part::Other;
     Block* m_block = nullptr;  // where entities go now: the model space, a block, or none
     Block m_discarded;         // a second definition of a block's name, read and left aside
