@@ -129,8 +129,7 @@ void Placer::Walk(Pass pass, const Insert& insert, const Affine3& outer, std::ui
                 for (const auto& [what, count] : block.skipped) m_drawing.skipped[what] += count;
             }
             for (const Shape& shape : block.shapes) {
-                const std::uint32_t layer =
-                    shape.source.layer == layer0 ? own : shape.source.layer;
+                const std::uint32_t layer = shape.source.layer == layer0 ? own : shape.source.layer;
                 const bool visible = m_layers.Visible(layer);
                 if (!place) {
                     budget.Spend(std::max<std::size_t>(1, DefiningSize(shape)));
