@@ -1,5 +1,6 @@
 // Times one operation in a fresh process and reports its peak memory, for the benchmark table.
-// Usage: vexlor_dxf_measure import FILE | floor FILE | export MESH.idx OUT.dxf | lines N OUT.dxf
+// Usage: vexlor_dxf_measure import FILE | accurate FILE | floor FILE | tokenize FILE |
+//        export MESH.idx OUT.dxf | lines N OUT.dxf
 // ("lines" writes the drawing of N shuffled LINE pieces that the scaling benchmarks import).
 // SPDX-License-Identifier: MIT
 #include <sys/resource.h>  // getrusage
@@ -57,10 +58,11 @@ bool ReadIndexedMesh(const std::string& path, ExportToDxf::PartData& part) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: %s import FILE | accurate FILE | floor FILE | export MESH.idx "
-                     "OUT.dxf | lines N OUT.dxf\n",
-                     argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s import FILE | accurate FILE | floor FILE | tokenize FILE | export MESH.idx "
+            "OUT.dxf | lines N OUT.dxf\n",
+            argv[0]);
         return 64;
     }
     const std::string mode = argv[1];
@@ -93,6 +95,14 @@ int main(int argc, char** argv) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf("checksum %g seconds %.4f peak_kb %ld start_kb %ld\n", checksum, seconds,
+                    PeakKilobytes(), startKilobytes);
+        return 0;
+    }
+    if (mode == "tokenize") {
+        const std::size_t groups = VexlorDxfBench::TokenizeGroups(argv[2]);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("groups %zu seconds %.4f peak_kb %ld start_kb %ld\n", groups, seconds,
                     PeakKilobytes(), startKilobytes);
         return 0;
     }

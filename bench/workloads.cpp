@@ -106,6 +106,39 @@ double TokenizeFloor(const std::string& bytes) {
     return checksum;
 }
 
+std::size_t TokenizeGroups(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    constexpr std::size_t kBlock = std::size_t{1} << 18;
+    std::string buffer(2 * kBlock, '\0');
+    std::size_t kept = 0;  // the unfinished line carried over from the block before
+    std::size_t groups = 0;
+    bool codeLine = true;
+    for (;;) {
+        in.read(buffer.data() + kept, static_cast<std::streamsize>(kBlock));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        const char* p = buffer.data();
+        const char* end = p + kept + got;
+        for (;;) {
+            const char* lineEnd =
+                static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+            if (!lineEnd) break;
+            if (codeLine) {
+                int code = 0;
+                const char* first = p;
+                while (first < lineEnd && *first == ' ') ++first;
+                std::from_chars(first, lineEnd, code);
+                groups += code >= 0 ? 1 : 0;
+            }
+            codeLine = !codeLine;
+            p = lineEnd + 1;
+        }
+        kept = static_cast<std::size_t>(end - p);
+        if (got == 0 || kept > kBlock) break;
+        std::memmove(buffer.data(), p, kept);
+    }
+    return groups;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -25,6 +25,10 @@ ExportToDxf::PartData GridMesh(std::size_t count);
 /// Returns a checksum so the work cannot be optimised away.
 double TokenizeFloor(const std::string& bytes);
 
+/// The least any reader of the file must do: read it in blocks, split its lines and parse each
+/// group's code, converting no value. Returns the number of groups.
+std::size_t TokenizeGroups(const std::string& path);
+
 /// The whole content of a file.
 std::string ReadFile(const std::string& path);
 

@@ -52,6 +52,9 @@ public:
             Placer placer(m_drawing, m_layers, m_budget, Units(import));
             import.tolerance = Tolerance(placer);
             placer.Place(import.tolerance);
+            // Every shape is in its pieces now: their definitions make room for finishing.
+            m_drawing.model = Block();
+            m_drawing.blocks.clear();
             Finish(import);
         } catch (const ReadError& error) {
             ContourImport failed;

@@ -46,7 +46,7 @@ Box2d Placer::Extent() {
         if (!m_layers.Visible(pieces.sources[i].layer)) continue;
         for (const Point2d& p : pieces.polylines[i].points) m_box.Extend(p);
     }
-    const std::vector<Shape>& shapes = m_drawing.model.shapes;
+    const std::deque<Shape>& shapes = m_drawing.model.shapes;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         if (m_layers.Visible(pieces.sources[m_drawing.modelSlots[i]].layer)) {
             NoteExtent(shapes[i], m_top, m_box);
@@ -63,7 +63,7 @@ Box2d Placer::Extent() {
 void Placer::Place(double tolerance) {
     m_tolerance = tolerance;
     Pieces& pieces = m_drawing.pieces;
-    const std::vector<Shape>& shapes = m_drawing.model.shapes;
+    const std::deque<Shape>& shapes = m_drawing.model.shapes;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         const std::size_t slot = m_drawing.modelSlots[i];
         if (!m_layers.Visible(pieces.sources[slot].layer)) continue;

@@ -5,6 +5,7 @@
 
 #include <cstddef>        // std::size_t
 #include <cstdint>        // std::uint32_t
+#include <deque>          // std::deque
 #include <map>            // std::map
 #include <memory>         // std::unique_ptr
 #include <string>         // std::string
@@ -71,7 +72,8 @@ struct Insert {
 struct Block {
     std::string name;  // UTF-8
     Point3d base{0, 0, 0};
-    std::vector<Shape> shapes;
+    /// A deque: the model space holds many, which it does not copy as it grows.
+    std::deque<Shape> shapes;
     std::vector<Insert> inserts;
     std::map<std::string, std::size_t> skipped;
     bool placing = false;  // on the chain of blocks being placed now: a cycle if met again

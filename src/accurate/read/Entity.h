@@ -47,6 +47,12 @@ public:
         }
         return nullptr;
     }
+    /// How many groups `code` it has.
+    std::size_t Count(int code) const {
+        std::size_t count = 0;
+        for (const Group& group : m_groups) count += group.code == code ? 1 : 0;
+        return count;
+    }
     /// The value of the first group `code`, or `fallback`.
     double NumberOr(int code, double fallback) const {
         const Group* group = Find(code);

@@ -55,6 +55,10 @@ const char* LightPolyline(const Entity& entity, const std::vector<Entity>&, Shap
     shape.closed = (entity.IntegerOr(70, 0) & 1) != 0;
     shape.elevation = entity.NumberOr(38, 0);
     SetFrame(shape, entity.Extrusion());
+    // The vertices take exactly their room: a drawing's polylines can hold most of its points.
+    const std::size_t vertices = entity.Count(10);
+    shape.points.reserve(vertices);
+    shape.bulges.reserve(vertices);
     for (const Group& group : entity.Groups()) {
         if (group.code == 10) {
             shape.points.push_back({entity.Number(group), 0});
@@ -120,6 +124,9 @@ const char* Spline(const Entity& entity, const std::vector<Entity>&, Shape& shap
     nurbs.degree = static_cast<int>(entity.IntegerOr(71, 3));
     std::vector<Point2d> fit;
     bool raised = false;
+    nurbs.knots.reserve(entity.Count(40));
+    nurbs.controlPoints.reserve(entity.Count(10));
+    heights.reserve(entity.Count(10));
     for (const Group& group : entity.Groups()) {
         switch (group.code) {
             case 40:
@@ -152,7 +159,7 @@ const char* Spline(const Entity& entity, const std::vector<Entity>&, Shape& shap
                 break;
         }
     }
-    if (!raised) heights.clear();
+    if (!raised) std::vector<double>().swap(heights);
     // Weights of a spline that is not rational are all 1, whatever is written.
     if (!(flags & 4)) nurbs.weights.clear();
     if (!nurbs.controlPoints.empty()) {

@@ -23,8 +23,11 @@ struct Group {
     /// Text: the value line as written, its line end removed (a binary string: its bytes, line
     /// breaks turned to blanks). Valid until the next group is read.
     std::string_view value;
-    double real = 0;
-    long long integer = 0;
+    /// A binary number: `real` for Kind::Real, `integer` for Kind::Integer.
+    union {
+        double real = 0;
+        long long integer;
+    };
     /// The line of the group's code in an ASCII drawing; the byte offset where the group begins
     /// in a binary one.
     std::size_t position = 0;
