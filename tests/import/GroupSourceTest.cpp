@@ -4,15 +4,18 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <charconv>     // std::from_chars
 #include <cstdint>      // std::int64_t, std::uint64_t
 #include <cstdio>       // std::snprintf
-#include <cstring>      // std::memcpy
+#include <cstring>      // std::memcpy, std::memcmp
+#include <random>       // std::mt19937_64
 #include <sstream>      // std::istringstream
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
 #include "VexlorDxfContours.h"
+#include "accurate/read/Entity.h"
 #include "accurate/source/GroupSource.h"
 #include "accurate/source/ReadError.h"
 
@@ -163,6 +166,34 @@ TEST(GroupSource, RunsLongerThanTheLimitAreErrors) {
     EXPECT_EQ(
         (std::vector<Seen>{{0, "SECTION", 22}, {-1, "a string longer than 1048576 bytes", 32}}),
         ReadAll(w.bytes, 4096));
+}
+
+// Numbers of every length and form read as the standard conversion reads them, bit for bit:
+// short decimals take a quicker road than the rest.
+TEST(GroupSource, NumbersReadAsTheStandardConversion) {
+    std::mt19937_64 random(17);
+    Vexlor::Dxf::Entity entity;
+    entity.Reset("LINE", 1);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text = random() % 3 == 0 ? "-" : "";
+        const int whole = static_cast<int>(random() % 12);
+        for (int k = 0; k < whole; ++k) text += static_cast<char>('0' + random() % 10);
+        if (random() % 4 != 0) text += '.';
+        const int fraction = static_cast<int>(random() % 12);
+        for (int k = 0; k < fraction; ++k) text += static_cast<char>('0' + random() % 10);
+        if (random() % 8 == 0) text += "e" + std::to_string(static_cast<int>(random() % 40) - 20);
+        double expected = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), expected);
+        Group group;
+        group.code = 10;
+        group.value = text;
+        if (error != std::errc() || end != text.data() + text.size()) {
+            EXPECT_THROW(entity.Number(group), ReadError) << text;
+            continue;
+        }
+        const double read = entity.Number(group);
+        ASSERT_EQ(0, std::memcmp(&expected, &read, sizeof read)) << text;
+    }
 }
 
 // A drawing of more than 1 MiB, read from a stream in its blocks and from memory: the same

@@ -5,6 +5,7 @@
 #include <algorithm>  // std::max
 #include <charconv>   // std::from_chars, std::to_chars
 #include <cmath>      // std::isfinite
+#include <cstdint>    // std::uint64_t
 
 #include "accurate/text/TextEncoding.h"
 
@@ -18,6 +19,40 @@ template <typename Number>
 std::string_view Written(Number value, char (&text)[32]) {
     const auto result = std::to_chars(text, text + sizeof text, value);
     return {text, static_cast<std::size_t>(result.ptr - text)};
+}
+
+// Powers of ten that doubles hold exactly.
+constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common number of a drawing, such as "-12.5", at once: at most 15 digits, no exponent. Its
+// digits as an integer and the power of ten are exact doubles, so their quotient is the
+// correctly rounded value, the same double std::from_chars gives. False for any other text.
+bool PlainDecimal(std::string_view text, double& value) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    std::uint64_t digits = 0;
+    int count = 0;
+    int fraction = -1;  // digits after the point, once it is met
+    for (; p < end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+            if (++count > 15) return false;
+            if (fraction >= 0) ++fraction;
+        } else if (*p == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0) return false;
+    const double magnitude = fraction > 0 ? static_cast<double>(digits) / kExactPowers[fraction]
+                                          : static_cast<double>(digits);
+    value = negative ? -magnitude : magnitude;
+    return true;
 }
 
 }  // namespace
@@ -64,6 +99,7 @@ double Entity::Number(const Group& group) const {
     std::string_view number = Trim(text);
     if (!number.empty() && number.front() == '+') number.remove_prefix(1);
     double value = 0;
+    if (PlainDecimal(number, value)) return value;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(value)) {
         Fail(group, "group " + std::to_string(group.code) + " is not a number: " + Quoted(text));

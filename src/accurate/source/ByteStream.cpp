@@ -16,7 +16,7 @@ ByteStream::ByteStream(std::istream& in, std::size_t block)
     m_begin = m_cursor = m_end = m_buffer.data();
 }
 
-bool ByteStream::Fill(std::size_t count) {
+bool ByteStream::Refill(std::size_t count) {
     while (Available() < count && !m_ended) {
         // What is left moves to the front; the room grows only for a run longer than a block.
         const std::size_t kept = Available();

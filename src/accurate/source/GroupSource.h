@@ -57,9 +57,11 @@ public:
     /// Reads until `count` bytes from the cursor are in memory, or the drawing ends; false when
     /// fewer remain. The bytes move: views into them end here. Throws ReadError when the stream
     /// fails.
-    bool Fill(std::size_t count);
+    bool Fill(std::size_t count) { return Available() >= count || Refill(count); }
 
 private:
+    bool Refill(std::size_t count);
+
     std::istream* m_in = nullptr;
     std::size_t m_block = 0;
     std::string m_buffer;
