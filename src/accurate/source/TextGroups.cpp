@@ -23,6 +23,7 @@ public:
     explicit TextGroupSource(ByteStream& bytes) : m_bytes(bytes) {}
 
     bool Next(Group& group) override {
+        if (Quick(group)) return true;
         if (!m_bytes.Fill(1)) return false;
         const std::size_t line = m_line;
         const std::string_view codeText = Trim(ReadLine());
@@ -45,6 +46,38 @@ public:
     bool Binary() const override { return false; }
 
 private:
+    // The common group at once: blanks and a code of at most four digits, then a value line,
+    // each ended by LF or CR LF, both in memory. False, having read nothing, for anything else,
+    // which the general reading takes.
+    bool Quick(Group& group) {
+        const char* p = m_bytes.Cursor();
+        const char* end = p + m_bytes.Available();
+        const char* start = p;
+        while (p < end && *p == ' ') ++p;
+        int code = 0;
+        const char* digits = p;
+        while (p < end && *p >= '0' && *p <= '9' && p - digits < 4) code = code * 10 + (*p++ - '0');
+        if (p == digits || !(p = LineBreak(p, end))) return false;
+        const char* value = p;
+        while (p < end && *p != '\n' && *p != '\r') ++p;
+        const char* next = LineBreak(p, end);
+        if (!next || static_cast<std::size_t>(p - value) > ByteStream::kMaxRun) return false;
+        group.code = code;
+        group.kind = Group::Kind::Text;
+        group.value = {value, static_cast<std::size_t>(p - value)};
+        group.position = m_line;
+        m_line += 2;
+        m_bytes.Advance(static_cast<std::size_t>(next - start));
+        return true;
+    }
+
+    // Past the LF or CR LF at `p`, or null when there is none in memory.
+    static const char* LineBreak(const char* p, const char* end) {
+        if (p < end && *p == '\n') return p + 1;
+        if (end - p >= 2 && p[0] == '\r' && p[1] == '\n') return p + 2;
+        return nullptr;
+    }
+
     // The next line, at least one byte of which is in memory; valid until the next Fill.
     std::string_view ReadLine() {
         std::size_t scanned = 0;
