@@ -34,23 +34,19 @@ bool PlainDecimal(std::string_view text, double& value) {
     const char* end = p + text.size();
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
-    std::uint64_t digits = 0;
-    int count = 0;
-    int fraction = -1;  // digits after the point, once it is met
-    for (; p < end; ++p) {
-        if (*p >= '0' && *p <= '9') {
-            digits = digits * 10 + static_cast<unsigned>(*p - '0');
-            if (++count > 15) return false;
-            if (fraction >= 0) ++fraction;
-        } else if (*p == '.' && fraction < 0) {
-            fraction = 0;
-        } else {
-            return false;
-        }
+    const auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10; };
+    std::uint64_t digits = 0;  // wraps past 19 digits, and is then not used
+    const char* whole = p;
+    while (p < end && digit(*p)) digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+    const auto wholeDigits = static_cast<std::size_t>(p - whole);
+    std::size_t fraction = 0;
+    if (p < end && *p == '.') {
+        const char* first = ++p;
+        while (p < end && digit(*p)) digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+        fraction = static_cast<std::size_t>(p - first);
     }
-    if (count == 0) return false;
-    const double magnitude = fraction > 0 ? static_cast<double>(digits) / kExactPowers[fraction]
-                                          : static_cast<double>(digits);
+    if (p != end || wholeDigits + fraction == 0 || wholeDigits + fraction > 15) return false;
+    const double magnitude = static_cast<double>(digits) / kExactPowers[fraction];
     value = negative ? -magnitude : magnitude;
     return true;
 }
