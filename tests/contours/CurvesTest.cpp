@@ -428,6 +428,7 @@ TEST(Curves, DegenerateAndRefusedInput) {
         {"DegreeZero", nurbs(degree0, 1e-3), false, {}},
         {"DegreeTooHigh", nurbs(tooHigh, 1e-3), false, {}},
         {"FewerPointsThanTheDegreeNeeds", nurbs(tooFewPoints, 1e-3), false, {}},
+        {"NegativeNurbsTolerance", nurbs(UnitCircle(), -1), false, {}},
         {"ZeroRatio", ellipse(0), false, {}},
         {"NoFitPoint", fit({}), false, {}},
         {"OneFitPoint", fit({{3, 1}, {3, 1}}), true, {{3, 1}}},
