@@ -117,6 +117,9 @@ private:
         FinishContours(polylines, finish, &origins);
         const bool crossing =
             m_options.link && polylines.size() > 1 && AnyPolylinesCross(polylines);
+        const Box2d box = BoxOf(polylines);
+        import.minimum = box.minimum;
+        import.maximum = box.maximum;
         import.contours.reserve(polylines.size());
         for (std::size_t i = 0; i < polylines.size(); ++i) {
             Source& source = pieces.sources[origins[i]];
@@ -125,12 +128,6 @@ private:
         }
         import.skipped = std::move(m_drawing.skipped);
         import.approximations = std::move(m_drawing.approximations);
-        Box2d box;
-        for (const Contour& contour : import.contours) {
-            for (const Point2d& p : contour.polyline.points) box.Extend(p);
-        }
-        import.minimum = box.minimum;
-        import.maximum = box.maximum;
         import.result = import.contours.empty() ? EContourResult::eEmpty
                         : crossing              ? EContourResult::eIntersecting
                                                 : EContourResult::eOk;
