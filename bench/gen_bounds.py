@@ -204,6 +204,13 @@ def drawings(rng):
     out["minsert_lines_within_budget"] = minsert_of(
         line(0.0, 0.0, 1.0, 0.0) + line(0.0, 1.0, 1.0, 1.0), 1000, 1000)
     out["minsert_circles_within_budget"] = minsert_of(circle(), 600, 600)
+    # A block that leaves out 5,000 kinds of entity, each copy counting them; and 4,000,000 long
+    # parallel lines, which the crossing test sweeps.
+    out["minsert_5000_skipped_kinds"] = minsert_of(
+        "".join(f"0\nKIND{k}\n8\n0\n" for k in range(5000)), 1000, 1000)
+    out["parallel_long_lines_4m"] = drawing(
+        block("B", line(0.0, 0.0, 10000.0, 0.0)),
+        insert("B", columns=1, rows=4000000, spacing=0.001))
     return out
 
 

@@ -45,12 +45,13 @@ struct ContourOptions {
     int units = 0;
     /// The budget that bounds the import's memory and work: a drawing that would take more ends
     /// with result 1 and says so, before the memory is taken. It is charged, as they are made,
-    /// for every point of every piece (curves as flattened, every copy a block is placed in), 8
-    /// points more for each piece's record, 1 for each INSERT and each copy it places, and the
-    /// spans of a NURBS curve by the cube of its degree; finding the drawing's extent walks the
-    /// placed copies under a budget of its own, as large. A budget point stands for at most 32
-    /// bytes at the peak (about 15 while blocks are placed, 25 with the contours finished), so
-    /// the default takes at most 1.6 GB. Raise it for huge drawings.
+    /// for every point of every piece (curves as flattened, every copy a block is placed in), 16
+    /// points more for each piece (its record, linking and the crossing test), 1 for each
+    /// INSERT and each copy it places, and the spans of a NURBS curve by the cube of its degree;
+    /// finding the drawing's extent walks the placed copies under a budget of its own, as large.
+    /// A budget point stands for at most 32 bytes at the peak (15 at most as measured, while
+    /// blocks are placed or contours finished), so the default takes at most 1.6 GB. Raise it
+    /// for huge drawings: one of more than about 2.5 million separate lines needs more.
     std::size_t maxPoints = 50000000;
 };
 

@@ -12,9 +12,10 @@ namespace Vexlor::Dxf {
 
 class Budget {
 public:
-    /// What a piece costs beside its points: its polyline, its source, its contour and its part
-    /// in finishing take about as much room as this many points.
-    static constexpr std::size_t kPieceCharge = 8;
+    /// What a piece costs beside its points: its polyline, its source and its contour take about
+    /// as much room as this many points, and its part in linking and the crossing test, which
+    /// goes by pieces and segments, about as much time.
+    static constexpr std::size_t kPieceCharge = 16;
 
     explicit Budget(std::size_t points) : m_points(points) {}
 

@@ -76,6 +76,11 @@ void Placer::Place(double tolerance) {
     for (const Insert& insert : m_drawing.model.inserts) {
         Walk(Pass::Place, insert, m_top, layer0, 1, m_budget);
     }
+    // What a block holds that gives no contour counts once for each copy; added up here, so
+    // that a copy costs the same however many kinds its block leaves out.
+    for (const auto& [block, copies] : m_copies) {
+        for (const auto& [what, count] : block->skipped) m_drawing.skipped[what] += count * copies;
+    }
 }
 
 void Placer::Flatten(const Shape& shape, const Affine3& placement, std::uint32_t entity) {
@@ -125,9 +130,7 @@ void Placer::Walk(Pass pass, const Insert& insert, const Affine3& outer, std::ui
         for (long long column = 0; column < insert.columns; ++column) {
             budget.Spend(1);  // every copy costs, even of an empty block
             const Affine3 placement = outer * CopyPlacement(insert, block, column, row);
-            if (place) {
-                for (const auto& [what, count] : block.skipped) m_drawing.skipped[what] += count;
-            }
+            if (place) ++m_copies[&block];
             for (const Shape& shape : block.shapes) {
                 const std::uint32_t layer = shape.source.layer == layer0 ? own : shape.source.layer;
                 const bool visible = m_layers.Visible(layer);

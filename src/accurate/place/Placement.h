@@ -4,9 +4,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <cstdint>  // std::uint32_t
-#include <string>   // std::string
-#include <vector>   // std::vector
+#include <cstdint>        // std::uint32_t
+#include <string>         // std::string
+#include <unordered_map>  // std::unordered_map
+#include <vector>         // std::vector
 
 #include "accurate/place/Budget.h"
 #include "accurate/place/Layers.h"
@@ -48,6 +49,7 @@ private:
     double m_tolerance = 1;
     Box2d m_box;
     std::vector<Point2d> m_points;  // a shape flattened, before its piece is charged
+    std::unordered_map<const Block*, std::size_t> m_copies;  // how often each block is placed
 };
 
 /// Notes an approximation in the Drawing given as `drawing`.
