@@ -40,26 +40,28 @@ median() {
 }
 
 echo "== $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
-# The accurate import's columns: its time, that time over the polyline reader's (x_ours) and over
-# the tokenizer floor (x_floor), and its peak memory.
-printf '%-16s %8s %9s %9s %6s %8s %9s %9s %10s %10s %6s %7s %11s\n' workload MB ours_s floor_s \
-    ratio MB/s peak_MB out_MB bound_MB accurate_s x_ours x_floor acc_peak_MB
+# The accurate import's columns: its time, that time over the polyline reader's (x_ours), over
+# the tokenizer floor (x_floor) and over the plainer tokenizer that converts no value (x_tok), and
+# its peak memory.
+printf '%-16s %8s %9s %9s %6s %8s %9s %9s %10s %10s %6s %7s %6s %11s\n' workload MB ours_s \
+    floor_s ratio MB/s peak_MB out_MB bound_MB accurate_s x_ours x_floor x_tok acc_peak_MB
 for name in lines_100k mixed_50mb lwpoly_big lines_10k mixed_5mb lwpoly_100k; do
     file="$data/$name.dxf"
     [ -f "$file" ] || continue
     bytes=$(stat -c %s "$file")
     ours=$(median seconds "$measure" import "$file")
     floor=$(median seconds "$measure" floor "$file")
+    tokens=$(median seconds "$measure" tokenize "$file")
     peak=$(median peak_kb "$measure" import "$file")
     out=$(median output_kb "$measure" import "$file")
     accurate_runs=$(repeat "$measure" accurate "$file")
     accurate=$(field_median seconds <<<"$accurate_runs")
     accurate_peak=$(field_median peak_kb <<<"$accurate_runs")
     awk -v n="$name" -v b="$bytes" -v o="$ours" -v f="$floor" -v p="$peak" -v out="$out" \
-        -v a="$accurate" -v ap="$accurate_peak" 'BEGIN {
-        printf "%-16s %8.1f %9.3f %9.3f %6.2f %8.0f %9.1f %9.1f %10.1f %10.3f %6.2f %7.2f %11.1f\n",
+        -v a="$accurate" -v ap="$accurate_peak" -v t="$tokens" 'BEGIN {
+        printf "%-16s %8.1f %9.3f %9.3f %6.2f %8.0f %9.1f %9.1f %10.1f %10.3f %6.2f %7.2f %6.2f %11.1f\n",
                n, b / 1e6, o, f, o / f, b / 1e6 / o, p / 1024, out / 1024, 3 * out / 1024 + 16, a,
-               a / o, a / f, ap / 1024 }'
+               a / o, a / f, a / t, ap / 1024 }'
 done
 
 if [ -f "$data/mesh_1m.idx" ]; then
