@@ -5,9 +5,39 @@
 #include <cassert>      // assert
 #include <cstddef>      // std::size_t
 #include <cstdint>      // std::uint8_t
+#include <cstring>      // std::memcmp
+#include <sstream>      // std::istringstream
+#include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <vector>       // std::vector
 
 #include "VexlorDxfContours.h"
+#include "accurate/source/GroupSource.h"
+#include "accurate/source/ReadError.h"
+
+namespace {
+
+// The groups of `bytes` as one text (code, kind, value or number bits, position each), and the
+// error that ends them: from memory at once, or from a stream in blocks of `block` bytes.
+std::string Groups(std::string_view bytes, std::size_t block) {
+    std::istringstream in{std::string(bytes)};
+    Vexlor::Dxf::ByteStream stream =
+        block ? Vexlor::Dxf::ByteStream(in, block) : Vexlor::Dxf::ByteStream(bytes);
+    std::string seen;
+    try {
+        const auto source = Vexlor::Dxf::OpenGroups(stream);
+        for (Vexlor::Dxf::Group g; source->Next(g);) {
+            seen += std::to_string(g.code) + ' ' + std::to_string(static_cast<int>(g.kind)) + ' ' +
+                    std::to_string(g.position) + ' ' + std::to_string(g.integer) + ' ';
+            seen.append(g.value) += '\n';
+        }
+    } catch (const Vexlor::Dxf::ReadError& error) {
+        seen += std::to_string(error.position) + ' ' + error.message;
+    }
+    return seen;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // A small absolute tolerance now and then, so that curves are cut finely; the default
@@ -21,8 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (choice & 8) options.hiddenLayers = true;
     if (choice & 16) options.layers = {"0", "a"};
     options.maxPoints = 1 << 20;
-    const Vexlor::Dxf::ContourImport import = Vexlor::Dxf::ImportContoursFromMemory(
-        std::string_view(reinterpret_cast<const char*>(data), size), options);
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    // Read in blocks of any size, the drawing gives the same groups as from memory.
+    assert(Groups(bytes, 0) == Groups(bytes, size > 1 ? data[1] % 64 + 1 : 1));
+    const Vexlor::Dxf::ContourImport import = Vexlor::Dxf::ImportContoursFromMemory(bytes, options);
     using Result = Vexlor::Dxf::EContourResult;
     assert(import.result != Result::eOpenError);
     assert((import.result == Result::eReadError) == !import.error.empty());

@@ -67,6 +67,7 @@ public:
         group.code = static_cast<int>(code);
         group.position = m_group;
         group.kind = Group::Kind::Text;
+        group.value = {};  // a number has no text, and the last group's may be gone
         switch (StoredAs(code)) {
             case Stored::String:
                 group.value = String();

@@ -21,7 +21,7 @@ struct Group {
     int code = 0;
     Kind kind = Kind::Text;
     /// Text: the value line as written, its line end removed (a binary string: its bytes, line
-    /// breaks turned to blanks). Valid until the next group is read.
+    /// breaks turned to blanks); empty for a number. Valid until the next group is read.
     std::string_view value;
     /// A binary number: `real` for Kind::Real, `integer` for Kind::Integer.
     union {
@@ -45,6 +45,9 @@ public:
     explicit ByteStream(std::string_view bytes);
     /// The bytes of `in`, read `block` at a time (at least 1).
     ByteStream(std::istream& in, std::size_t block);
+    // Its cursor points into its own room.
+    ByteStream(const ByteStream&) = delete;
+    ByteStream& operator=(const ByteStream&) = delete;
 
     const char* Cursor() const { return m_cursor; }
     /// The bytes from the cursor that are in memory now.
