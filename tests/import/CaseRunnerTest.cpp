@@ -86,12 +86,7 @@ std::string Groups(std::istream& words) {
 }
 
 std::vector<Case> ReadCases() {
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(VEXLOR_DXF_TEST_DATA_DIR "/cases")) {
-        if (entry.path().extension() == ".txt") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
+    const std::vector<std::filesystem::path> files = VexlorDxfTest::CaseFiles("cases");
     std::vector<Case> cases;
     std::string section;  // the open section, closed by the first line of another kind
     bool eof = true;      // whether the drawing gets the end marker

@@ -9,6 +9,7 @@
 #include <unistd.h>  // getpid
 #endif
 
+#include <algorithm>         // std::sort
 #include <clocale>           // std::setlocale
 #include <filesystem>        // std::filesystem
 #include <fstream>           // std::ofstream, std::ifstream
@@ -49,6 +50,17 @@ inline std::string TextFile(std::string text) {
 }
 
 /// `text` with the escapes \n \r \t \s (a blank) \\ \" and \xHH replaced by their bytes.
+/// The case files (*.txt) of the test data folder `folder`, in name order.
+inline std::vector<std::filesystem::path> CaseFiles(const std::string& folder) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(VEXLOR_DXF_TEST_DATA_DIR "/") + folder)) {
+        if (entry.path().extension() == ".txt") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 inline std::string Unescape(const std::string& text) {
     std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {
