@@ -13,6 +13,7 @@
 #include <initializer_list>  // std::initializer_list
 #include <iterator>          // std::distance, std::istreambuf_iterator
 #include <memory>            // std::make_shared
+#include <ostream>           // std::ostream
 #include <string>            // std::string, std::to_string
 #include <tuple>             // std::tuple
 #include <utility>           // std::move, std::make_pair
@@ -106,23 +107,27 @@ enum Target { kFile, kReadOnly, kMissingFolder, kFolder, kNoName, kDiskFull };
 enum Shape { kUntouched = 0, kOpen = 1, kClosed = 3, kFull = 4 };  // kClosed: kOpen, then closed
 // One case for both exporters: results and shapes are the mesh's, then the part record's.
 // Negative `triangles`: the mesh is not set, or the record's last index is out of range.
+// `name` names the row in the test's name.
 struct Row {
+    const char* name;
     int triangles, target, cancelAt, result[2], shape[2], faces;
 };
 const Row kRows[] = {
-    {3, kFile, 0, {0, 0}, {kClosed, kClosed}, 3},
-    {0, kFile, 0, {3, 3}, {kClosed, kUntouched}, 0},
-    {-3, kFile, 0, {1, 3}, {kUntouched, kUntouched}, 0},
-    {3, kFile, 1, {4, 4}, {kOpen, kOpen}, 1},
-    {3, kFile, 3, {4, 4}, {kOpen, kOpen}, 3},
-    {1, kReadOnly, 0, {2, 2}, {kUntouched, kUntouched}, 0},
-    {1, kMissingFolder, 0, {2, 2}, {kUntouched, kUntouched}, 0},
-    {1, kFolder, 0, {2, 2}, {kUntouched, kUntouched}, 0},
-    {1, kNoName, 0, {2, 2}, {kUntouched, kUntouched}, 0},
+    {"Written", 3, kFile, 0, {0, 0}, {kClosed, kClosed}, 3},
+    {"NoTriangles", 0, kFile, 0, {3, 3}, {kClosed, kUntouched}, 0},
+    {"NoMeshOrIndexOutOfRange", -3, kFile, 0, {1, 3}, {kUntouched, kUntouched}, 0},
+    {"CancelledAtFirstQuestion", 3, kFile, 1, {4, 4}, {kOpen, kOpen}, 1},
+    {"CancelledAtLastQuestion", 3, kFile, 3, {4, 4}, {kOpen, kOpen}, 3},
+    {"ReadOnlyFile", 1, kReadOnly, 0, {2, 2}, {kUntouched, kUntouched}, 0},
+    {"MissingFolder", 1, kMissingFolder, 0, {2, 2}, {kUntouched, kUntouched}, 0},
+    {"FolderAsFile", 1, kFolder, 0, {2, 2}, {kUntouched, kUntouched}, 0},
+    {"EmptyName", 1, kNoName, 0, {2, 2}, {kUntouched, kUntouched}, 0},
     // More faces than the file buffer holds fail while they are written; one, on the last flush.
-    {3000, kDiskFull, 0, {3, 3}, {kFull, kFull}, 2999},
-    {1, kDiskFull, 0, {3, 3}, {kFull, kFull}, 1},
+    {"DiskFullWhileWriting", 3000, kDiskFull, 0, {3, 3}, {kFull, kFull}, 2999},
+    {"DiskFullAtLastFlush", 1, kDiskFull, 0, {3, 3}, {kFull, kFull}, 1},
 };
+// A row prints as its name, in test listings too.
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 // None counted on Windows, which has no /proc (under Wine it would count Wine's own files).
 std::ptrdiff_t OpenFiles() {
@@ -186,7 +191,12 @@ TEST_P(ResultCode, FileAndProgressMatch) {
     }
 }
 
+// Named by the row and the exporter, for example ReadOnlyFile_PartRecord.
 INSTANTIATE_TEST_SUITE_P(BothExporters, ResultCode,
-                         testing::Combine(testing::ValuesIn(kRows), testing::Values(0, 1)));
+                         testing::Combine(testing::ValuesIn(kRows), testing::Values(0, 1)),
+                         [](const testing::TestParamInfo<std::tuple<Row, int>>& info_) {
+                             return std::string(std::get<0>(info_.param).name) +
+                                    (std::get<1>(info_.param) ? "_PartRecord" : "_Mesh");
+                         });
 
 }  // namespace
