@@ -2,7 +2,8 @@
 # Builds and runs every test: formatting, the Debug suite, the sanitizer suite, the
 # installed-package consumer, the Windows build under Wine, the fuzz smoke run, and the threads
 # and leak checks. Installs missing Debian packages when run as root. JOBS sets the parallel
-# jobs (default: the number of cores). Ends with one line saying what ran and what passed.
+# jobs (default: the number of cores). Ends with one line saying what ran, what passed and what
+# was skipped, and why.
 # SPDX-License-Identifier: MIT
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,15 +28,17 @@ jobs="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 export JOBS="$jobs"
 start=$SECONDS
 summary=()
-# Runs ctest with the given arguments and notes its count of passed tests for the summary.
+# Runs ctest with the given arguments and notes for the summary how many tests passed, failed and
+# were skipped, and why (scripts/ctest-summary.py reads ctest's JUnit file). A skipped test is
+# never counted as passed.
 counted_ctest() {
-    local name=$1 log
+    local name=$1 junit status=0
     shift
-    log=$(mktemp)
-    ctest "$@" | tee "$log"
-    summary+=("$name $(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" |
-        awk '{print $6 - $1 "/" $6}') passed")
-    rm -f "$log"
+    junit=$(mktemp --suffix=.xml)
+    ctest "$@" --output-junit "$junit" || status=$?
+    summary+=("$(python3 scripts/ctest-summary.py "$name" "$junit")")
+    rm -f "$junit"
+    return "$status"
 }
 # Real drawings of public test suites, when they sit beside the project.
 if [ -z "${VEXLOR_DXF_CORPUS_DIR:-}" ] && [ -d ../shared/corpus ]; then
@@ -75,6 +78,15 @@ else
     summary+=("windows not run (no MinGW-w64 and Wine: see scripts/test-windows.sh)")
 fi
 
+# The Python module's tests, when the module is there: their own closing line joins the summary.
+if [ -f scripts/test-python.sh ]; then
+    echo "== scripts/test-python.sh"
+    log=$(mktemp)
+    bash scripts/test-python.sh | tee "$log"
+    summary+=("$(grep -v '^[[:space:]]*$' "$log" | tail -n 1)")
+    rm -f "$log"
+fi
+
 # Fuzz harnesses, replayed over the regression inputs and run briefly, and the threads check.
 for extra in scripts/fuzz-smoke.sh scripts/threads.sh; do
     if [ -x "$extra" ]; then
@@ -84,4 +96,5 @@ for extra in scripts/fuzz-smoke.sh scripts/threads.sh; do
     fi
 done
 
-echo "test.sh: $(IFS=';'; echo "${summary[*]}" | sed 's/;/; /g') ($((SECONDS - start)) s, $jobs jobs)"
+joined=$(printf '%s; ' "${summary[@]}")
+echo "test.sh: ${joined%; } ($((SECONDS - start)) s, $jobs jobs)"
