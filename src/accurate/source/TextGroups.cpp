@@ -6,17 +6,11 @@
 #include "accurate/source/GroupSource.h"
 #include "accurate/source/ReadError.h"
 #include "accurate/source/Text.h"
+#include "text/LineBreak.h"
 
 namespace Vexlor::Dxf {
 
 namespace {
-
-// The first line end (LF or CR) in [from, to), or `to`. The lines of a drawing are short: a
-// plain loop beats two searches of the library.
-const char* LineEnd(const char* from, const char* to) {
-    while (from < to && *from != '\n' && *from != '\r') ++from;
-    return from;
-}
 
 class TextGroupSource final : public GroupSource {
 public:
@@ -59,7 +53,7 @@ private:
         while (p < end && *p >= '0' && *p <= '9' && p - digits < 4) code = code * 10 + (*p++ - '0');
         if (p == digits || !(p = LineBreak(p, end))) return false;
         const char* value = p;
-        while (p < end && *p != '\n' && *p != '\r') ++p;
+        p = FindLineBreak(p, end);
         const char* next = LineBreak(p, end);
         if (!next || static_cast<std::size_t>(p - value) > ByteStream::kMaxRun) return false;
         group.code = code;
@@ -84,7 +78,7 @@ private:
         for (;;) {
             const char* start = m_bytes.Cursor();
             const char* to = start + m_bytes.Available();
-            const char* end = LineEnd(start + scanned, to);
+            const char* end = FindLineBreak(start + scanned, to);
             const auto length = static_cast<std::size_t>(end - start);
             if (length > ByteStream::kMaxRun) {
                 throw ReadError{

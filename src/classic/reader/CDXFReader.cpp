@@ -2,8 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "CDXFReader.h"
 
-#include <cstdint>      // std::uint64_t
-#include <cstring>      // std::memchr, std::memcpy
+#include <cstring>      // std::memchr
 #include <fstream>      // std::ifstream
 #include <string_view>  // std::wstring_view
 #include <vector>       // std::vector
@@ -13,8 +12,11 @@
 #endif
 
 #include "WideFileStream.h"
+#include "text/LineBreak.h"
 
 namespace {
+
+using Vexlor::Dxf::FindLineBreak;
 
 constexpr int kLineFeed = 0x0A;
 constexpr int kCarriageReturn = 0x0D;
@@ -97,53 +99,6 @@ struct GetArea : std::streambuf {
         (buffer.*(&GetArea::gbump))(static_cast<int>(next - Next(buffer)));
     }
 };
-
-// Whether a word read from memory holds its first byte in its lowest bits; Windows runs on
-// little-endian processors only.
-#if (defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) || defined(_WIN32)
-#define VEXLOR_DXF_LITTLE_ENDIAN 1
-#endif
-
-#if defined(VEXLOR_DXF_LITTLE_ENDIAN)
-// The index of the lowest byte of `marks` whose high bit is set; `marks` has one. Compilers
-// without the bit-scan builtin count the bytes one by one, with the same result.
-inline std::size_t LowestMarkedByte(std::uint64_t marks) {
-#if defined(__GNUC__)
-    return static_cast<std::size_t>(__builtin_ctzll(marks)) / 8;
-#else
-    std::size_t index = 0;
-    while ((marks & 0x80) == 0) {
-        marks >>= 8;
-        ++index;
-    }
-    return index;
-#endif
-}
-#endif
-
-// The first line feed or carriage return in [p, end), or end. Eight bytes are tested at a time
-// while they lie inside the range: a byte equal to b leaves a zero byte in word ^ b, and the
-// lowest marked zero byte is always a true one.
-inline const char* FindLineBreak(const char* p, const char* end) {
-#if defined(VEXLOR_DXF_LITTLE_ENDIAN)
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-    while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        const std::uint64_t lineFeeds = word ^ (kOnes * kLineFeed);
-        const std::uint64_t returns = word ^ (kOnes * kCarriageReturn);
-        const std::uint64_t zeros =
-            ((lineFeeds - kOnes) & ~lineFeeds) | ((returns - kOnes) & ~returns);
-        if (const std::uint64_t found = zeros & kHighBits) {
-            return p + LowestMarkedByte(found);
-        }
-        p += 8;
-    }
-#endif
-    while (p < end && *p != kLineFeed && *p != kCarriageReturn) ++p;
-    return p;
-}
 
 // The grammar of a code line, the same for the buffered and the byte-wise reading: blanks,
 // digits, blanks, then a line feed or a carriage return. `next()` gives the line's bytes (0 to
