@@ -67,7 +67,9 @@ struct ContourWriteOptions {
 /// block and entity has a handle of its own; the contours' own `handle` and `entity` are not
 /// written. Coordinates are written with the fewest digits that read back to the same double
 /// (std::to_chars), so a reader that rounds correctly gets every bit back. Lines end in LF on
-/// every system. Characters outside ASCII in layer names are written as "\U+XXXX" escapes.
+/// every system. Layer names are written in code page ANSI_1252, which the header names: ASCII
+/// and U+00A0 to U+00FF as their bytes, every other character as a "\U+XXXX" escape, which
+/// CAD programs decode (ezdxf only in its recovering reader, ezdxf.recover).
 ///
 /// Refused, with eInvalidInput before anything is written: a coordinate that is not finite (or
 /// becomes infinite when negated: never), a contour of fewer than 2 points, and a layer name a

@@ -19,7 +19,7 @@ WriteResult Refused(const std::string& why) { return {EWriteResult::eInvalidInpu
 // The contours checked, their layers gathered and their box measured, before a byte is written.
 struct Plan {
     LayerTable table;
-    std::vector<std::string> layers;  // each contour's, escaped
+    std::vector<std::string> layers;  // each contour's, encoded
     Extent extent;
     std::size_t points = 0;
 };

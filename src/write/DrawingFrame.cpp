@@ -64,36 +64,41 @@ std::string LayerNameProblem(const std::string& name) {
     return "";
 }
 
-std::string EscapedLayerName(std::string_view name) {
-    std::string escaped;
-    escaped.reserve(name.size());
+std::string EncodedLayerName(std::string_view name) {
+    std::string encoded;
+    encoded.reserve(name.size());
     for (std::size_t at = 0; at < name.size();) {
         const std::size_t length = Utf8SequenceLength(name, at);
         if (length <= 1) {
-            escaped += name[at++];
+            encoded += name[at++];
             continue;
         }
         static const char kHex[] = "0123456789ABCDEF";
         const char32_t c = Utf8Value(name, at, length);
-        escaped += "\\U+";
-        for (int shift = 12; shift >= 0; shift -= 4) escaped += kHex[(c >> shift) & 0xF];
         at += length;
+        if (c >= 0xA0 && c <= 0xFF) {
+            // Code page 1252 holds U+00A0 to U+00FF as the bytes of the same value.
+            encoded += static_cast<char>(c);
+            continue;
+        }
+        encoded += "\\U+";
+        for (int shift = 12; shift >= 0; shift -= 4) encoded += kHex[(c >> shift) & 0xF];
     }
-    return escaped;
+    return encoded;
 }
 
 LayerTable::LayerTable() { Add("0"); }
 
 std::string LayerTable::Add(std::string_view name) {
-    std::string escaped = EscapedLayerName(name);
-    // Escapes are upper-case: two spellings of one character stay one key.
-    std::string key = Lower(escaped);
+    std::string encoded = EncodedLayerName(name);
+    // Escapes are upper-case: one character has one key.
+    std::string key = Lower(encoded);
     const auto at = std::lower_bound(m_keys.begin(), m_keys.end(), key);
     if (at == m_keys.end() || *at != key) {
         m_keys.insert(at, std::move(key));
-        m_names.push_back(escaped);
+        m_names.push_back(encoded);
     }
-    return escaped;
+    return encoded;
 }
 
 void Extent::Add(double x, double y, double z) {

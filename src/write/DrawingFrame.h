@@ -16,18 +16,19 @@ namespace Vexlor::Dxf {
 /// Throws std::invalid_argument, naming `writer`, unless `units` is 0 or an $INSUNITS code.
 void CheckUnits(int units, const char* writer);
 
-/// `name` as the drawing holds it: every character outside ASCII as "\U+XXXX" (four upper-case
-/// hex digits), which readers of R2000 and R12 drawings decode whatever their code page. The
-/// name must have passed LayerNameProblem.
-std::string EscapedLayerName(std::string_view name);
+/// `name` as a drawing of code page ANSI_1252 holds it: ASCII and U+00A0 to U+00FF as their
+/// bytes in that code page, every other character as "\U+XXXX" (four upper-case hex digits),
+/// the escape that readers of R2000 and R12 drawings decode. The name must have passed
+/// LayerNameProblem.
+std::string EncodedLayerName(std::string_view name);
 
 /// The layers of a drawing: "0" first, then each name once, compared as DXF compares them,
-/// without regard to the case of ASCII letters; in the escaped form.
+/// without regard to the case of ASCII letters; in their encoded form.
 class LayerTable {
 public:
     LayerTable();
-    /// Adds `name` (valid, not escaped) unless a name equal to it in DXF's sense is there;
-    /// returns its escaped form, which the entities on it write.
+    /// Adds `name` (valid, not encoded) unless a name equal to it in DXF's sense is there;
+    /// returns its encoded form, which the entities on it write.
     std::string Add(std::string_view name);
     const std::vector<std::string>& Names() const { return m_names; }
 
