@@ -60,6 +60,11 @@ public:
     std::uint64_t StartEntity(std::string_view type, std::string_view layer,
                               std::uint64_t owner = 0);
 
+    /// The next handle, for entities written without StartEntity.
+    std::uint64_t TakeHandle() { return m_next++; }
+    /// The owner of the model space's entities (R2000; 0 before Begin and in R12).
+    std::uint64_t ModelSpace() const { return m_modelSpace; }
+
 private:
     std::uint64_t Next() { return m_next++; }
     void Header();

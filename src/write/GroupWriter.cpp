@@ -3,7 +3,6 @@
 #include "write/GroupWriter.h"
 
 #include <charconv>  // std::to_chars
-#include <cstring>   // std::memcpy
 
 namespace Vexlor::Dxf {
 
@@ -32,39 +31,44 @@ void GroupWriter::Code(int code) {
 void GroupWriter::Text(int code, std::string_view value) {
     Ensure(kRoom + value.size());
     Code(code);
-    if (m_used + value.size() + 1 > m_buffer.size()) {
-        // Longer than the whole buffer: straight to the stream.
-        Flush();
-        m_out.write(value.data(), static_cast<std::streamsize>(value.size()));
-    } else {
-        std::memcpy(m_buffer.data() + m_used, value.data(), value.size());
-        m_used += value.size();
-    }
+    Raw(value);
     m_buffer[m_used++] = '\n';
 }
 
 void GroupWriter::Integer(int code, long long value) {
     Ensure(kRoom);
     Code(code);
+    RawInteger(value);
+}
+
+void GroupWriter::Number(int code, double value) {
+    Ensure(kRoom);
+    Code(code);
+    RawNumber(value);
+}
+
+void GroupWriter::Handle(int code, std::uint64_t handle) {
+    Ensure(kRoom);
+    Code(code);
+    RawHandle(handle);
+}
+
+void GroupWriter::RawInteger(long long value) {
     char* out = m_buffer.data() + m_used;
     out = std::to_chars(out, out + 24, value).ptr;
     *out++ = '\n';
     m_used = static_cast<std::size_t>(out - m_buffer.data());
 }
 
-void GroupWriter::Number(int code, double value) {
-    Ensure(kRoom);
-    Code(code);
+void GroupWriter::RawNumber(double value) {
     char* out = m_buffer.data() + m_used;
     // The shortest form is at most 24 characters ("-2.2250738585072014e-308").
-    out = std::to_chars(out, out + 32, value).ptr;
+    out = std::to_chars(out, out + 31, value).ptr;
     *out++ = '\n';
     m_used = static_cast<std::size_t>(out - m_buffer.data());
 }
 
-void GroupWriter::Handle(int code, std::uint64_t handle) {
-    Ensure(kRoom);
-    Code(code);
+void GroupWriter::RawHandle(std::uint64_t handle) {
     char* out = m_buffer.data() + m_used;
     char* end = std::to_chars(out, out + 17, handle, 16).ptr;
     for (char* c = out; c < end; ++c) {

@@ -3,7 +3,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstddef>      // std::size_t
 #include <cstdint>      // std::uint64_t
+#include <cstring>      // std::memcpy
 #include <ostream>      // std::ostream
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
@@ -31,18 +33,32 @@ public:
     void Point2(int code, double x, double y);
     void Point3(int code, double x, double y, double z);
 
+    /// The fast road for entities written by the million: room for `size` bytes, then bytes
+    /// as they stand and bare values, each value followed by its line end.
+    void Reserve(std::size_t size) { Ensure(size); }
+    void Raw(std::string_view bytes) {
+        std::memcpy(m_buffer.data() + m_used, bytes.data(), bytes.size());
+        m_used += bytes.size();
+    }
+    void RawNumber(double value);
+    void RawInteger(long long value);
+    void RawHandle(std::uint64_t handle);
+    /// The most a bare value of RawNumber, RawInteger or RawHandle takes, with its line end.
+    static constexpr std::size_t kValueRoom = 32;
+
     /// Hands the buffer to the stream; false once the stream has failed.
     bool Flush();
     /// Hands the buffer over when it is nearly full; false once the stream has failed.
     bool Spill() { return m_used + kRoom > m_buffer.size() ? Flush() : !m_out.fail(); }
 
 private:
-    // The most one group may take: a code line and a value line of a number or handle. Text
-    // values are written past the buffer when they do not fit.
+    // The most one group may take: a code line and a value line of a number or handle. The
+    // buffer grows for a longer text.
     static constexpr std::size_t kRoom = 64;
     void Code(int code);
     void Ensure(std::size_t size) {
         if (m_used + size > m_buffer.size()) Flush();
+        if (size > m_buffer.size()) m_buffer.resize(size);
     }
 
     std::ostream& m_out;

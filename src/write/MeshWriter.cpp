@@ -1,10 +1,12 @@
 // Triangle meshes written as polyface meshes (shared vertices) or as 3DFACEs, on a layer and in
 // units.
 // SPDX-License-Identifier: MIT
-#include <cmath>     // std::isfinite
-#include <cstdint>   // std::uint32_t, std::uint64_t
-#include <optional>  // std::optional
-#include <string>    // std::string, std::to_string
+#include <charconv>     // std::to_chars
+#include <cmath>        // std::isfinite
+#include <cstdint>      // std::uint32_t, std::uint64_t
+#include <optional>     // std::optional
+#include <string>       // std::string, std::to_string
+#include <string_view>  // std::string_view
 
 #include "IncrementalProgressReporter.h"
 #include "VexlorDxfWriter.h"
@@ -35,6 +37,7 @@ struct Plan {
     std::vector<Point3> placed;  // the placed vertices; those no triangle uses are left as zero
     Extent extent;
     std::vector<Chunk> chunks;
+    std::size_t used = 0;  // how many vertices the triangles use
 };
 
 WriteResult Refused(const std::string& why) { return {EWriteResult::eInvalidInput, why}; }
@@ -97,6 +100,7 @@ std::optional<WriteResult> Prepare(const ExportToDxf::PartData& part,
             }
             plan.placed[v] = q;
             plan.extent.Add(q.x, q.y, q.z);
+            ++plan.used;
         }
     }
     if (options.entity == EMeshEntity::ePolyface) plan.chunks = Chunks(part);
@@ -105,44 +109,87 @@ std::optional<WriteResult> Prepare(const ExportToDxf::PartData& part,
 
 const WriteResult kWriteFailed{EWriteResult::eWriteError, "the file cannot be written"};
 
-WriteResult Emit(std::ostream& stream, const ExportToDxf::PartData& part,
-                 const MeshWriteOptions& options, const Plan& plan,
-                 const std::shared_ptr<Vexlor::Common::IProgressDelegate>& delegate) {
-    const bool polyface = options.entity == EMeshEntity::ePolyface;
-    std::uint64_t handles = 0;
-    if (polyface) {
-        // A POLYLINE, its vertices, a face record per triangle and a SEQEND.
-        for (const Chunk& chunk : plan.chunks)
-            handles += 2 + chunk.vertices + chunk.end - chunk.first;
-    } else {
-        handles = part.triangles.size();
+std::string Hex(std::uint64_t handle) {
+    char text[17];
+    char* end = std::to_chars(text, text + sizeof text, handle, 16).ptr;
+    for (char* c = text; c < end; ++c) {
+        if (*c >= 'a') *c = static_cast<char>(*c - 'a' + 'A');
     }
-    GroupWriter out(stream);
-    DrawingFrame frame(out, options.version, options.units, plan.extent, plan.table, handles);
-    const bool r2000 = frame.R2000();
-    frame.Begin();
-    Vexlor::Common::IncrementalProgressReporter progress(delegate, "DXF mesh export",
-                                                         part.triangles.size(), true);
-    const std::string& layer = plan.layer;
-    if (!polyface) {
+    return std::string(text, end);
+}
+
+// The groups of an entity that every one of its kind repeats, after its handle: the owner, the
+// layer, the subclasses and, last, the code line of the group that follows. Entities written by
+// the million are put together from these and their values: group by group, formatting costs
+// more than the numbers do.
+std::string Tail(bool r2000, std::uint64_t owner, const std::string& layer,
+                 std::string_view subclasses, std::string_view next) {
+    std::string tail;
+    if (r2000) tail += "330\n" + Hex(owner) + "\n100\nAcDbEntity\n";
+    tail += "  8\n" + layer + "\n";
+    if (r2000) tail += subclasses;
+    tail += next;
+    return tail;
+}
+
+class MeshEmitter {
+public:
+    MeshEmitter(GroupWriter& out, DrawingFrame& frame, const Plan& plan,
+                Vexlor::Common::IncrementalProgressReporter& progress)
+        : m_out(out), m_frame(frame), m_plan(plan), m_progress(progress) {}
+
+    WriteResult Faces(const ExportToDxf::PartData& part) {
+        const std::string tail =
+            Tail(m_frame.R2000(), m_frame.ModelSpace(), m_plan.layer, "100\nAcDbFace\n", " 10\n");
+        static constexpr std::string_view kHead = "  0\n3DFACE\n  5\n";
+        static constexpr std::string_view kCodes[12] = {" 20\n", " 30\n", " 11\n", " 21\n",
+                                                        " 31\n", " 12\n", " 22\n", " 32\n",
+                                                        " 13\n", " 23\n", " 33\n", ""};
+        const std::size_t room = kHead.size() + tail.size() + 12 * (4 + GroupWriter::kValueRoom) +
+                                 GroupWriter::kValueRoom;
+        // A vertex shared by several faces is formatted once: numbers are what costs.
+        const bool shared = m_plan.used <= part.triangles.size();
+        if (shared) FormatVertices(part);
         for (const auto& triangle : part.triangles) {
-            frame.StartEntity("3DFACE", layer);
-            if (r2000) out.Text(100, "AcDbFace");
+            m_out.Reserve(room);
+            m_out.Raw(kHead);
+            m_out.RawHandle(m_frame.TakeHandle());
+            m_out.Raw(tail);
+            // The fourth corner repeats the third: a triangle as a face.
             for (int corner = 0; corner < 4; ++corner) {
-                const Point3& p = plan.placed[triangle[corner < 3 ? corner : 2]];
-                out.Point3(10 + corner, p.x, p.y, p.z);
+                const std::size_t v = triangle[corner < 3 ? corner : 2];
+                if (shared) {
+                    const Text& text = m_texts[v];
+                    const char* at = m_text.data() + text.start;
+                    m_out.Raw({at, text.x});
+                    m_out.Raw(kCodes[3 * corner]);
+                    m_out.Raw({at + text.x, text.y});
+                    m_out.Raw(kCodes[3 * corner + 1]);
+                    m_out.Raw({at + text.x + text.y, text.z});
+                } else {
+                    const Point3& p = m_plan.placed[v];
+                    m_out.RawNumber(p.x);
+                    m_out.Raw(kCodes[3 * corner]);
+                    m_out.RawNumber(p.y);
+                    m_out.Raw(kCodes[3 * corner + 1]);
+                    m_out.RawNumber(p.z);
+                }
+                m_out.Raw(kCodes[3 * corner + 2]);
             }
-            if (!out.Spill()) return kWriteFailed;
-            ++progress;
-            if (progress.IsCancelled()) return {EWriteResult::eCancelled, ""};
+            if (!Step()) return m_stopped;
         }
-    } else {
-        // Each vertex's number in the mesh being written, valid where `mark` holds its number.
+        return {};
+    }
+
+    WriteResult Polyfaces(const ExportToDxf::PartData& part) {
+        const bool r2000 = m_frame.R2000();
+        // Each vertex's number in the mesh being written, valid where `mark` holds the mesh's.
         std::vector<std::uint32_t> mark(part.vertices.size(), 0);
         std::vector<std::uint32_t> local(part.vertices.size(), 0);
         std::vector<std::size_t> order;
         std::uint32_t number = 0;
-        for (const Chunk& chunk : plan.chunks) {
+        static constexpr std::string_view kHead = "  0\nVERTEX\n  5\n";
+        for (const Chunk& chunk : m_plan.chunks) {
             ++number;
             order.clear();
             for (std::size_t t = chunk.first; t < chunk.end; ++t) {
@@ -153,39 +200,127 @@ WriteResult Emit(std::ostream& stream, const ExportToDxf::PartData& part,
                     local[v] = static_cast<std::uint32_t>(order.size());  // numbered from 1
                 }
             }
-            const std::uint64_t mesh = frame.StartEntity("POLYLINE", layer);
-            if (r2000) out.Text(100, "AcDbPolyFaceMesh");
-            out.Integer(66, 1);
-            out.Point3(10, 0, 0, 0);
-            out.Integer(70, 64);
-            out.Integer(71, static_cast<long long>(order.size()));
-            out.Integer(72, static_cast<long long>(chunk.end - chunk.first));
+            const std::uint64_t mesh = m_frame.StartEntity("POLYLINE", m_plan.layer);
+            if (r2000) m_out.Text(100, "AcDbPolyFaceMesh");
+            m_out.Integer(66, 1);  // vertices follow
+            m_out.Point3(10, 0, 0, 0);
+            m_out.Integer(70, 64);  // a polyface mesh
+            m_out.Integer(71, static_cast<long long>(order.size()));
+            m_out.Integer(72, static_cast<long long>(chunk.end - chunk.first));
+            // A vertex of the mesh: flags 64 (of a 3D mesh) and 128 (of a polyface mesh).
+            const std::string vertexTail =
+                Tail(r2000, mesh, m_plan.layer, "100\nAcDbVertex\n100\nAcDbPolyFaceMeshVertex\n",
+                     " 10\n");
             for (const std::size_t v : order) {
-                frame.StartEntity("VERTEX", layer, mesh);
-                if (r2000) {
-                    out.Text(100, "AcDbVertex");
-                    out.Text(100, "AcDbPolyFaceMeshVertex");
-                }
-                const Point3& p = plan.placed[v];
-                out.Point3(10, p.x, p.y, p.z);
-                out.Integer(70, 192);  // a polyface mesh's vertex: 64 (3D mesh) and 128 (face)
-                if (!out.Spill()) return kWriteFailed;
+                m_out.Reserve(kHead.size() + vertexTail.size() + 4 * GroupWriter::kValueRoom + 24);
+                m_out.Raw(kHead);
+                m_out.RawHandle(m_frame.TakeHandle());
+                m_out.Raw(vertexTail);
+                const Point3& p = m_plan.placed[v];
+                m_out.RawNumber(p.x);
+                m_out.Raw(" 20\n");
+                m_out.RawNumber(p.y);
+                m_out.Raw(" 30\n");
+                m_out.RawNumber(p.z);
+                m_out.Raw(" 70\n192\n");
+                if (!m_out.Spill()) return kWriteFailed;
             }
+            // A face record (flag 128) at the origin, naming its three vertices.
+            const std::string faceTail = Tail(r2000, mesh, m_plan.layer, "100\nAcDbFaceRecord\n",
+                                              " 10\n0\n 20\n0\n 30\n0\n 70\n128\n 71\n");
             for (std::size_t t = chunk.first; t < chunk.end; ++t) {
-                frame.StartEntity("VERTEX", layer, mesh);
-                if (r2000) out.Text(100, "AcDbFaceRecord");
-                out.Point3(10, 0, 0, 0);
-                out.Integer(70, 128);  // a face record
-                for (int corner = 0; corner < 3; ++corner) {
-                    out.Integer(71 + corner, local[part.triangles[t][corner]]);
-                }
-                if (!out.Spill()) return kWriteFailed;
-                ++progress;
-                if (progress.IsCancelled()) return {EWriteResult::eCancelled, ""};
+                m_out.Reserve(kHead.size() + faceTail.size() + 4 * GroupWriter::kValueRoom + 8);
+                m_out.Raw(kHead);
+                m_out.RawHandle(m_frame.TakeHandle());
+                m_out.Raw(faceTail);
+                const auto& triangle = part.triangles[t];
+                m_out.RawInteger(local[triangle[0]]);
+                m_out.Raw(" 72\n");
+                m_out.RawInteger(local[triangle[1]]);
+                m_out.Raw(" 73\n");
+                m_out.RawInteger(local[triangle[2]]);
+                if (!Step()) return m_stopped;
             }
-            frame.StartEntity("SEQEND", layer, mesh);
+            m_frame.StartEntity("SEQEND", m_plan.layer, mesh);
+        }
+        return {};
+    }
+
+private:
+    // Where the text of a vertex's three numbers, each with its line end, starts in `m_text`,
+    // and the length of each.
+    struct Text {
+        std::size_t start = 0;
+        std::uint8_t x = 0, y = 0, z = 0;
+    };
+
+    void FormatVertices(const ExportToDxf::PartData& part) {
+        m_texts.assign(part.vertices.size(), Text{});
+        std::vector<bool> done(part.vertices.size(), false);
+        for (const auto& triangle : part.triangles) {
+            for (const std::size_t v : triangle) {
+                if (done[v]) continue;
+                done[v] = true;
+                Text& text = m_texts[v];
+                text.start = m_text.size();
+                const Point3& p = m_plan.placed[v];
+                text.x = Append(p.x);
+                text.y = Append(p.y);
+                text.z = Append(p.z);
+            }
         }
     }
+
+    std::uint8_t Append(double value) {
+        char number[32];
+        char* end = std::to_chars(number, number + sizeof number - 1, value).ptr;
+        *end++ = '\n';
+        m_text.insert(m_text.end(), number, end);
+        return static_cast<std::uint8_t>(end - number);
+    }
+
+    // One triangle written: false when the export stops, `m_stopped` saying why.
+    bool Step() {
+        if (!m_out.Spill()) {
+            m_stopped = kWriteFailed;
+            return false;
+        }
+        ++m_progress;
+        if (!m_progress.IsCancelled()) return true;
+        m_stopped = {EWriteResult::eCancelled, ""};
+        return false;
+    }
+
+    GroupWriter& m_out;
+    DrawingFrame& m_frame;
+    const Plan& m_plan;
+    Vexlor::Common::IncrementalProgressReporter& m_progress;
+    WriteResult m_stopped;
+    std::vector<Text> m_texts;
+    std::vector<char> m_text;
+};
+
+WriteResult Emit(std::ostream& stream, const ExportToDxf::PartData& part,
+                 const MeshWriteOptions& options, const Plan& plan,
+                 const std::shared_ptr<Vexlor::Common::IProgressDelegate>& delegate) {
+    const bool polyface = options.entity == EMeshEntity::ePolyface;
+    std::uint64_t handles = 0;
+    if (polyface) {
+        // A POLYLINE, its vertices, a face record per triangle and a SEQEND.
+        for (const Chunk& chunk : plan.chunks) {
+            handles += 2 + chunk.vertices + chunk.end - chunk.first;
+        }
+    } else {
+        handles = part.triangles.size();
+    }
+    GroupWriter out(stream);
+    DrawingFrame frame(out, options.version, options.units, plan.extent, plan.table, handles);
+    frame.Begin();
+    Vexlor::Common::IncrementalProgressReporter progress(delegate, "DXF mesh export",
+                                                         part.triangles.size(), true);
+    MeshEmitter emitter(out, frame, plan, progress);
+    const WriteResult result = polyface ? emitter.Polyfaces(part) : emitter.Faces(part);
+    if (result.result != EWriteResult::eOk) return result;
     frame.End();
     if (!out.Flush()) return kWriteFailed;
     return {};

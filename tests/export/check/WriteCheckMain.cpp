@@ -10,8 +10,14 @@
 //   vexlor-dxf-write-check mesh N OUT_PREFIX
 //       writes a mesh of about N triangles as OUT_PREFIX.{polyface,3dface}.{r2000,r12}.dxf and
 //       its placed triangles as OUT_PREFIX.tri: one line of nine shortest numbers per triangle.
+//   vexlor-dxf-write-check time MESH.idx OUT.dxf polyface|3dface|frozen
+//       reads an indexed mesh of the workload generator and writes it with the polyface writer,
+//       the new 3DFACE writer or the frozen ExportToDxf::Operate; prints the seconds the write
+//       took (bench/write-mesh.sh pairs the runs).
 #include <charconv>  // std::to_chars
+#include <chrono>    // std::chrono::steady_clock
 #include <cmath>     // std::sin, std::cos, std::sqrt
+#include <cstdint>   // std::uint64_t, std::uint32_t
 #include <cstdio>    // std::printf
 #include <cstring>   // std::memcmp
 #include <fstream>   // std::ofstream
@@ -149,12 +155,63 @@ int Mesh(std::size_t count, const std::string& prefix) {
     return status;
 }
 
+// The indexed mesh the workload generator writes: "MESHIDX1", vertex and triangle counts, then
+// the vertices as doubles and the triangles as 32-bit indices.
+bool ReadIndexedMesh(const std::string& path, ExportToDxf::PartData& part) {
+    std::ifstream in(path, std::ios::binary);
+    char magic[8];
+    std::uint64_t counts[2] = {0, 0};
+    if (!in.read(magic, 8) || std::memcmp(magic, "MESHIDX1", 8) != 0) return false;
+    in.read(reinterpret_cast<char*>(counts), sizeof counts);
+    if (!in || counts[0] > (std::uint64_t{1} << 28) || counts[1] > (std::uint64_t{1} << 28)) {
+        return false;
+    }
+    part.vertices.resize(counts[0]);
+    for (auto& v : part.vertices) {
+        double xyz[3];
+        in.read(reinterpret_cast<char*>(xyz), sizeof xyz);
+        v = {xyz[0], xyz[1], xyz[2]};
+    }
+    part.triangles.resize(counts[1]);
+    for (auto& t : part.triangles) {
+        std::uint32_t abc[3];
+        in.read(reinterpret_cast<char*>(abc), sizeof abc);
+        t = {abc[0], abc[1], abc[2]};
+    }
+    return static_cast<bool>(in);
+}
+
+int Time(const std::string& mesh, const std::string& out, const std::string& writer) {
+    ExportToDxf::PartData part;
+    if (!ReadIndexedMesh(mesh, part)) {
+        std::fprintf(stderr, "%s: not an indexed mesh\n", mesh.c_str());
+        return 2;
+    }
+    MeshWriteOptions options;
+    options.entity = writer == "3dface" ? EMeshEntity::e3DFace : EMeshEntity::ePolyface;
+    const auto start = std::chrono::steady_clock::now();
+    bool ok = false;
+    if (writer == "frozen") {
+        const std::wstring wide(out.begin(), out.end());
+        ok = ExportToDxf::Operate(wide, part, nullptr) == ExportToDxf::eOk;
+    } else {
+        ok = WriteMesh(std::filesystem::u8path(out), part, options).result == EWriteResult::eOk;
+    }
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    std::printf("%.4f\n", seconds.count());
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string mode = argc == 4 ? argv[1] : "";
+    const std::string mode = argc == 4 || argc == 5 ? argv[1] : "";
+    if (mode == "time" && argc == 5) return Time(argv[2], argv[3], argv[4]);
     if (mode == "contours") return Contours(argv[2], argv[3]);
     if (mode == "mesh") return Mesh(std::stoul(argv[2]), argv[3]);
-    std::fprintf(stderr, "usage: %s contours IN.dxf OUT_PREFIX | mesh N OUT_PREFIX\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s contours IN.dxf OUT_PREFIX | mesh N OUT_PREFIX | time MESH.idx OUT.dxf "
+                 "polyface|3dface|frozen\n",
+                 argv[0]);
     return 2;
 }
