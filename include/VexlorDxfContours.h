@@ -26,8 +26,16 @@ struct ContourOptions {
     /// The drawing's own frame is y up, as CAD programs show it; true negates y, as the polyline
     /// reader does.
     bool yDown = false;
-    /// Open pieces whose end points are less than this apart are joined end to end.
+    /// Open pieces whose end points are less than this apart are joined end to end, and a ring
+    /// whose ends are this close is closed. With `linkWithinTolerance` (the default) the distance
+    /// used is the larger of this and the chord tolerance (see ContourImport::linkingDistance).
     double linkingDistance = 1e-4;
+    /// Whether ends within the chord tolerance join even when `linkingDistance` is smaller: the
+    /// import places points no closer to the true curve than that tolerance, so ends that near
+    /// are one point at the precision of the result. It closes outlines that CAD programs show
+    /// closed although their ends miss by a little more than 1e-4 (docs/regions.md). False uses
+    /// `linkingDistance` alone, as the polyline reader does.
+    bool linkWithinTolerance = true;
     /// Whether to join open pieces and test contours for crossings at all; without it every
     /// entity stays a contour of its own and the result is never 4.
     bool link = true;
@@ -53,6 +61,22 @@ struct ContourOptions {
     /// blocks are placed or contours finished), so the default takes at most 1.6 GB. Raise it
     /// for huge drawings: one of more than about 2.5 million separate lines needs more.
     std::size_t maxPoints = 50000000;
+    /// Whether to analyse the contours as regions (ContourImport::gaps, crossings, duplicates,
+    /// nesting and regions); without it (the default) those stay empty and cost nothing.
+    bool analyse = false;
+    /// With `analyse`: open ends less than this apart that were not joined are reported as gaps;
+    /// zero (the default) takes 100 times the linking distance used.
+    double gapDistance = 0;
+    /// With `analyse`: at most this many gaps, and crossing pairs of contours, are reported
+    /// (ContourImport::crossingCount still counts the pairs found beyond).
+    std::size_t maxReported = 1000;
+    /// With `analyse`: outlines (even depth) turned counter-clockwise and holes (odd depth)
+    /// clockwise, as seen with y up, by reversing their points after the first; the areas then
+    /// carry the signs of their new turn.
+    bool orient = false;
+    /// With `analyse`: of contours drawn more than once (the same points, in either direction and,
+    /// when closed, from any start) only the first is kept.
+    bool dropDuplicates = false;
 };
 
 /// One contour: a polyline and where its first piece came from.
@@ -75,6 +99,66 @@ enum class EContourResult : int {
     eOpenError = 2,    ///< the file or stream cannot be opened
     eEmpty = 3,        ///< no contour
     eIntersecting = 4  ///< two contours cross
+};
+
+/// The index that stands for no contour.
+constexpr std::size_t kNoContour = static_cast<std::size_t>(-1);
+
+/// Two open ends that lie less than ContourOptions::gapDistance apart but were not joined.
+struct ContourGap {
+    /// The contours of the two ends (first <= second; equal for a contour of more than two points
+    /// whose own ends nearly meet), and for each whether the end is its last point (else its
+    /// first).
+    std::size_t first = 0;
+    std::size_t second = 0;
+    bool firstAtBack = false;
+    bool secondAtBack = false;
+    /// The two end points and their distance.
+    Vexlor::Math::point<double, 2> from{0, 0};
+    Vexlor::Math::point<double, 2> to{0, 0};
+    double distance = 0;
+};
+
+/// Two contours that cross, or one that crosses itself (first == second), and one point where
+/// they do.
+struct ContourCrossing {
+    std::size_t first = 0;  ///< first <= second
+    std::size_t second = 0;
+    /// Where two of their segments cross, as computed in double precision from the segments:
+    /// within a few units of rounding of both.
+    Vexlor::Math::point<double, 2> at{0, 0};
+};
+
+/// Where a closed contour lies among the others. Open contours have no parent, depth 0 and
+/// area 0.
+struct ContourNesting {
+    /// The innermost closed contour that contains this one, or kNoContour.
+    std::size_t parent = kNoContour;
+    /// How many closed contours contain it: even for outlines, odd for holes.
+    std::size_t depth = 0;
+    /// The signed area (shoelace over the points as given): positive when the points turn
+    /// counter-clockwise seen with y up.
+    double area = 0;
+};
+
+/// A region: an outline (a closed contour of even depth) with its holes (its children).
+struct ContourRegion {
+    std::size_t outline = 0;
+    std::vector<std::size_t> holes;
+    /// The area covered: the outline's area less its holes', each taken without its sign.
+    double area = 0;
+    /// Whether the outline turns counter-clockwise seen with y up (its signed area is positive).
+    bool counterClockwise = false;
+};
+
+/// A contour drawn again: the same points, in either direction (and from any start when closed).
+struct ContourDuplicate {
+    /// The first contour with these points.
+    std::size_t original = 0;
+    /// The later ones; empty with ContourOptions::dropDuplicates, which removed them.
+    std::vector<std::size_t> copies;
+    /// How many copies dropDuplicates removed.
+    std::size_t dropped = 0;
 };
 
 /// What ImportContours gives back.
@@ -104,6 +188,34 @@ struct ContourImport {
     /// about, by what it was and count.
     std::map<std::string, std::size_t> skipped;
     std::map<std::string, std::size_t> approximations;
+    /// The linking distance that was used, in the units of the result.
+    double linkingDistance = 0;
+
+    /// The analysis of ContourOptions::analyse (docs/regions.md); all indices are into
+    /// `contours`. Gaps, nearest first, at most ContourOptions::maxReported.
+    std::vector<ContourGap> gaps;
+    /// Whether every gap was reported (false when the cap was reached).
+    bool gapsComplete = true;
+    /// Crossing pairs of contours, each once with one point, self-crossings among them, in the
+    /// order found, at most ContourOptions::maxReported; `crossingCount` counts every pair
+    /// found. The search turns at no more than 4 crossings of segments per segment plus 16 per
+    /// pair reported, so it costs n log n plus the pairs reported; `crossingsComplete` is false
+    /// when it stopped there (or met coordinates too far apart for its exact arithmetic) and
+    /// the count is a lower bound. It finds where segments cross exactly; result 4 is decided
+    /// as before, by the rounded test, which may also see ends within rounding of a segment.
+    std::vector<ContourCrossing> crossings;
+    std::size_t crossingCount = 0;
+    bool crossingsComplete = true;
+    /// One per contour: its parent, depth and signed area.
+    std::vector<ContourNesting> nesting;
+    /// The regions, in the order of their outlines.
+    std::vector<ContourRegion> regions;
+    /// The open contours, which belong to no region.
+    std::vector<std::size_t> openContours;
+    /// Whether the nesting follows containment: false when contours cross (each other or
+    /// themselves), where the nesting follows the rule of docs/regions.md instead.
+    bool nestingWellDefined = true;
+    std::vector<ContourDuplicate> duplicates;
 };
 
 /// Imports the contours of the model space of the DXF drawing (ASCII or binary) at `path`.

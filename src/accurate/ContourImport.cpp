@@ -1,6 +1,7 @@
 // The accurate import: the drawing read into its blocks and model space, blocks placed where the
 // drawing places them, curves flattened within the chord tolerance, then the contours finished.
 // SPDX-License-Identifier: MIT
+#include <algorithm>  // std::max
 #include <cmath>      // std::isfinite
 #include <fstream>    // std::ifstream
 #include <stdexcept>  // std::invalid_argument
@@ -13,6 +14,7 @@
 #include "accurate/place/Layers.h"
 #include "accurate/place/Placement.h"
 #include "accurate/read/DrawingReader.h"
+#include "contours/Analysis.h"
 #include "contours/Crossing.h"
 #include "contours/Finishing.h"
 
@@ -108,7 +110,11 @@ private:
             }
         }
         FinishOptions finish;
-        finish.meet = MeetDistance::Of(m_options.linkingDistance);
+        // Ends within the chord tolerance are one point at the precision of the result.
+        import.linkingDistance = m_options.linkWithinTolerance
+                                     ? std::max(m_options.linkingDistance, import.tolerance)
+                                     : m_options.linkingDistance;
+        finish.meet = MeetDistance::Of(import.linkingDistance);
         finish.link = m_options.link;
         finish.closeRings = true;
         finish.negateY = m_options.yDown;
@@ -117,6 +123,15 @@ private:
         FinishContours(polylines, finish, &origins);
         const bool crossing =
             m_options.link && polylines.size() > 1 && AnyPolylinesCross(polylines);
+        if (m_options.analyse) {
+            AnalysisOptions analysis;
+            analysis.gapDistance =
+                m_options.gapDistance > 0 ? m_options.gapDistance : 100 * import.linkingDistance;
+            analysis.maxReported = m_options.maxReported;
+            analysis.orient = m_options.orient;
+            analysis.dropDuplicates = m_options.dropDuplicates;
+            AnalyseContours(polylines, origins, analysis, import);
+        }
         const Box2d box = BoxOf(polylines);
         import.minimum = box.minimum;
         import.maximum = box.maximum;
@@ -143,9 +158,10 @@ void CheckOptions(const ContourOptions& options) {
     const auto usable = [](double v) { return v >= 0 && std::isfinite(v); };
     if (!usable(options.tolerance) || !usable(options.relativeTolerance) ||
         !(options.relativeTolerance > 0) || !(options.linkingDistance > 0) ||
-        !std::isfinite(options.linkingDistance)) {
+        !std::isfinite(options.linkingDistance) || !usable(options.gapDistance)) {
         throw std::invalid_argument(
-            "ImportContours: tolerances and the linking distance must be finite, not negative, "
+            "ImportContours: tolerances and the linking and gap distances must be finite, not "
+            "negative, "
             "and the relative tolerance and linking distance above zero");
     }
     if (options.units != 0 && Millimetres(options.units) == 0) {

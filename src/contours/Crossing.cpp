@@ -2,13 +2,15 @@
 // SPDX-License-Identifier: MIT
 #include "contours/Crossing.h"
 
-#include <algorithm>  // std::sort, std::min, std::max
-#include <cmath>      // std::isnan, std::isfinite, std::sqrt, std::floor
-#include <cstddef>    // std::size_t
-#include <cstdint>    // std::uint32_t
-#include <limits>     // std::numeric_limits
-#include <new>        // std::bad_alloc
-#include <vector>     // std::vector
+#include <algorithm>      // std::sort, std::min, std::max
+#include <cmath>          // std::isnan, std::isfinite, std::sqrt, std::floor
+#include <cstddef>        // std::size_t
+#include <cstdint>        // std::uint32_t
+#include <limits>         // std::numeric_limits
+#include <new>            // std::bad_alloc
+#include <unordered_set>  // std::unordered_set
+#include <utility>        // std::pair
+#include <vector>         // std::vector
 
 #include "contours/CrossingSweep.h"
 #include "contours/Segments.h"
@@ -351,6 +353,43 @@ bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines) {
     // Segments that cross exactly without the rounded test seeing it (of one polyline, say):
     // only the buckets or the sweep over x are left, which can take up to a test per pair.
     return bucketed ? GridCross(grid, segments) : SweepCross(segments);
+}
+
+CrossingReport LocateCrossings(const std::vector<Polyline2d>& polylines, std::size_t cap) {
+    CrossingReport report;
+    std::size_t total = 0;
+    for (const Polyline2d& polyline : polylines) total += SegmentCount(polyline);
+    if (polylines.size() >= std::numeric_limits<std::uint32_t>::max() ||
+        total >= std::numeric_limits<std::uint32_t>::max() / 2) {
+        throw std::bad_alloc();
+    }
+    const Segments segments(polylines, std::vector<bool>(polylines.size(), true));
+    if (segments.Size() < 2) return report;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> found;
+    const double limit =
+        4.0 * static_cast<double>(segments.Size()) + 16.0 * static_cast<double>(cap);
+    report.complete = ListExactCrossings(segments, limit, found);
+    std::unordered_set<std::uint64_t> pairs;
+    for (const auto& [a, b] : found) {
+        const std::uint32_t first = std::min(segments.PolylineOf(a), segments.PolylineOf(b));
+        const std::uint32_t second = std::max(segments.PolylineOf(a), segments.PolylineOf(b));
+        if (!pairs.insert(std::uint64_t{first} << 32 | second).second) continue;
+        ++report.count;
+        if (report.crossings.size() >= cap) continue;
+        // p + t (q - p) on the first segment, where it meets the line of the second.
+        const Point2d& p = segments.Start(a);
+        const Point2d& q = segments.End(a);
+        const Point2d& r = segments.Start(b);
+        const Point2d& s = segments.End(b);
+        const double dx = q.x - p.x;
+        const double dy = q.y - p.y;
+        const double ex = s.x - r.x;
+        const double ey = s.y - r.y;
+        const double t = ((r.x - p.x) * ey - (r.y - p.y) * ex) / (dx * ey - dy * ex);
+        const double share = std::isfinite(t) ? std::min(1.0, std::max(0.0, t)) : 0.5;
+        report.crossings.push_back({first, second, {p.x + dx * share, p.y + dy * share}});
+    }
+    return report;
 }
 
 }  // namespace Vexlor::Dxf

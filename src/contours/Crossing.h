@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <vector>  // std::vector
+#include <cstddef>  // std::size_t
+#include <vector>   // std::vector
 
+#include "VexlorDxfContours.h"
 #include "contours/Geometry.h"
 
 namespace Vexlor::Dxf {
@@ -23,5 +25,21 @@ bool PolylinesCross(const Polyline2d& first, const Polyline2d& second);
 /// std::bad_alloc for 2^31 segments or more, beyond what its indices address (such a drawing
 /// would take more than 32 GiB).
 bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines);
+
+/// The pairs of polylines (a polyline with itself too) that cross exactly: two of their
+/// segments meet at a single point inside both. Each pair once, with that point; the pairs in
+/// the order the sweep finds them.
+struct CrossingReport {
+    std::vector<ContourCrossing> crossings;  ///< at most `cap`
+    std::size_t count = 0;                   ///< the pairs found, beyond `cap` too
+    bool complete = true;
+};
+
+/// Locates the crossings of `polylines` with the sweep of the crossing test, which turns the
+/// order of segments at each crossing (CrossingSweep.h): in time (n + k) log n for n segments
+/// and k crossings of segments, where k is held to 4 n + 16 `cap`; beyond that, or when the
+/// coordinates span too much for its exact comparisons, `complete` is false and the count a
+/// lower bound. Throws std::bad_alloc for 2^31 segments or more, as AnyPolylinesCross.
+CrossingReport LocateCrossings(const std::vector<Polyline2d>& polylines, std::size_t cap);
 
 }  // namespace Vexlor::Dxf

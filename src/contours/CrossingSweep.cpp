@@ -406,13 +406,18 @@ int Compare(const SweepPoint& a, const SweepPoint& b) {
 
 class Sweep {
 public:
-    Sweep(const Segments& segments, const ScaledEnds& scaled, bool exchanged)
+    // With `found`, the sweep does not stop at a crossing: it lists every pair of segments that
+    // cross exactly, as it turns their order there, until more than `limit` are listed.
+    Sweep(const Segments& segments, const ScaledEnds& scaled, bool exchanged,
+          std::vector<std::pair<std::uint32_t, std::uint32_t>>* found = nullptr, double limit = 0)
         : m_segments(segments),
           m_scaled(scaled),
           m_exchanged(exchanged),
           m_nodes(std::max<std::size_t>(segments.Size(), 1) * kNodeBytes),
           m_status(Order{this}, &m_nodes),
-          m_handles(segments.Size()) {
+          m_handles(segments.Size()),
+          m_found(found),
+          m_limit(limit) {
         const std::size_t count = segments.Size();
         m_left.resize(count);
         m_right.resize(count);
@@ -494,7 +499,8 @@ private:
         Step step = Step::Continue;
         std::size_t k = first;
         const bool removes = !m_events[first].insert;
-        if (removes) step = NearPairs(first, last, m_handles[m_events[first].segment]);
+        // Listing exact crossings needs no look at the ends that only rounding brings close.
+        if (removes && !m_found) step = NearPairs(first, last, m_handles[m_events[first].segment]);
         for (; k < last && !m_events[k].insert && step == Step::Continue; ++k) {
             step = Remove(m_events[k].segment);
         }
@@ -503,6 +509,7 @@ private:
             step = CrossAtNext();
         }
         for (; k < last && step == Step::Continue; ++k) step = Insert(m_events[k].segment);
+        if (m_found) return step;
         if (step == Step::Continue && !removes) {
             step = NearPairs(first, last, m_handles[m_events[first].segment]);
         }
@@ -527,15 +534,18 @@ private:
     }
 
     Step Neighbours(std::uint32_t a, std::uint32_t b) {
-        if (m_segments.Cross(a, b)) return Step::Crossing;
+        if (!m_found && m_segments.Cross(a, b)) return Step::Crossing;
         if (ProperlyCross(a, b)) {
             SweepPoint at = SweepPoint::Crossing(m_left[a], m_right[a], m_left[b], m_right[b]);
             // Neighbours that crossed behind the sweep line are in their new order already; a
             // pair that comes together again is on the list already.
             const std::uint64_t pair = std::uint64_t{std::min(a, b)} << 32 | std::max(a, b);
             if (Compare(at, m_current) >= 0 && m_scheduled.insert(pair).second) {
-                if (static_cast<double>(m_scheduled.size()) >
-                    kCrossingsPerSegment * static_cast<double>(m_left.size()) + 4096) {
+                if (m_found) {
+                    m_found->emplace_back(a, b);
+                    if (static_cast<double>(m_scheduled.size()) > m_limit) return Step::Undecided;
+                } else if (static_cast<double>(m_scheduled.size()) >
+                           kCrossingsPerSegment * static_cast<double>(m_left.size()) + 4096) {
                     return Step::Undecided;
                 }
                 m_crossings.push_back({std::move(at), a, b});
@@ -616,7 +626,18 @@ private:
         m_block.assign(low, std::next(high));
         for (std::size_t i = 0; i < m_block.size(); ++i) {
             for (std::size_t j = i + 1; j < m_block.size(); ++j) {
-                if (m_segments.Cross(m_block[i], m_block[j])) return Step::Crossing;
+                const std::uint32_t a = m_block[i];
+                const std::uint32_t b = m_block[j];
+                if (!m_found) {
+                    if (m_segments.Cross(a, b)) return Step::Crossing;
+                    continue;
+                }
+                // Pairs through the point that were never neighbours cross here too.
+                const std::uint64_t pair = std::uint64_t{std::min(a, b)} << 32 | std::max(a, b);
+                if (ProperlyCross(a, b) && m_scheduled.insert(pair).second) {
+                    m_found->emplace_back(a, b);
+                    if (static_cast<double>(m_scheduled.size()) > m_limit) return Step::Undecided;
+                }
             }
         }
         std::reverse(m_block.begin(), m_block.end());
@@ -737,6 +758,8 @@ private:
     std::vector<std::uint32_t> m_shared;
     std::vector<std::uint32_t> m_block;
     std::unordered_set<std::uint64_t> m_scheduled;  // pairs whose crossing is on the list
+    std::vector<std::pair<std::uint32_t, std::uint32_t>>* m_found;
+    double m_limit;
 };
 
 }  // namespace
@@ -755,6 +778,13 @@ SweepAnswer SweepForCrossing(const Segments& segments) {
         }
     }
     return SweepAnswer::NoCrossing;
+}
+
+bool ListExactCrossings(const Segments& segments, double limit,
+                        std::vector<std::pair<std::uint32_t, std::uint32_t>>& found) {
+    ScaledEnds scaled;
+    if (!Scale(segments, scaled)) return false;
+    return Sweep(segments, scaled, false, &found, limit).Run() == SweepAnswer::NoCrossing;
 }
 
 }  // namespace Vexlor::Dxf

@@ -2,6 +2,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstdint>  // std::uint32_t
+#include <utility>  // std::pair
+#include <vector>   // std::vector
+
 #include "contours/Segments.h"
 
 namespace Vexlor::Dxf {
@@ -20,5 +24,12 @@ enum class SweepAnswer {
 /// cross exactly, without the rounded test seeing it, more than four times per segment (a
 /// contour that crosses itself all over).
 SweepAnswer SweepForCrossing(const Segments& segments);
+
+/// Lists in `found` every pair of `segments` that cross exactly at one point inside both (of
+/// one polyline too), by the same sweep turning the order at each crossing: in time
+/// (n + k) log n for k pairs. Returns false, with the pairs found so far, when more than
+/// `limit` pairs cross or the coordinates span too much for the exact comparisons.
+bool ListExactCrossings(const Segments& segments, double limit,
+                        std::vector<std::pair<std::uint32_t, std::uint32_t>>& found);
 
 }  // namespace Vexlor::Dxf
