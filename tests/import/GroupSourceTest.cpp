@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>     // std::from_chars
+#include <cmath>        // std::isfinite
 #include <cstdint>      // std::int64_t, std::uint64_t
 #include <cstdio>       // std::snprintf
 #include <cstring>      // std::memcpy, std::memcmp
@@ -168,26 +169,43 @@ TEST(GroupSource, RunsLongerThanTheLimitAreErrors) {
         ReadAll(w.bytes, 4096));
 }
 
-// Numbers of every length and form read as the standard conversion reads them, bit for bit:
+// Numbers of every length and form, with blanks around them, a plus sign or a stray byte, read
+// as the standard conversion reads what is left without the blanks and the plus, bit for bit:
 // short decimals take a quicker road than the rest.
 TEST(GroupSource, NumbersReadAsTheStandardConversion) {
     std::mt19937_64 random(17);
     Vexlor::Dxf::Entity entity;
     entity.Reset("LINE", 1);
-    for (int round = 0; round < 20000; ++round) {
-        std::string text = random() % 3 == 0 ? "-" : "";
+    const auto blanks = [&]() { return std::string(random() % 3, random() % 2 ? ' ' : '\t'); };
+    constexpr std::string_view kStray = "0:/ x.e-+\xFA\xFF\x7F";
+    for (int round = 0; round < 40000; ++round) {
+        const std::string sign = random() % 3 == 0 ? "-" : random() % 5 == 0 ? "+" : "";
+        std::string number;
         const int whole = static_cast<int>(random() % 12);
-        for (int k = 0; k < whole; ++k) text += static_cast<char>('0' + random() % 10);
-        if (random() % 4 != 0) text += '.';
+        for (int k = 0; k < whole; ++k) number += static_cast<char>('0' + random() % 10);
+        if (random() % 4 != 0) number += '.';
         const int fraction = static_cast<int>(random() % 12);
-        for (int k = 0; k < fraction; ++k) text += static_cast<char>('0' + random() % 10);
-        if (random() % 8 == 0) text += "e" + std::to_string(static_cast<int>(random() % 40) - 20);
+        for (int k = 0; k < fraction; ++k) number += static_cast<char>('0' + random() % 10);
+        if (random() % 8 == 0) number += "e" + std::to_string(static_cast<int>(random() % 40) - 20);
+        if (random() % 6 == 0 && !number.empty()) {
+            number[random() % number.size()] = kStray[random() % kStray.size()];
+        }
+        const std::string text = (random() % 4 == 0 ? blanks() : "") + sign + number +
+                                 (random() % 4 == 0 ? blanks() : "");
+        std::string_view plain = text;
+        while (!plain.empty() && (plain.front() == ' ' || plain.front() == '\t'))
+            plain.remove_prefix(1);
+        while (!plain.empty() && (plain.back() == ' ' || plain.back() == '\t'))
+            plain.remove_suffix(1);
+        if (!plain.empty() && plain.front() == '+') plain.remove_prefix(1);
         double expected = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), expected);
+        const auto [end, error] =
+            std::from_chars(plain.data(), plain.data() + plain.size(), expected);
         Group group;
         group.code = 10;
         group.value = text;
-        if (error != std::errc() || end != text.data() + text.size()) {
+        if (error != std::errc() || end != plain.data() + plain.size() ||
+            !std::isfinite(expected)) {
             EXPECT_THROW(entity.Number(group), ReadError) << text;
             continue;
         }

@@ -76,6 +76,9 @@ public:
     }
 
 private:
+    // A binary number, or text that is not the common plain decimal.
+    double OtherNumber(const Group& group) const;
+
     std::string m_type;
     std::size_t m_position = 0;
     std::vector<Group> m_groups;
