@@ -1,0 +1,388 @@
+// The native part of the vexlor_dxf Python package: the library's imports and mesh export, with
+// points handed to NumPy without a copy and the GIL released while the library works.
+// SPDX-License-Identifier: MIT
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <array>        // std::array
+#include <cstddef>      // std::size_t
+#include <cstdint>      // std::uint64_t
+#include <cstring>      // std::memcpy
+#include <ios>          // std::ios_base::failure
+#include <memory>       // std::shared_ptr
+#include <optional>     // std::optional
+#include <stdexcept>    // std::out_of_range
+#include <streambuf>    // std::streambuf
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <type_traits>  // std::is_standard_layout_v
+#include <utility>      // std::move
+#include <vector>       // std::vector
+
+#include "ExportToDxf.h"
+#include "IProgressDelegate.h"
+#include "MStlBaseOperatorDXFPolylineReader.h"
+#include "VexlorDxfContours.h"
+#include "VexlorDxfPath.h"
+#include "VexlorDxfUnits.h"
+
+namespace py = pybind11;
+
+namespace {
+
+using Point2 = Vexlor::Math::point<double, 2>;
+using Polyline = Vexlor::Math::polyline<double, 2>;
+
+// A polyline's points are handed out as an (N, 2) array over the vector's own storage.
+static_assert(sizeof(Point2) == 2 * sizeof(double) && std::is_standard_layout_v<Point2>,
+              "a 2D point must be two doubles in a row");
+
+// The points of `polyline` as a read-only (N, 2) float64 array over the polyline's storage, kept
+// alive by `owner`, the Python object that holds the polyline. Read-only, so that the points stay
+// those the import returned (its box, JSON and SVG describe them); .copy() gives a changeable one.
+py::array PointsArray(const Polyline& polyline, const py::object& owner) {
+    const auto count = static_cast<py::ssize_t>(polyline.points.size());
+    const auto step = static_cast<py::ssize_t>(sizeof(Point2));
+    const auto coordinate = static_cast<py::ssize_t>(sizeof(double));
+    if (count == 0) return py::array_t<double>(std::vector<py::ssize_t>{0, 2});
+    py::array array(py::dtype::of<double>(), {count, py::ssize_t{2}}, {step, coordinate},
+                    &polyline.points.front().x, owner);
+    py::detail::array_proxy(array.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return array;
+}
+
+// A path from Python (os.fsencode of a str or os.PathLike) as the library's wide path.
+std::wstring LibraryPath(const py::bytes& path) {
+    return Vexlor::Dxf::WidePath(static_cast<std::string>(path));
+}
+
+// The whole outcome of one accurate import, owned by Python; the arrays of its contours' points
+// point into it.
+struct AccurateImport {
+    Vexlor::Dxf::ContourImport import;
+
+    const Vexlor::Dxf::Contour& At(std::size_t index) const {
+        if (index >= import.contours.size()) throw py::index_error("no contour of that index");
+        return import.contours[index];
+    }
+};
+
+// The polyline reader's outcome, owned by Python alike.
+struct ClassicImport {
+    std::vector<Polyline> polylines;
+    int result = CDXFReader::eOpenError;
+    Point2 leftTop{0, 0};
+    Point2 rightBottom{0, 0};
+
+    const Polyline& At(std::size_t index) const {
+        if (index >= polylines.size()) throw py::index_error("no polyline of that index");
+        return polylines[index];
+    }
+};
+
+// A binary Python file object as a stream the library reads: blocks are fetched with the GIL
+// taken for the call only, so the import itself runs without it. An exception of `read` ends the
+// stream and is raised again once the import returns.
+class PythonFileBuffer : public std::streambuf {
+public:
+    explicit PythonFileBuffer(py::object read) : m_read(std::move(read)) {}
+
+    // Raises what `read` raised, if anything; called with the GIL held.
+    void RaiseIfFailed() {
+        if (m_error) {
+            py::error_already_set error = std::move(*m_error);
+            m_error.reset();
+            throw error;
+        }
+        if (!m_typeError.empty()) throw py::type_error(m_typeError);
+    }
+
+protected:
+    int_type underflow() override {
+        if (m_ended) return traits_type::eof();
+        const py::gil_scoped_acquire gil;
+        try {
+            const py::object chunk = m_read(kBlock);
+            if (!PyBytes_Check(chunk.ptr()) && !PyByteArray_Check(chunk.ptr())) {
+                m_typeError =
+                    "the file object's read() gave no bytes: open the drawing in binary mode "
+                    "('rb')";
+                return End();
+            }
+            const py::buffer_info data = py::reinterpret_borrow<py::buffer>(chunk).request();
+            const auto size = static_cast<std::size_t>(data.size);
+            if (size == 0) return End();
+            m_block.assign(static_cast<const char*>(data.ptr),
+                           static_cast<const char*>(data.ptr) + size);
+        } catch (py::error_already_set& error) {
+            m_error.emplace(std::move(error));
+            return End();
+        }
+        setg(m_block.data(), m_block.data(), m_block.data() + m_block.size());
+        return traits_type::to_int_type(m_block.front());
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+    int_type End() {
+        m_ended = true;
+        return traits_type::eof();
+    }
+
+    py::object m_read;
+    std::vector<char> m_block;
+    bool m_ended = false;
+    std::optional<py::error_already_set> m_error;
+    std::string m_typeError;
+};
+
+// The progress delegate of an export: reports go to the Python callable with the GIL taken; the
+// export is cancelled when the callable returns False or raises, or when Ctrl-C (a pending
+// signal) arrives. The exception is kept and raised once the export has returned.
+class PythonProgress : public Vexlor::Common::IProgressDelegate {
+public:
+    explicit PythonProgress(py::object callback) : m_callback(std::move(callback)) {}
+
+    void OnProgress(const std::string&, std::size_t value, std::size_t maxValue) override {
+        if (m_cancelled) return;
+        const py::gil_scoped_acquire gil;
+        if (PyErr_CheckSignals() != 0) {
+            m_error.emplace();
+            m_cancelled = true;
+            return;
+        }
+        if (m_callback.is_none()) return;
+        const double fraction =
+            maxValue == 0 ? 1.0 : static_cast<double>(value) / static_cast<double>(maxValue);
+        try {
+            const py::object answer = m_callback(fraction);
+            m_cancelled = answer.is(py::bool_(false));
+        } catch (py::error_already_set& error) {
+            m_error.emplace(std::move(error));
+            m_cancelled = true;
+        }
+    }
+
+    bool IsCancelRequested() override { return m_cancelled; }
+
+    // Raises the kept exception, if any; called with the GIL held.
+    void RaiseIfFailed() {
+        if (!m_error) return;
+        py::error_already_set error = std::move(*m_error);
+        m_error.reset();
+        throw error;
+    }
+
+private:
+    py::object m_callback;
+    bool m_cancelled = false;
+    std::optional<py::error_already_set> m_error;
+};
+
+Vexlor::Dxf::ContourImport ImportFromPath(const py::bytes& path,
+                                          const Vexlor::Dxf::ContourOptions& options) {
+    const std::wstring wide = LibraryPath(path);
+    const py::gil_scoped_release release;
+    return Vexlor::Dxf::ImportContours(wide, options);
+}
+
+Vexlor::Dxf::ContourImport ImportFromBuffer(const py::buffer& data,
+                                            const Vexlor::Dxf::ContourOptions& options) {
+    // The buffer stays exported (a bytearray cannot be resized) until the request is released.
+    const py::buffer_info info = data.request();
+    const std::string_view text(static_cast<const char*>(info.ptr),
+                                static_cast<std::size_t>(info.size * info.itemsize));
+    const py::gil_scoped_release release;
+    return Vexlor::Dxf::ImportContoursFromMemory(text, options);
+}
+
+Vexlor::Dxf::ContourImport ImportFromFile(const py::object& file,
+                                          const Vexlor::Dxf::ContourOptions& options) {
+    PythonFileBuffer buffer(file.attr("read"));
+    Vexlor::Dxf::ContourImport import;
+    {
+        std::istream stream(&buffer);
+        const py::gil_scoped_release release;
+        import = Vexlor::Dxf::ImportContours(stream, options);
+    }
+    buffer.RaiseIfFailed();
+    return import;
+}
+
+// The polyline reader on `path`. Its conversion exceptions are ValueError: the drawing holds a
+// value that is no number, or one out of range (IndexError would say the caller's index was).
+std::shared_ptr<ClassicImport> ImportClassic(const py::bytes& path) {
+    const std::wstring wide = LibraryPath(path);
+    auto classic = std::make_shared<ClassicImport>();
+    const py::gil_scoped_release release;
+    MStlBaseOperatorDXFPolylineReader reader(classic->polylines);
+    try {
+        classic->result = reader.Import(wide);
+    } catch (const std::out_of_range& e) {
+        throw py::value_error(std::string("a number out of range: ") + e.what());
+    } catch (const std::invalid_argument& e) {
+        throw py::value_error(std::string("a value that is not a number: ") + e.what());
+    }
+    classic->leftTop = reader.GetLeftTopPoint();
+    classic->rightBottom = reader.GetRightBottomPoint();
+    return classic;
+}
+
+// Writes the mesh with the library's part-record export. The Python side has checked the shapes
+// and indices; the library checks the indices again and refuses the record without a file.
+int ExportMesh(const py::array_t<double, py::array::c_style>& vertices,
+               const py::array_t<std::uint64_t, py::array::c_style>& faces,
+               const py::array_t<double, py::array::c_style>& transform, const py::bytes& path,
+               const py::object& progress) {
+    if (vertices.ndim() != 2 || vertices.shape(1) != 3 || faces.ndim() != 2 ||
+        faces.shape(1) != 3 || transform.size() != 16) {
+        throw py::value_error("vertices must be (N, 3), faces (M, 3) and the transform 4x4");
+    }
+    const std::wstring wide = LibraryPath(path);
+    ExportToDxf::PartData part;
+    const auto vertexCount = static_cast<std::size_t>(vertices.shape(0));
+    const auto faceCount = static_cast<std::size_t>(faces.shape(0));
+    part.vertices.resize(vertexCount);
+    part.triangles.resize(faceCount);
+    std::memcpy(part.transform.m, transform.data(), sizeof(part.transform.m));
+    auto delegate = std::make_shared<PythonProgress>(progress);
+    ExportToDxf::ReturnCode result = ExportToDxf::eWriteError;
+    {
+        const py::gil_scoped_release release;
+        const double* v = vertices.data();
+        for (std::size_t i = 0; i < vertexCount; ++i, v += 3) part.vertices[i] = {v[0], v[1], v[2]};
+        const std::uint64_t* f = faces.data();
+        for (std::size_t i = 0; i < faceCount; ++i, f += 3) {
+            for (std::size_t k = 0; k < 3; ++k) {
+                part.triangles[i][k] = static_cast<std::size_t>(f[k]);
+            }
+        }
+        result = ExportToDxf::Operate(wide, part, delegate);
+    }
+    delegate->RaiseIfFailed();
+    return static_cast<int>(result);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_native, m) {
+    m.doc() = "The native part of vexlor_dxf; use the vexlor_dxf package, not this module.";
+
+    // A stream that fails on a file that opened (a directory, an I/O error) is the operating
+    // system's failure.
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const std::ios_base::failure& e) {
+            PyErr_SetString(PyExc_OSError, e.what());
+        }
+    });
+
+    using Vexlor::Dxf::ContourOptions;
+    py::class_<ContourOptions>(m, "ContourOptions", "The library's ContourOptions, field by field.")
+        .def(py::init<>())
+        .def_readwrite("tolerance", &ContourOptions::tolerance)
+        .def_readwrite("relative_tolerance", &ContourOptions::relativeTolerance)
+        .def_readwrite("y_down", &ContourOptions::yDown)
+        .def_readwrite("linking_distance", &ContourOptions::linkingDistance)
+        .def_readwrite("link", &ContourOptions::link)
+        .def_readwrite("layers", &ContourOptions::layers)
+        .def_readwrite("hidden_layers", &ContourOptions::hiddenLayers)
+        .def_readwrite("units", &ContourOptions::units)
+        .def_readwrite("max_points", &ContourOptions::maxPoints);
+
+    py::class_<AccurateImport, std::shared_ptr<AccurateImport>>(m, "AccurateImport")
+        .def_property_readonly(
+            "result", [](const AccurateImport& s) { return static_cast<int>(s.import.result); })
+        .def_property_readonly("error", [](const AccurateImport& s) { return s.import.error; })
+        .def_property_readonly("minimum",
+                               [](const AccurateImport& s) {
+                                   return py::make_tuple(s.import.minimum.x, s.import.minimum.y);
+                               })
+        .def_property_readonly("maximum",
+                               [](const AccurateImport& s) {
+                                   return py::make_tuple(s.import.maximum.x, s.import.maximum.y);
+                               })
+        .def_property_readonly("units", [](const AccurateImport& s) { return s.import.units; })
+        .def_property_readonly("tolerance",
+                               [](const AccurateImport& s) { return s.import.tolerance; })
+        .def_property_readonly("scale", [](const AccurateImport& s) { return s.import.scale; })
+        .def_property_readonly("binary", [](const AccurateImport& s) { return s.import.binary; })
+        .def_property_readonly("skipped", [](const AccurateImport& s) { return s.import.skipped; })
+        .def_property_readonly("approximations",
+                               [](const AccurateImport& s) { return s.import.approximations; })
+        .def("__len__", [](const AccurateImport& s) { return s.import.contours.size(); })
+        .def("points",
+             [](const py::object& self, std::size_t i) {
+                 return PointsArray(self.cast<const AccurateImport&>().At(i).polyline, self);
+             })
+        .def("closed",
+             [](const AccurateImport& s, std::size_t i) { return s.At(i).polyline.closed; })
+        .def("layer", [](const AccurateImport& s, std::size_t i) { return s.At(i).layer; })
+        .def("entity", [](const AccurateImport& s, std::size_t i) { return s.At(i).entity; })
+        .def("handle", [](const AccurateImport& s, std::size_t i) { return s.At(i).handle; })
+        .def("counts", [](const AccurateImport& s) {
+            std::size_t closed = 0;
+            std::size_t points = 0;
+            for (const Vexlor::Dxf::Contour& contour : s.import.contours) {
+                closed += contour.polyline.closed ? 1 : 0;
+                points += contour.polyline.points.size();
+            }
+            return py::make_tuple(closed, points);
+        });
+
+    py::class_<ClassicImport, std::shared_ptr<ClassicImport>>(m, "ClassicImport")
+        .def_readonly("result", &ClassicImport::result)
+        .def_property_readonly(
+            "left_top",
+            [](const ClassicImport& s) { return py::make_tuple(s.leftTop.x, s.leftTop.y); })
+        .def_property_readonly(
+            "right_bottom",
+            [](const ClassicImport& s) { return py::make_tuple(s.rightBottom.x, s.rightBottom.y); })
+        .def("__len__", [](const ClassicImport& s) { return s.polylines.size(); })
+        .def("points",
+             [](const py::object& self, std::size_t i) {
+                 return PointsArray(self.cast<const ClassicImport&>().At(i), self);
+             })
+        .def("closed", [](const ClassicImport& s, std::size_t i) { return s.At(i).closed; });
+
+    m.def(
+        "import_path",
+        [](const py::bytes& path, const ContourOptions& options) {
+            return std::make_shared<AccurateImport>(AccurateImport{ImportFromPath(path, options)});
+        },
+        py::arg("path"), py::arg("options"));
+    m.def(
+        "import_buffer",
+        [](const py::buffer& data, const ContourOptions& options) {
+            return std::make_shared<AccurateImport>(
+                AccurateImport{ImportFromBuffer(data, options)});
+        },
+        py::arg("data"), py::arg("options"));
+    m.def(
+        "import_file",
+        [](const py::object& file, const ContourOptions& options) {
+            return std::make_shared<AccurateImport>(AccurateImport{ImportFromFile(file, options)});
+        },
+        py::arg("file"), py::arg("options"));
+    m.def("import_classic", &ImportClassic, py::arg("path"));
+    m.def("export_mesh", &ExportMesh, py::arg("vertices"), py::arg("faces"), py::arg("transform"),
+          py::arg("path"), py::arg("progress"));
+    m.def(
+        "unit_code",
+        [](const std::string& symbol) {
+            const Vexlor::Dxf::LengthUnit* unit = Vexlor::Dxf::FindUnitBySymbol(symbol);
+            return unit == nullptr ? 0 : unit->code;
+        },
+        py::arg("symbol"));
+    m.def(
+        "unit_words",
+        [](int code) -> py::object {
+            const Vexlor::Dxf::LengthUnit* unit = Vexlor::Dxf::FindUnit(code);
+            if (unit == nullptr) return py::none();
+            return py::str(unit->words);
+        },
+        py::arg("code"));
+}

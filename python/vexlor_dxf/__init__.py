@@ -1,0 +1,455 @@
+# The vexlor_dxf package: DXF drawings to contours as NumPy arrays, and triangle meshes to DXF.
+# SPDX-License-Identifier: MIT
+"""DXF import of 2D contours and export of triangle meshes, with NumPy arrays.
+
+``import_contours`` reads a drawing (a path, bytes or a binary file object) into contours whose
+points are (N, 2) float64 arrays over the library's own buffers; ``import_classic`` runs the
+polyline reader; ``export_mesh`` writes an indexed triangle mesh as DXF faces. Every call
+releases the GIL while the library works, so threads import drawings in parallel.
+``vexlor_dxf.batch`` imports many drawings on a Dask cluster.
+"""
+
+from __future__ import annotations
+
+import enum
+import os
+import secrets
+from collections.abc import Sequence
+from typing import Any, Callable, Iterator, Optional
+
+import numpy as np
+
+from . import _native, _records
+
+__all__ = [
+    "Result",
+    "ExportResult",
+    "Contour",
+    "ContourImport",
+    "ClassicImport",
+    "ClassicPolyline",
+    "import_contours",
+    "import_classic",
+    "export_mesh",
+]
+
+
+class Result(enum.IntEnum):
+    """The outcome of an import, the library's result codes."""
+
+    OK = 0  #: contours, and none crosses another
+    READ_ERROR = 1  #: the drawing cannot be read to its end; ``error`` says why
+    OPEN_ERROR = 2  #: the file cannot be opened
+    EMPTY = 3  #: no contour
+    INTERSECTING = 4  #: two contours cross
+
+
+class ExportResult(enum.IntEnum):
+    """The outcome of ``export_mesh``, the library's export codes."""
+
+    OK = 0  #: the file was written completely
+    OPEN_ERROR = 2  #: the file cannot be created
+    WRITE_ERROR = 3  #: writing failed (the disk is full); an earlier file stays as it was
+    CANCELLED = 4  #: the progress callable returned False; an earlier file stays as it was
+
+
+_OPTION_NAMES = tuple(
+    name for name in dir(_native.ContourOptions) if not name.startswith("_")
+)
+
+
+def _options(given: dict[str, Any]) -> _native.ContourOptions:
+    options = _native.ContourOptions()
+    for name, value in given.items():
+        if name not in _OPTION_NAMES:
+            raise TypeError(
+                f"import_contours() got an unexpected keyword argument {name!r}; "
+                f"the options are {', '.join(_OPTION_NAMES)}"
+            )
+        if name == "units" and isinstance(value, str):
+            code = _native.unit_code(value)
+            if code == 0:
+                raise ValueError(f"{value!r} is not the symbol of a unit (mm, in, m, ...)")
+            value = code
+        if name == "layers":
+            value = [value] if isinstance(value, str) else list(value or [])
+        setattr(options, name, value)
+    return options
+
+
+def _ring(points: np.ndarray, closed: bool) -> list[list[float]]:
+    coordinates = points.tolist()
+    if closed and coordinates:
+        coordinates.append(coordinates[0])
+    return coordinates
+
+
+class Contour:
+    """One contour of an accurate import: its points and where its first piece came from.
+
+    ``points`` is a read-only (N, 2) float64 array over the import's own buffer (no copy); it
+    keeps the import alive. A closed contour does not repeat its first point at the end.
+    """
+
+    __slots__ = ("_native", "_index")
+
+    def __init__(self, native: _native.AccurateImport, index: int) -> None:
+        self._native = native
+        self._index = index
+
+    @property
+    def points(self) -> np.ndarray:
+        return self._native.points(self._index)
+
+    @property
+    def closed(self) -> bool:
+        return self._native.closed(self._index)
+
+    @property
+    def layer(self) -> str:
+        """The layer name (UTF-8 in the drawing)."""
+        return self._native.layer(self._index)
+
+    @property
+    def entity(self) -> str:
+        """The entity kind: "LINE", "LWPOLYLINE", "SPLINE", ..."""
+        return self._native.entity(self._index)
+
+    @property
+    def handle(self) -> str:
+        """The handle as the drawing writes it, or ""."""
+        return self._native.handle(self._index)
+
+    def __len__(self) -> int:
+        return len(self.points)
+
+    @property
+    def __geo_interface__(self) -> dict[str, Any]:
+        """A GeoJSON-like LineString; a closed contour's first point is repeated at its end,
+        so that it is a ring."""
+        return {"type": "LineString", "coordinates": _ring(self.points, self.closed)}
+
+    def __repr__(self) -> str:
+        kind = "closed" if self.closed else "open"
+        return f"<Contour {self.entity} on {self.layer!r}, {kind}, {len(self)} points>"
+
+
+class _Contours(Sequence):
+    """The contours of an import, made as they are asked for."""
+
+    __slots__ = ("_native",)
+
+    def __init__(self, native: _native.AccurateImport) -> None:
+        self._native = native
+
+    def __len__(self) -> int:
+        return len(self._native)
+
+    def __getitem__(self, index):  # type: ignore[override]
+        if isinstance(index, slice):
+            return [Contour(self._native, i) for i in range(*index.indices(len(self)))]
+        count = len(self)
+        if index < 0:
+            index += count
+        if not 0 <= index < count:
+            raise IndexError("contour index out of range")
+        return Contour(self._native, index)
+
+    def __iter__(self) -> Iterator[Contour]:
+        for i in range(len(self)):
+            yield Contour(self._native, i)
+
+
+class ContourImport:
+    """What ``import_contours`` gives back: the result, the contours and the report."""
+
+    __slots__ = ("_native", "contours")
+
+    def __init__(self, native: _native.AccurateImport) -> None:
+        self._native = native
+        #: The contours in the library's order, a sequence of ``Contour``.
+        self.contours: Sequence[Contour] = _Contours(native)
+
+    @property
+    def result(self) -> Result:
+        return Result(self._native.result)
+
+    @property
+    def error(self) -> str:
+        """For ``Result.READ_ERROR``: what is wrong, with the line (or byte) and the entity."""
+        return self._native.error
+
+    @property
+    def box(self) -> Optional[tuple[float, float, float, float]]:
+        """(minimum x, minimum y, maximum x, maximum y) of the contours' points; None without
+        contours."""
+        if len(self._native) == 0:
+            return None
+        return self._native.minimum + self._native.maximum
+
+    @property
+    def units(self) -> int:
+        """The drawing's $INSUNITS code (0: unitless)."""
+        return self._native.units
+
+    @property
+    def tolerance(self) -> float:
+        """The chord tolerance used, in the units of the result."""
+        return self._native.tolerance
+
+    @property
+    def scale(self) -> float:
+        """The factor that took drawing units to the units asked for (1 without conversion)."""
+        return self._native.scale
+
+    @property
+    def binary(self) -> bool:
+        return self._native.binary
+
+    @property
+    def skipped(self) -> dict[str, int]:
+        """What was not turned into contours, by entity kind, and count."""
+        return self._native.skipped
+
+    @property
+    def approximations(self) -> dict[str, int]:
+        """Every approximation the caller should know about, and count."""
+        return self._native.approximations
+
+    @property
+    def report(self) -> dict[str, Any]:
+        """The report as the tool's JSON gives it: units, scale, tolerance, skipped and
+        approximations."""
+        return {
+            "units": self.units,
+            "scale": self.scale,
+            "tolerance": self.tolerance,
+            "skipped": self.skipped,
+            "approximations": self.approximations,
+        }
+
+    def to_json(self, name: str) -> bytes:
+        """The JSON record in the layout of the tool's ``import --accurate --json``, naming the
+        drawing ``name``: file, result, crossing, box, report, and one polyline a line."""
+        return _records.import_json(self, name)
+
+    def to_svg(self, name: str, *, y_up: bool = True) -> bytes:
+        """An SVG picture of the contours, upright and captioned with ``name``. ``y_up``: the
+        contours' y points up (imported without ``y_down``), so the picture negates it."""
+        return _records.import_svg(self, name, y_up)
+
+    @property
+    def __geo_interface__(self) -> dict[str, Any]:
+        """A GeoJSON-like FeatureCollection: a Feature per contour, its geometry the contour's
+        and its properties the layer, entity, handle and closed flag."""
+        return {
+            "type": "FeatureCollection",
+            "features": [
+                {
+                    "type": "Feature",
+                    "geometry": contour.__geo_interface__,
+                    "properties": {
+                        "layer": contour.layer,
+                        "entity": contour.entity,
+                        "handle": contour.handle,
+                        "closed": contour.closed,
+                    },
+                }
+                for contour in self.contours
+            ],
+        }
+
+    def __len__(self) -> int:
+        return len(self.contours)
+
+    def __repr__(self) -> str:
+        return f"<ContourImport {self.result.name}, {len(self)} contours>"
+
+
+class ClassicPolyline:
+    """One polyline of the polyline reader: a read-only (N, 2) float64 array over the reader's
+    buffer, and whether it is closed."""
+
+    __slots__ = ("_native", "_index")
+
+    def __init__(self, native: _native.ClassicImport, index: int) -> None:
+        self._native = native
+        self._index = index
+
+    @property
+    def points(self) -> np.ndarray:
+        return self._native.points(self._index)
+
+    @property
+    def closed(self) -> bool:
+        return self._native.closed(self._index)
+
+    def __len__(self) -> int:
+        return len(self.points)
+
+    @property
+    def __geo_interface__(self) -> dict[str, Any]:
+        return {
+            "type": "LineString",
+            "coordinates": _ring(self.points, self.closed),
+        }
+
+
+class ClassicImport:
+    """What ``import_classic`` gives back: exactly the polyline reader's results."""
+
+    __slots__ = ("_native", "polylines")
+
+    def __init__(self, native: _native.ClassicImport) -> None:
+        self._native = native
+        self.polylines: list[ClassicPolyline] = [
+            ClassicPolyline(native, i) for i in range(len(native))
+        ]
+
+    @property
+    def result(self) -> Result:
+        return Result(self._native.result)
+
+    @property
+    def left_top(self) -> tuple[float, float]:
+        """(minimum x, minimum y) of every point read; (2147483647, 2147483647) before any."""
+        return self._native.left_top
+
+    @property
+    def right_bottom(self) -> tuple[float, float]:
+        """(maximum x, maximum y) of every point read; (-2147483647, -2147483647) before any."""
+        return self._native.right_bottom
+
+    def __len__(self) -> int:
+        return len(self.polylines)
+
+    def __repr__(self) -> str:
+        return f"<ClassicImport {self.result.name}, {len(self)} polylines>"
+
+
+def _path_bytes(path: "os.PathLike[str] | str") -> bytes:
+    return os.fsencode(os.fspath(path))
+
+
+def import_contours(source: Any, **options: Any) -> ContourImport:
+    """Imports the contours of a DXF drawing (ASCII or binary).
+
+    ``source`` is a path (str or os.PathLike), the drawing's bytes (bytes, bytearray,
+    memoryview), or a binary file object (anything with ``read``). ``options`` are the
+    library's ContourOptions with the same defaults: ``tolerance``, ``relative_tolerance``,
+    ``y_down``, ``linking_distance``, ``link``, ``layers``, ``hidden_layers``, ``units`` (an
+    $INSUNITS code or a symbol such as "mm") and ``max_points``.
+
+    Every outcome of the drawing is a ``Result``; a path that cannot be opened is
+    ``Result.OPEN_ERROR``, not an exception. Invalid options raise ValueError, an unknown one
+    TypeError, exhausted memory MemoryError; an exception of the file object's ``read`` passes
+    through.
+    """
+    native_options = _options(options)
+    if isinstance(source, (bytes, bytearray, memoryview)):
+        native = _native.import_buffer(source, native_options)
+    elif isinstance(source, (str, os.PathLike)):
+        native = _native.import_path(_path_bytes(source), native_options)
+    elif hasattr(source, "read"):
+        native = _native.import_file(source, native_options)
+    else:
+        raise TypeError(
+            "source must be a path (str or os.PathLike), bytes or a binary file object, "
+            f"not {type(source).__name__}"
+        )
+    return ContourImport(native)
+
+
+def import_classic(path: "os.PathLike[str] | str") -> ClassicImport:
+    """Runs the polyline reader on the drawing at ``path``: its exact results (y negated, single
+    precision, blocks not instanced). A value that is not a number, or out of range, raises
+    ValueError, as the reader throws; a stream that fails on a file that opened raises OSError."""
+    return ClassicImport(_native.import_classic(_path_bytes(path)))
+
+
+def _mesh_arrays(vertices: Any, faces: Any) -> tuple[np.ndarray, np.ndarray]:
+    try:
+        points = np.asarray(vertices, dtype=np.float64)
+    except (TypeError, ValueError) as error:
+        raise ValueError(f"vertices must be numbers: {error}") from None
+    if points.ndim != 2 or points.shape[1] != 3:
+        raise ValueError(f"vertices must be an (N, 3) array, not of shape {points.shape}")
+    indices = np.asarray(faces)
+    if indices.dtype.kind not in "iu":
+        raise ValueError(f"faces must be an integer array, not {indices.dtype}")
+    if indices.ndim != 2 or indices.shape[1] != 3:
+        raise ValueError(f"faces must be an (M, 3) array, not of shape {indices.shape}")
+    if indices.shape[0] == 0:
+        raise ValueError("faces is empty: a mesh needs at least one face")
+    low, high = int(indices.min()), int(indices.max())
+    if low < 0 or high >= len(points):
+        bad = low if low < 0 else high
+        raise ValueError(f"face index {bad} is outside the {len(points)} vertices")
+    return np.ascontiguousarray(points), np.ascontiguousarray(indices, dtype=np.uint64)
+
+
+def _temporary_beside(target: str) -> str:
+    folder = os.path.dirname(target) or "."
+    stem = os.path.basename(target)
+    for _ in range(100):
+        candidate = os.path.join(folder, f".{stem}.{secrets.token_hex(4)}.tmp")
+        try:
+            # 0o666 less the umask, as a new file of the target's own would have.
+            os.close(os.open(candidate, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666))
+        except FileExistsError:
+            continue
+        return candidate
+    raise FileExistsError(f"no free temporary name beside {target}")
+
+
+def export_mesh(
+    vertices: Any,
+    faces: Any,
+    path: "os.PathLike[str] | str",
+    progress: Optional[Callable[[float], Optional[bool]]] = None,
+    *,
+    transform: Any = None,
+) -> ExportResult:
+    """Writes a triangle mesh as an ASCII DXF file (AC1009) of one 3DFACE per face.
+
+    ``vertices`` is an (N, 3) array of numbers, ``faces`` an (M, 3) integer array of indices
+    into it; a wrong shape or type, no face, or an index outside the vertices raises ValueError
+    before any file is touched. ``transform`` (optional) is a 4x4 placement matrix applied as
+    ``x' = m[0,0] x + m[1,0] y + m[2,0] z + m[3,0]`` (the library's m0..m15 in row-major order).
+
+    ``progress(fraction)`` is called about a thousand times at most; returning False cancels
+    (``ExportResult.CANCELLED``), an exception cancels and passes through. Ctrl-C cancels and
+    raises KeyboardInterrupt. The file is written beside ``path`` under a temporary name and
+    renamed over it only when complete, so a cancelled or failed export leaves an earlier file
+    as it was.
+    """
+    points, indices = _mesh_arrays(vertices, faces)
+    if transform is None:
+        matrix = np.eye(4)
+    else:
+        matrix = np.ascontiguousarray(transform, dtype=np.float64)
+        if matrix.shape != (4, 4):
+            raise ValueError(f"transform must be 4x4, not of shape {matrix.shape}")
+    target = os.path.realpath(os.fspath(path))  # a link stays a link
+    if os.path.exists(target) and not os.path.isfile(target):
+        # A device or a FIFO cannot be replaced: it is written directly.
+        return ExportResult(_native.export_mesh(points, indices, matrix, _path_bytes(target), progress))
+    try:
+        temporary = _temporary_beside(target)
+    except OSError:
+        return ExportResult.OPEN_ERROR
+    try:
+        if os.path.exists(target):
+            os.chmod(temporary, os.stat(target).st_mode & 0o7777)
+        result = ExportResult(
+            _native.export_mesh(points, indices, matrix, _path_bytes(temporary), progress)
+        )
+        if result == ExportResult.OK:
+            try:
+                os.replace(temporary, target)
+            except OSError:
+                result = ExportResult.WRITE_ERROR
+    finally:
+        if os.path.exists(temporary):
+            os.remove(temporary)
+    return result
