@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: formatting, the Debug suite, the sanitizer suite, the
-# installed-package consumer, the Windows build under Wine, the fuzz smoke run, and the threads
-# and leak checks. Installs missing Debian packages when run as root. JOBS sets the parallel
+# installed-package consumer, the Windows build under Wine, the Python module's tests, the fuzz
+# smoke run, and the threads and leak checks. Installs missing Debian packages when run as root. JOBS sets the parallel
 # jobs (default: the number of cores). Ends with one line saying what ran, what passed and what
 # was skipped, and why.
 # SPDX-License-Identifier: MIT
