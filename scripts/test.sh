@@ -36,10 +36,18 @@ counted_ctest() {
     shift
     junit=$(mktemp --suffix=.xml)
     ctest "$@" --output-junit "$junit" || status=$?
-    summary+=("$(python3 scripts/ctest-summary.py "$name" "$junit")")
+    summary+=("$(python3 scripts/ctest-summary.py "$name" "$junit" || true)")
     rm -f "$junit"
     return "$status"
 }
+# A run that stops at a failure still ends with the summary of what ran until then.
+summarize_failure() {
+    local status=$? joined
+    [ "$status" -eq 0 ] && return
+    joined=$(printf '%s; ' "${summary[@]}")
+    echo "test.sh: FAILED (status $status) after: ${joined%; } ($((SECONDS - start)) s, $jobs jobs)"
+}
+trap summarize_failure EXIT
 # Real drawings of public test suites, when they sit beside the project.
 if [ -z "${VEXLOR_DXF_CORPUS_DIR:-}" ] && [ -d ../shared/corpus ]; then
     VEXLOR_DXF_CORPUS_DIR="$(cd ../shared/corpus && pwd)"
