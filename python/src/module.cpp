@@ -16,7 +16,7 @@
 #include <streambuf>    // std::streambuf
 #include <string>       // std::string
 #include <string_view>  // std::string_view
-#include <type_traits>  // std::is_standard_layout_v
+#include <type_traits>  // std::is_standard_layout_v, std::void_t
 #include <utility>      // std::move
 #include <vector>       // std::vector
 
@@ -265,6 +265,69 @@ int ExportMesh(const py::array_t<double, py::array::c_style>& vertices,
     return static_cast<int>(result);
 }
 
+py::tuple PairOf(const Point2& p) { return py::make_tuple(p.x, p.y); }
+
+// Fields that other parts of the library add over time are bound when the headers have them.
+template <typename T, typename = void>
+struct HasStrictStructure : std::false_type {};
+template <typename T>
+struct HasStrictStructure<T, std::void_t<decltype(std::declval<T&>().strictStructure)>>
+    : std::true_type {};
+template <typename T, typename = void>
+struct HasRecoveries : std::false_type {};
+template <typename T>
+struct HasRecoveries<T, std::void_t<decltype(std::declval<T&>().import.recoveries)>>
+    : std::true_type {};
+
+template <typename Options>
+void BindLaterOptions(py::class_<Options>& options) {
+    if constexpr (HasStrictStructure<Options>::value) {
+        options.def_readwrite("strict_structure", &Options::strictStructure);
+    }
+}
+
+template <typename Holder>
+void BindLaterResults(py::class_<Holder, std::shared_ptr<Holder>>& holder) {
+    if constexpr (HasRecoveries<Holder>::value) {
+        holder.def_property_readonly("recoveries",
+                                     [](const Holder& s) { return s.import.recoveries; });
+    }
+}
+
+// The analysis of ContourOptions::analyse, as small read-only records.
+void BindAnalysis(py::module_& m) {
+    using namespace Vexlor::Dxf;
+    py::class_<ContourGap>(m, "ContourGap")
+        .def_readonly("first", &ContourGap::first)
+        .def_readonly("second", &ContourGap::second)
+        .def_readonly("first_at_back", &ContourGap::firstAtBack)
+        .def_readonly("second_at_back", &ContourGap::secondAtBack)
+        .def_property_readonly("start", [](const ContourGap& g) { return PairOf(g.from); })
+        .def_property_readonly("end", [](const ContourGap& g) { return PairOf(g.to); })
+        .def_readonly("distance", &ContourGap::distance);
+    py::class_<ContourCrossing>(m, "ContourCrossing")
+        .def_readonly("first", &ContourCrossing::first)
+        .def_readonly("second", &ContourCrossing::second)
+        .def_property_readonly("at", [](const ContourCrossing& c) { return PairOf(c.at); });
+    py::class_<ContourNesting>(m, "ContourNesting")
+        .def_property_readonly("parent",
+                               [](const ContourNesting& n) -> py::object {
+                                   if (n.parent == kNoContour) return py::none();
+                                   return py::int_(n.parent);
+                               })
+        .def_readonly("depth", &ContourNesting::depth)
+        .def_readonly("area", &ContourNesting::area);
+    py::class_<ContourRegion>(m, "ContourRegion")
+        .def_readonly("outline", &ContourRegion::outline)
+        .def_readonly("holes", &ContourRegion::holes)
+        .def_readonly("area", &ContourRegion::area)
+        .def_readonly("counter_clockwise", &ContourRegion::counterClockwise);
+    py::class_<ContourDuplicate>(m, "ContourDuplicate")
+        .def_readonly("original", &ContourDuplicate::original)
+        .def_readonly("copies", &ContourDuplicate::copies)
+        .def_readonly("dropped", &ContourDuplicate::dropped);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_native, m) {
@@ -281,8 +344,9 @@ PYBIND11_MODULE(_native, m) {
     });
 
     using Vexlor::Dxf::ContourOptions;
-    py::class_<ContourOptions>(m, "ContourOptions", "The library's ContourOptions, field by field.")
-        .def(py::init<>())
+    py::class_<ContourOptions> optionsClass(m, "ContourOptions",
+                                            "The library's ContourOptions, field by field.");
+    optionsClass.def(py::init<>())
         .def_readwrite("tolerance", &ContourOptions::tolerance)
         .def_readwrite("relative_tolerance", &ContourOptions::relativeTolerance)
         .def_readwrite("y_down", &ContourOptions::yDown)
@@ -291,9 +355,18 @@ PYBIND11_MODULE(_native, m) {
         .def_readwrite("layers", &ContourOptions::layers)
         .def_readwrite("hidden_layers", &ContourOptions::hiddenLayers)
         .def_readwrite("units", &ContourOptions::units)
-        .def_readwrite("max_points", &ContourOptions::maxPoints);
+        .def_readwrite("max_points", &ContourOptions::maxPoints)
+        .def_readwrite("link_within_tolerance", &ContourOptions::linkWithinTolerance)
+        .def_readwrite("analyse", &ContourOptions::analyse)
+        .def_readwrite("gap_distance", &ContourOptions::gapDistance)
+        .def_readwrite("max_reported", &ContourOptions::maxReported)
+        .def_readwrite("orient", &ContourOptions::orient)
+        .def_readwrite("drop_duplicates", &ContourOptions::dropDuplicates);
+    BindLaterOptions(optionsClass);
+    BindAnalysis(m);
 
-    py::class_<AccurateImport, std::shared_ptr<AccurateImport>>(m, "AccurateImport")
+    py::class_<AccurateImport, std::shared_ptr<AccurateImport>> accurate(m, "AccurateImport");
+    accurate
         .def_property_readonly(
             "result", [](const AccurateImport& s) { return static_cast<int>(s.import.result); })
         .def_property_readonly("error", [](const AccurateImport& s) { return s.import.error; })
@@ -332,6 +405,23 @@ PYBIND11_MODULE(_native, m) {
             }
             return py::make_tuple(closed, points);
         });
+    const auto field = [&accurate](const char* name, auto member) {
+        accurate.def_property_readonly(
+            name, [member](const AccurateImport& s) { return s.import.*member; });
+    };
+    using Vexlor::Dxf::ContourImport;
+    field("linking_distance", &ContourImport::linkingDistance);
+    field("gaps", &ContourImport::gaps);
+    field("gaps_complete", &ContourImport::gapsComplete);
+    field("crossings", &ContourImport::crossings);
+    field("crossing_count", &ContourImport::crossingCount);
+    field("crossings_complete", &ContourImport::crossingsComplete);
+    field("nesting", &ContourImport::nesting);
+    field("regions", &ContourImport::regions);
+    field("open_contours", &ContourImport::openContours);
+    field("nesting_well_defined", &ContourImport::nestingWellDefined);
+    field("duplicates", &ContourImport::duplicates);
+    BindLaterResults(accurate);
 
     py::class_<ClassicImport, std::shared_ptr<ClassicImport>>(m, "ClassicImport")
         .def_readonly("result", &ClassicImport::result)

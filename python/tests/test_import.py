@@ -188,3 +188,28 @@ def test_shapely_reads_a_contour_and_the_whole_import():
     features = imported.__geo_interface__["features"]
     assert [f["properties"]["layer"] for f in features] == ["plate", "cut"]
     assert [shapely.shape(f["geometry"]).length for f in features] == [30, 18]
+
+
+def square(x, y, side):
+    from conftest import lwpolyline
+    return lwpolyline([(x, y), (x + side, y), (x + side, y + side), (x, y + side)], True)
+
+
+# A 10 by 10 outline with a 3 by 3 hole, and two lines whose ends miss by 0.001.
+REGION = drawing(square(0, 0, 10), square(2, 2, 3), line(20, 0, 30, 0), line(30.001, 0, 40, 0))
+
+
+def test_the_analysis_gives_regions_shapely_reads_and_gaps():
+    imported = vexlor_dxf.import_contours(REGION, analyse=True)
+    (region,) = imported.regions
+    assert (region.outline, region.holes, region.area) == (0, [1], 91)
+    polygon = shapely.shape(region)
+    assert polygon.geom_type == "Polygon" and polygon.area == 91 and len(polygon.interiors) == 1
+    assert polygon.contains(shapely.Point(1, 1)) and not polygon.contains(shapely.Point(3, 3))
+    (gap,) = imported.gaps
+    assert (gap.first, gap.second, gap.start, gap.end) == (2, 3, (30, 0), (30.001, 0))
+    assert gap.distance == pytest.approx(0.001, rel=1e-9)
+    assert imported.open_contours == [2, 3] and [n.parent for n in imported.nesting] == [None, 0, None, None]
+    # Without the analysis there is none.
+    plain = vexlor_dxf.import_contours(REGION)
+    assert plain.regions == [] and plain.gaps == []

@@ -28,6 +28,7 @@ __all__ = [
     "ContourImport",
     "ClassicImport",
     "ClassicPolyline",
+    "Region",
     "import_contours",
     "import_classic",
     "export_mesh",
@@ -266,6 +267,72 @@ class ContourImport:
         return f"<ContourImport {self.result.name}, {len(self)} contours>"
 
 
+def _passed_through(name: str, doc: str) -> property:
+    return property(lambda self: getattr(self._native, name), doc=doc)
+
+
+# The analysis of ``analyse=True`` (empty without it) and what later parts of the library add,
+# as the native records give them; indices are into ``contours``.
+_ANALYSIS = {
+    "linking_distance": "The linking distance that was used, in the units of the result.",
+    "gaps": "Open ends closer than ``gap_distance`` that were not joined, nearest first: "
+    "records of first, second, first_at_back, second_at_back, start, end and distance.",
+    "gaps_complete": "Whether every gap was reported (False when ``max_reported`` was reached).",
+    "crossings": "Crossing pairs of contours (first, second, at), self-crossings among them.",
+    "crossing_count": "Every crossing pair found, also beyond ``max_reported``.",
+    "crossings_complete": "Whether the search for crossings went to its end.",
+    "nesting": "One record per contour: parent (an index or None), depth and signed area.",
+    "open_contours": "The indices of the open contours, which belong to no region.",
+    "nesting_well_defined": "Whether the nesting follows containment (False when contours "
+    "cross).",
+    "duplicates": "Contours drawn more than once: original, copies and dropped.",
+}
+for _name, _doc in _ANALYSIS.items():
+    setattr(ContourImport, _name, _passed_through(_name, _doc))
+
+
+def _recoveries(self: ContourImport) -> list[str]:
+    """Where the drawing's structure was broken and the import read on, in the drawing's
+    order ([] when this build's library does not list them)."""
+    return list(getattr(self._native, "recoveries", []))
+
+
+def _regions(self: ContourImport) -> list["Region"]:
+    """The regions of ``analyse=True``: each an outline with its holes, in the order of their
+    outlines."""
+    return [Region(self, record) for record in self._native.regions]
+
+
+ContourImport.recoveries = property(_recoveries)  # type: ignore[attr-defined]
+ContourImport.regions = property(_regions)  # type: ignore[attr-defined]
+
+
+class Region:
+    """An outline (a closed contour of even depth) with its holes; ``__geo_interface__`` is the
+    GeoJSON-like Polygon of them, which shapely and GeoPandas take directly."""
+
+    __slots__ = ("_import", "outline", "holes", "area", "counter_clockwise")
+
+    def __init__(self, imported: ContourImport, record: Any) -> None:
+        self._import = imported
+        #: The index of the outline and of each hole in ``contours``.
+        self.outline: int = record.outline
+        self.holes: list[int] = list(record.holes)
+        #: The area covered: the outline's less its holes', without signs.
+        self.area: float = record.area
+        #: Whether the outline turns counter-clockwise seen with y up.
+        self.counter_clockwise: bool = record.counter_clockwise
+
+    @property
+    def __geo_interface__(self) -> dict[str, Any]:
+        contours = self._import.contours
+        rings = [_ring(contours[i].points, True) for i in [self.outline, *self.holes]]
+        return {"type": "Polygon", "coordinates": rings}
+
+    def __repr__(self) -> str:
+        return f"<Region of contour {self.outline}, {len(self.holes)} holes, area {self.area:g}>"
+
+
 class ClassicPolyline:
     """One polyline of the polyline reader: a read-only (N, 2) float64 array over the reader's
     buffer, and whether it is closed."""
@@ -336,9 +403,12 @@ def import_contours(source: Any, **options: Any) -> ContourImport:
 
     ``source`` is a path (str or os.PathLike), the drawing's bytes (bytes, bytearray,
     memoryview), or a binary file object (anything with ``read``). ``options`` are the
-    library's ContourOptions with the same defaults: ``tolerance``, ``relative_tolerance``,
-    ``y_down``, ``linking_distance``, ``link``, ``layers``, ``hidden_layers``, ``units`` (an
-    $INSUNITS code or a symbol such as "mm") and ``max_points``.
+    library's ContourOptions with the same defaults and names in snake case: ``tolerance``,
+    ``relative_tolerance``, ``y_down``, ``linking_distance``, ``link_within_tolerance``,
+    ``link``, ``layers`` (a list, or one name), ``hidden_layers``, ``units`` (an $INSUNITS code
+    or a symbol such as "mm"), ``max_points``, and for the analysis ``analyse``,
+    ``gap_distance``, ``max_reported``, ``orient`` and ``drop_duplicates`` (and
+    ``strict_structure`` where the library has it).
 
     Every outcome of the drawing is a ``Result``; a path that cannot be opened is
     ``Result.OPEN_ERROR``, not an exception. Invalid options raise ValueError, an unknown one

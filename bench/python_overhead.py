@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+# The Python module's cost over the C++ call: the accurate import of one drawing timed in paired
+# runs, each in a fresh process, alternating the C++ measuring program and the module; and two
+# threads importing at once against one, for the GIL.
+# Usage: /usr/bin/python3 bench/python_overhead.py [--drawing FILE] [--runs N]
+#            [--measure build/python/bench/vexlor_dxf_measure] [--pythonpath build/python/python]
+# SPDX-License-Identifier: MIT
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+
+# One run of the module in a fresh process: the import alone, then with every contour's array
+# taken (what a caller that reads all the points adds).
+PYTHON_RUN = r"""
+import sys, time
+import vexlor_dxf
+start = time.perf_counter()
+imported = vexlor_dxf.import_contours(sys.argv[1])
+call = time.perf_counter() - start
+points = sum(len(c.points) for c in imported.contours)
+every = time.perf_counter() - start
+print(int(imported.result), len(imported.contours), points, f"{call:.4f}", f"{every:.4f}")
+"""
+
+# Two threads on the drawing at once against the same two imports one after the other.
+THREADS_RUN = r"""
+import sys, threading, time
+import vexlor_dxf
+data = open(sys.argv[1], "rb").read()
+vexlor_dxf.import_contours(data)
+start = time.perf_counter()
+for _ in range(2):
+    vexlor_dxf.import_contours(data)
+serial = time.perf_counter() - start
+threads = [threading.Thread(target=vexlor_dxf.import_contours, args=(data,)) for _ in range(2)]
+start = time.perf_counter()
+for t in threads: t.start()
+for t in threads: t.join()
+parallel = time.perf_counter() - start
+print(f"{serial:.4f}", f"{parallel:.4f}")
+"""
+
+
+def main():
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--drawing", default="/work/wl/mixed_50mb.dxf")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--measure", default=os.path.join(root, "build/python/bench/vexlor_dxf_measure"))
+    parser.add_argument("--pythonpath", default=os.path.join(root, "build/python/python"))
+    args = parser.parse_args()
+    environment = dict(os.environ, PYTHONPATH=args.pythonpath)
+    python = sys.executable
+
+    cpp, call, every = [], [], []
+    for _ in range(args.runs):
+        fields = subprocess.run([args.measure, "accurate", args.drawing], check=True,
+                                capture_output=True, text=True).stdout.split()
+        cpp.append(float(fields[fields.index("seconds") + 1]))
+        result, contours, points, c, e = subprocess.run(
+            [python, "-c", PYTHON_RUN, args.drawing], check=True, capture_output=True, text=True,
+            env=environment).stdout.split()
+        call.append(float(c))
+        every.append(float(e))
+    ratios = [p / c for p, c in zip(call, cpp)]
+    ratios_every = [p / c for p, c in zip(every, cpp)]
+    print(f"{os.path.basename(args.drawing)}: result {result}, {contours} contours, {points} points")
+    print(f"C++ ImportContours        median {statistics.median(cpp):.3f} s  runs {cpp}")
+    print(f"vexlor_dxf.import_contours median {statistics.median(call):.3f} s  "
+          f"cost over C++ (paired) median {100 * (statistics.median(ratios) - 1):+.1f} %")
+    print(f"  and every contour's array median {statistics.median(every):.3f} s  "
+          f"cost over C++ (paired) median {100 * (statistics.median(ratios_every) - 1):+.1f} %")
+
+    serial, parallel = [], []
+    for _ in range(max(1, args.runs // 2)):
+        s, p = subprocess.run([python, "-c", THREADS_RUN, args.drawing], check=True,
+                              capture_output=True, text=True, env=environment).stdout.split()
+        serial.append(float(s))
+        parallel.append(float(p))
+    speedup = statistics.median(s / p for s, p in zip(serial, parallel))
+    print(f"two threads against one: throughput x{speedup:.2f} "
+          f"(two imports one after the other {statistics.median(serial):.3f} s, "
+          f"at once {statistics.median(parallel):.3f} s, {os.cpu_count()} cores)")
+
+
+if __name__ == "__main__":
+    main()
