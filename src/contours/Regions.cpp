@@ -2,13 +2,14 @@
 // SPDX-License-Identifier: MIT
 #include "contours/Regions.h"
 
-#include <algorithm>  // std::sort, std::reverse, std::max
-#include <cmath>      // std::fabs, std::isfinite
-#include <cstdint>    // std::uint32_t, std::uint64_t
-#include <cstring>    // std::memcpy
-#include <limits>     // std::numeric_limits
-#include <set>        // std::set
-#include <utility>    // std::swap
+#include <algorithm>        // std::sort, std::reverse, std::max
+#include <cmath>            // std::fabs, std::isfinite
+#include <cstdint>          // std::uint32_t, std::uint64_t
+#include <cstring>          // std::memcpy
+#include <limits>           // std::numeric_limits
+#include <memory_resource>  // std::pmr::monotonic_buffer_resource
+#include <set>              // std::pmr::set
+#include <utility>          // std::swap
 
 namespace Vexlor::Dxf {
 
@@ -41,11 +42,14 @@ struct Slanted {
 class NestingSweep {
 public:
     explicit NestingSweep(const std::vector<Slanted>& segments)
-        : m_segments(segments), m_status(Below{this}), m_handles(segments.size()) {}
+        : m_segments(segments),
+          m_nodes(std::max<std::size_t>(segments.size(), 1) * kNodeBytes),
+          m_status(Below{this}, &m_nodes),
+          m_handles(segments.size()) {}
 
     void MoveTo(double x) { m_x = x; }
     void Insert(std::uint32_t s) { m_handles[s] = m_status.insert(s).first; }
-    void Remove(std::uint32_t s) { m_status.erase(m_handles[s]); }
+    void Remove(std::uint32_t s) { m_status.extract(m_handles[s]); }
 
     // The lowest segment above height y and, at that height, above slope `slope`.
     const Slanted* Above(double y, double slope) const {
@@ -63,8 +67,7 @@ private:
         const Slanted& segment = m_segments[s];
         if (m_x <= segment.left.x) return segment.left.y;
         if (m_x >= segment.right.x) return segment.right.y;
-        const double share = (m_x - segment.left.x) / (segment.right.x - segment.left.x);
-        return segment.left.y + (segment.right.y - segment.left.y) * share;
+        return segment.left.y + (m_x - segment.left.x) * segment.slope;
     }
 
     struct Below {
@@ -90,10 +93,16 @@ private:
         }
     };
 
+    // Nodes come from one growing buffer: each segment is inserted once, and freeing is left to
+    // the end.
+    using Status = std::pmr::set<std::uint32_t, Below>;
+    static constexpr std::size_t kNodeBytes = 40;
+
     const std::vector<Slanted>& m_segments;
     double m_x = 0;
-    std::set<std::uint32_t, Below> m_status;
-    std::vector<std::set<std::uint32_t, Below>::iterator> m_handles;
+    std::pmr::monotonic_buffer_resource m_nodes;
+    Status m_status;
+    std::vector<Status::iterator> m_handles;
 };
 
 inline bool LexLess(const Point2d& a, const Point2d& b) {
