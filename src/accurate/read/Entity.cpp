@@ -7,6 +7,8 @@
 #include <cmath>      // std::isfinite
 #include <cstdint>    // std::uint64_t
 #include <cstring>    // std::memcpy
+#include <memory>     // std::unique_ptr
+#include <utility>    // std::move
 
 #include "accurate/text/TextEncoding.h"
 #include "text/LineBreak.h"  // VEXLOR_DXF_LITTLE_ENDIAN
@@ -109,30 +111,29 @@ void Entity::Reset(std::string_view type, std::size_t position) {
     m_type.assign(type);
     m_position = position;
     m_groups.clear();
-    m_text.clear();
+    m_textSize = 0;
 }
 
-void Entity::Add(const Group& group) {
+void Entity::AddGrowing(const Group& group) {
     m_groups.push_back(group);
     const std::size_t size = group.value.size();
-    if (group.kind != Group::Kind::Text || size == 0) return;
-    if (m_text.size() + size > m_text.capacity()) {
+    if (size == 0) return;
+    if (size > m_textRoom - m_textSize) {
         // The values move to larger room: the views follow them.
-        std::vector<char> grown;
-        grown.reserve(std::max(2 * m_text.capacity(), m_text.size() + size + 256));
-        grown.assign(m_text.begin(), m_text.end());
+        const std::size_t room = std::max(2 * m_textRoom, m_textSize + size + 256);
+        std::unique_ptr<char[]> grown(new char[room]);
+        if (m_textSize > 0) std::memcpy(grown.get(), m_text.get(), m_textSize);
         for (Group& held : m_groups) {
-            if (held.kind == Group::Kind::Text && !held.value.empty() &&
-                &held != &m_groups.back()) {
-                held.value = {grown.data() + (held.value.data() - m_text.data()),
-                              held.value.size()};
+            if (!held.value.empty() && &held != &m_groups.back()) {
+                held.value = {grown.get() + (held.value.data() - m_text.get()), held.value.size()};
             }
         }
-        m_text.swap(grown);
+        m_text = std::move(grown);
+        m_textRoom = room;
     }
-    const std::size_t at = m_text.size();
-    m_text.insert(m_text.end(), group.value.begin(), group.value.end());
-    m_groups.back().value = {m_text.data() + at, size};
+    std::memcpy(m_text.get() + m_textSize, group.value.data(), size);
+    m_groups.back().value = {m_text.get() + m_textSize, size};
+    m_textSize += size;
 }
 
 double Entity::Number(const Group& group) const {

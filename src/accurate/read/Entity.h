@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstddef>      // std::size_t
+#include <cstring>      // std::memcpy
+#include <memory>       // std::unique_ptr
 #include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <utility>      // std::exchange, std::move
 #include <vector>       // std::vector
 
 #include "accurate/source/GroupSource.h"
@@ -19,15 +22,33 @@ class Entity {
 public:
     Entity() = default;
     // Its groups' values point into its own storage: it moves, it is never copied.
-    Entity(Entity&&) = default;
-    Entity& operator=(Entity&&) = default;
+    Entity(Entity&& other) noexcept { *this = std::move(other); }
+    Entity& operator=(Entity&& other) noexcept {
+        m_type = std::move(other.m_type);
+        m_position = other.m_position;
+        m_groups = std::move(other.m_groups);
+        m_text = std::move(other.m_text);
+        m_textSize = std::exchange(other.m_textSize, 0);
+        m_textRoom = std::exchange(other.m_textRoom, 0);
+        return *this;
+    }
     Entity(const Entity&) = delete;
     Entity& operator=(const Entity&) = delete;
 
     /// Starts the entity `type` at `position`, keeping the room the last one's groups took.
     void Reset(std::string_view type, std::size_t position);
     /// Adds a group, copying its value: the source's text lasts only until its next group.
-    void Add(const Group& group);
+    void Add(const Group& group) {
+        const std::size_t size = group.value.size();
+        if (m_groups.size() == m_groups.capacity() || size > m_textRoom - m_textSize) {
+            return AddGrowing(group);
+        }
+        m_groups.push_back(group);
+        if (size == 0) return;  // numbers of a binary drawing hold no text
+        std::memcpy(m_text.get() + m_textSize, group.value.data(), size);
+        m_groups.back().value = {m_text.get() + m_textSize, size};
+        m_textSize += size;
+    }
 
     const std::string& Type() const { return m_type; }
     std::size_t Position() const { return m_position; }
@@ -76,13 +97,17 @@ public:
     }
 
 private:
+    // Add, when the groups or their values need more room.
+    void AddGrowing(const Group& group);
     // A binary number, or text that is not the common plain decimal.
     double OtherNumber(const Group& group) const;
 
     std::string m_type;
     std::size_t m_position = 0;
     std::vector<Group> m_groups;
-    std::vector<char> m_text;  // the values, which the groups view
+    std::unique_ptr<char[]> m_text;  // the values, which the groups view
+    std::size_t m_textSize = 0;
+    std::size_t m_textRoom = 0;
 };
 
 }  // namespace Vexlor::Dxf

@@ -47,11 +47,28 @@ private:
         const char* p = m_bytes.Cursor();
         const char* end = p + m_bytes.Available();
         const char* start = p;
-        while (p < end && *p == ' ') ++p;
         int code = 0;
-        const char* digits = p;
-        while (p < end && *p >= '0' && *p <= '9' && p - digits < 4) code = code * 10 + (*p++ - '0');
-        if (p == digits || !(p = LineBreak(p, end))) return false;
+        if (end - p >= 8) {
+            // Three blanks and four digits at most lie within the eight bytes: no test of the end.
+            for (int blanks = 0; blanks < 3 && *p == ' '; ++blanks) ++p;
+            auto digit = static_cast<unsigned>(*p - '0');
+            if (digit > 9) return false;
+            code = static_cast<int>(digit);
+            for (int more = 0; more < 3 && (digit = static_cast<unsigned>(p[1] - '0')) <= 9;
+                 ++more) {
+                code = code * 10 + static_cast<int>(digit);
+                ++p;
+            }
+            ++p;
+        } else {
+            while (p < end && *p == ' ') ++p;
+            const char* digits = p;
+            while (p < end && *p >= '0' && *p <= '9' && p - digits < 4) {
+                code = code * 10 + (*p++ - '0');
+            }
+            if (p == digits) return false;
+        }
+        if (!(p = LineBreak(p, end))) return false;
         const char* value = p;
         p = FindLineBreak(p, end);
         const char* next = LineBreak(p, end);
