@@ -17,6 +17,8 @@ SOURCES = [
     ("bytes", lambda path, data: data),
     ("bytearray", lambda path, data: bytearray(data)),
     ("memoryview", lambda path, data: memoryview(data)),
+    ("memoryview of every second byte", lambda path, data: memoryview(bytes(
+        b for pair in zip(data, b"\0" * len(data)) for b in pair))[::2]),
     ("BytesIO", lambda path, data: io.BytesIO(data)),
     ("open binary file", lambda path, data: open(path, "rb")),
 ]

@@ -417,6 +417,8 @@ def import_contours(source: Any, **options: Any) -> ContourImport:
     """
     native_options = _options(options)
     if isinstance(source, (bytes, bytearray, memoryview)):
+        if isinstance(source, memoryview) and not source.c_contiguous:
+            source = source.tobytes()  # the library reads one run of bytes
         native = _native.import_buffer(source, native_options)
     elif isinstance(source, (str, os.PathLike)):
         native = _native.import_path(_path_bytes(source), native_options)
