@@ -1,38 +1,37 @@
-// A host of the library: imports a drawing's contours, then exports a triangle record as DXF.
+// A host of the library: imports a drawing's contours in their true geometry, then exports a
+// triangle record as DXF.
 // SPDX-License-Identifier: MIT
-#include <cstdio>     // std::printf
-#include <stdexcept>  // std::invalid_argument, std::out_of_range
-#include <string>     // std::wstring
-#include <vector>     // std::vector
+#include <cstdio>  // std::printf, std::fprintf
+#include <string>  // std::wstring
 
 #include "ExportToDxf.h"
-#include "MStlBaseOperatorDXFPolylineReader.h"
+#include "VexlorDxfContours.h"
 #include "VexlorDxfPath.h"
 
 namespace {
 
 int Run(const std::wstring& drawing, const std::wstring& output) {
-    // Import: the reader appends to a vector the host owns; y points down in the result.
-    std::vector<MStlBaseOperatorDXFPolylineReader::Polyline> contours;
-    MStlBaseOperatorDXFPolylineReader reader(contours);
-    CDXFReader::EReturnCode result = CDXFReader::eOk;
-    try {
-        result = reader.Import(drawing);
-    } catch (const std::invalid_argument& e) {  // a coordinate that is not a number
-        std::fprintf(stderr, "bad number: %s\n", e.what());
-        return 65;
-    } catch (const std::out_of_range& e) {  // a coordinate beyond float range
-        std::fprintf(stderr, "number out of range: %s\n", e.what());
-        return 65;
+    // Import: ASCII or binary DXF, curves within a chord tolerance, blocks placed by their
+    // INSERTs, double precision, y up. Every outcome is a result; the options have defaults.
+    Vexlor::Dxf::ContourOptions options;
+    const Vexlor::Dxf::ContourImport import = Vexlor::Dxf::ImportContours(drawing, options);
+    if (import.result == Vexlor::Dxf::EContourResult::eOpenError ||
+        import.result == Vexlor::Dxf::EContourResult::eReadError) {
+        std::fprintf(stderr, "%s\n", import.error.c_str());  // why, with the line and the entity
+        return static_cast<int>(import.result);
     }
-    if (result != CDXFReader::eOk) return result;  // 1 to 4: see CDXFReader::EReturnCode
-    for (const auto& contour : contours) {
-        std::printf("%s contour of %zu points\n", contour.closed ? "closed" : "open",
-                    contour.points.size());
+    for (const Vexlor::Dxf::Contour& contour : import.contours) {
+        std::printf("%s contour of %zu points: %s on layer %s\n",
+                    contour.polyline.closed ? "closed" : "open", contour.polyline.points.size(),
+                    contour.entity.c_str(), contour.layer.c_str());
     }
-    const auto leftTop = reader.GetLeftTopPoint();
-    const auto rightBottom = reader.GetRightBottomPoint();
-    std::printf("box (%g, %g) to (%g, %g)\n", leftTop.x, leftTop.y, rightBottom.x, rightBottom.y);
+    std::printf("box (%g, %g) to (%g, %g)\n", import.minimum.x, import.minimum.y, import.maximum.x,
+                import.maximum.y);
+    for (const auto& [what, count] : import.skipped)
+        std::printf("left out: %zu %s\n", count, what.c_str());
+    if (import.result != Vexlor::Dxf::EContourResult::eOk) {
+        return static_cast<int>(import.result);  // 3 no contours, 4 contours cross
+    }
 
     // Export: a plain record of vertices and index triples; no progress delegate.
     ExportToDxf::PartData part;

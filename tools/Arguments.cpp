@@ -6,7 +6,9 @@
 
 #include <algorithm>     // std::all_of, std::count
 #include <charconv>      // std::from_chars
+#include <cmath>         // std::isfinite
 #include <cstdint>       // SIZE_MAX
+#include <cstdlib>       // std::strtod
 #include <filesystem>    // std::filesystem::path
 #include <map>           // std::map
 #include <system_error>  // std::errc
@@ -22,18 +24,21 @@ namespace fs = std::filesystem;
 
 const char kExitCodes[] =
     "Exit status:\n"
-    "  0-4  the result of the import or export (0 success; import: 1 unreadable to its end,\n"
-    "       2 cannot be opened, 3 no contours; export: 2 output cannot be opened, 3 no\n"
-    "       triangles or a write failed, 4 cancelled by Ctrl-C). Contours that cross (the\n"
-    "       import's result 4) give status 0 and are named in the summary; 4 with --strict\n"
+    "  0-4  the result of the import, info or export (0 success; import and info: 1 cannot\n"
+    "       be read to its end, 2 cannot be opened; import: 3 no contours; export: 2 output\n"
+    "       cannot be opened, 3 no triangles or a write failed, 4 cancelled by Ctrl-C).\n"
+    "       Contours that cross (the import's result 4) give status 0 and are named in the\n"
+    "       summary; 4 with --strict\n"
     "  64   bad command line, or a file name that is not valid UTF-8\n"
-    "  65   a drawing holds a value that is not a number or out of range; a mesh file is\n"
-    "       not valid STL or OBJ\n"
+    "  65   with --classic, a drawing holds a value that is not a number or out of range;\n"
+    "       a mesh file is not valid STL or OBJ\n"
     "  66   a mesh file cannot be opened, or a folder holds no drawing (*.dxf)\n"
     "  70   an unexpected failure (out of memory, ...)\n"
     "  73   an --svg, --json or --summary file cannot be written, or standard input cannot\n"
     "       be copied to a temporary file\n"
-    "With several drawings, the highest status of all is returned.\n";
+    "With several drawings, the most severe status of all is returned, in this order:\n"
+    "70, 73, 64, 66, then a drawing that cannot be opened (2), holds a bad number (65),\n"
+    "cannot be read (1), gives no contours (3), gives crossing contours under --strict (4).\n";
 
 namespace {
 
@@ -66,12 +71,32 @@ std::string CheckCount(const std::string& text) {
     return fits ? std::string() : fmt::format("{} is too large", text);
 }
 
+// Why `text` is no length for --tolerance; empty when it is one.
+std::string CheckLength(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    const bool number = !text.empty() && end == text.c_str() + text.size();
+    if (number && value > 0 && std::isfinite(value)) return "";
+    return fmt::format("{} is not a length above zero, such as 0.01", text);
+}
+
+// Why `text` is no count for --jobs; empty when it is one.
+std::string CheckJobs(const std::string& text) {
+    unsigned long long value = 0;
+    const auto read = std::from_chars(text.data(), text.data() + text.size(), value);
+    const bool whole = read.ec == std::errc() && read.ptr == text.data() + text.size();
+    if (whole && value >= 1 && value <= kMostJobs) return "";
+    return fmt::format("{} is not a count of drawings from 1 to {}", text, kMostJobs);
+}
+
 }  // namespace
 
 CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
     CLI::App* import = app.add_subcommand(
         "import",
-        "Import each drawing, print a summary (result, contours, points, box) and optionally "
+        "Import each drawing's contours in their true geometry (--classic: with the polyline "
+        "reader), print a summary (result, contours, points, box, what was left out) and "
+        "optionally "
         "write its contours as an SVG picture and as JSON. A drawing's summary goes to stdout, "
         "or to stderr when its import failed; with --svg - or --json -, only a failed import's "
         "summary is printed. Several drawings are imported at once (--jobs), their summaries "
@@ -80,7 +105,8 @@ CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
         "once complete.");
     import
         ->add_option("DRAWING", arguments.drawings,
-                     "ASCII DXF drawings, or folders, which stand for the *.dxf files (any case) "
+                     "DXF drawings (ASCII or binary), or folders, which stand for the *.dxf files "
+                     "(any case) "
                      "anywhere under them in sorted order; - reads standard input")
         ->type_name("FILE|DIR")
         ->required();
@@ -121,67 +147,102 @@ CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
         ->type_name("FILE");
     import
         ->add_option("-j,--jobs", arguments.jobs,
-                     "Import N drawings at once (default: the number of cores); the output is "
-                     "the same whatever N")
+                     fmt::format("Import N drawings at once, 1 to {} (default: the number of "
+                                 "cores); the output is the same whatever N",
+                                 kMostJobs))
         ->type_name("N")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Validator(CheckJobs, "", "N"));
     import->add_flag("--strict", arguments.strict,
                      "Fail with status 4 when contours cross, instead of 0");
-    import->add_flag("-q,--quiet", arguments.quiet, "Print errors only");
-    CLI::Option* accurate = import->add_flag(
-        "--accurate", arguments.accurate,
-        "Import the drawing's true geometry: bulges, closed flags, elliptic arcs, splines, object "
-        "coordinate systems, blocks placed by their INSERTs and hatch boundaries, curves within "
-        "a chord tolerance, in double precision, y up; layers can be chosen, and frozen or off "
-        "layers are left out unless --all-layers; the JSON names each polyline's layer, entity "
-        "and handle and reports what was left out");
+    import->add_flag("-q,--quiet", arguments.quiet,
+                     "Print errors only: no summary, no note of what was left out, no warning");
+    CLI::Option* classic = import->add_flag(
+        "--classic", arguments.classic,
+        "Import with the polyline reader, the frozen compatibility reader, whose results and "
+        "exit statuses some hosts rely on bit for bit: ASCII DXF only, single precision, y down, "
+        "bulges as straight segments, splines as their control polygons, blocks in their own "
+        "coordinates, every layer");
+    import
+        ->add_flag("--accurate", arguments.accurate,
+                   "Import the drawing's true geometry (the default; kept for scripts written "
+                   "when it was not): bulges, elliptic arcs, splines, object coordinate "
+                   "systems, blocks placed by their INSERTs and hatch boundaries, curves within "
+                   "a chord tolerance, in double precision, y up")
+        ->excludes(classic);
     import
         ->add_option("--tolerance", arguments.tolerance,
-                     "With --accurate: the largest distance between a curve and its polyline, in "
-                     "drawing units, or in UNIT with --units (default: 1e-5 of the drawing's "
-                     "extent)")
+                     "The largest distance between a curve and its polyline, in drawing units, "
+                     "or in UNIT with --units (default: 1e-5 of the drawing's extent)")
         ->type_name("T")
-        ->check(CLI::PositiveNumber)
-        ->needs(accurate);
-    import->add_flag("--y-down", arguments.yDown, "With --accurate: negate y, as without it")
-        ->needs(accurate);
+        ->check(CLI::Validator(CheckLength, "", "T"))
+        ->excludes(classic);
+    import->add_flag("--y-down", arguments.yDown, "Negate y, as the polyline reader does")
+        ->excludes(classic);
     import
         ->add_option("--layer", arguments.layers,
-                     "With --accurate: import the entities of layer NAME only (any case, as DXF "
-                     "compares names); give it once per layer")
+                     "Import the entities of layer NAME only (any case, as DXF compares names); "
+                     "give it once per layer. A name the drawing does not hold is warned of, "
+                     "with the names closest to it")
         ->type_name("NAME")
         ->allow_extra_args(false)
-        ->needs(accurate);
+        ->excludes(classic);
     import
         ->add_flag("--all-layers", arguments.allLayers,
-                   "With --accurate: import frozen and off layers too, which CAD programs hide")
-        ->needs(accurate);
+                   "Import frozen and off layers too, which CAD programs hide and the import "
+                   "leaves out by default")
+        ->excludes(classic);
     import
         ->add_option("--units", arguments.units,
-                     fmt::format("With --accurate: give coordinates in UNIT: {}; the drawing's "
-                                 "$INSUNITS says what they are in, and a drawing without it is "
-                                 "not converted",
+                     fmt::format("Give coordinates in UNIT: {}; the drawing's $INSUNITS says what "
+                                 "they are in, and a drawing without it is not converted",
                                  UnitChoices()))
         ->type_name("UNIT")
         ->check(CLI::Validator(CheckUnit, "", "UNIT"))
-        ->needs(accurate);
+        ->excludes(classic);
     import
         ->add_option("--max-points", arguments.maxPoints,
-                     fmt::format("With --accurate: the most points a drawing may give, its blocks "
-                                 "placed, before its import fails with result 1 (default: {})",
+                     fmt::format("The most points a drawing may give, its blocks placed, before "
+                                 "its import fails with result 1 (default: {})",
                                  Vexlor::Dxf::ContourOptions().maxPoints))
         ->type_name("N")
         ->check(CLI::Validator(CheckCount, "", "N"))
-        ->needs(accurate);
+        ->excludes(classic);
     import
         ->add_option("--svg-color", arguments.svgColour,
-                     "With --accurate: colour the SVG picture by kind (closed, loop, open: the "
-                     "default) or by layer, with a legend of the layers")
+                     "Colour the SVG picture by kind (closed, loop, open: the default) or by "
+                     "layer, each layer in a colour of its own, with a legend of the layers")
         ->type_name("kind|layer")
         ->check(CLI::IsMember({"kind", "layer"}))
-        ->needs(accurate);
+        ->excludes(classic);
+    import->add_flag("--svg-ends", arguments.svgEnds,
+                     fmt::format("Mark both ends of every open piece with a dot in the SVG "
+                                 "picture; without it they are marked only when the picture "
+                                 "has at most {} open pieces",
+                                 kFewOpenPieces));
     import->footer(kExitCodes);
     return import;
+}
+
+CLI::App* AddInfoCommand(CLI::App& app, Arguments& arguments) {
+    CLI::App* info = app.add_subcommand(
+        "info",
+        "Tell what each drawing holds, without importing it: its DXF version, ASCII or binary, "
+        "units, code page, the extent its header gives, its layers (on, off, frozen, locked, and "
+        "the entities on each in the model space), its entities by kind, its paper space's count "
+        "and its blocks (entities, INSERTs placing each). It reads the drawing once and takes "
+        "less time than importing it.");
+    info->add_option("DRAWING", arguments.infoDrawings,
+                     "DXF drawings (ASCII or binary); - reads standard input")
+        ->type_name("FILE")
+        ->required();
+    info->add_flag("--json", arguments.infoJson,
+                   "Write one JSON object per drawing and line (JSON Lines) on stdout: file, "
+                   "result, error, binary, version, release, code_page, units, extent "
+                   "({\"min\": [x, y, z], \"max\": [x, y, z]} or null), layers ([{name, listed, "
+                   "frozen, off, locked, entities}]), entities ({kind: count}), "
+                   "paper_space_entities, blocks ([{name, entities, inserts}])");
+    info->footer(kExitCodes);
+    return info;
 }
 
 CLI::App* AddExportCommand(CLI::App& app, Arguments& arguments) {

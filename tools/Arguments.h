@@ -25,7 +25,8 @@ struct Arguments {
     std::string outName;
     bool quiet = false;
     bool strict = false;
-    bool accurate = false;
+    bool classic = false;   // the polyline reader
+    bool accurate = false;  // the default, given by name
     double tolerance = 0;
     bool yDown = false;
     std::vector<std::string> layers;  // none: every layer
@@ -33,7 +34,17 @@ struct Arguments {
     std::string units;          // empty: the drawing's own; else a name or code that UnitCode takes
     std::size_t maxPoints = 0;  // 0: the library's budget
     std::string svgColour = "kind";
+    bool svgEnds = false;  // every open piece's ends marked
+    std::vector<std::string> infoDrawings;
+    bool infoJson = false;
 };
+
+/// The most drawings --jobs imports at once.
+constexpr unsigned kMostJobs = 1024;
+
+/// The most open pieces a picture marks the ends of without --svg-ends: beyond them the dots
+/// hide the drawing.
+constexpr std::size_t kFewOpenPieces = 50;
 
 /// The exit statuses, for the help's footer.
 extern const char kExitCodes[];
@@ -44,6 +55,9 @@ std::optional<int> UnitCode(const std::string& text);
 
 /// Adds the import command, whose options fill in `arguments`.
 CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments);
+
+/// Adds the info command, whose options fill in `arguments`.
+CLI::App* AddInfoCommand(CLI::App& app, Arguments& arguments);
 
 /// Adds the export command, whose options fill in `arguments`.
 CLI::App* AddExportCommand(CLI::App& app, Arguments& arguments);

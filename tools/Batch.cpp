@@ -153,24 +153,36 @@ std::vector<Drawing> ListDrawings(const std::vector<std::string>& arguments) {
             drawings.push_back({argument, PathOf(argument).filename(), ""});
             continue;
         }
-        const fs::path folder = PathOf(argument);
-        std::vector<fs::path> found;
-        std::error_code error;
-        // Links to folders are not followed, so no loop of links can make the walk endless.
-        fs::recursive_directory_iterator entry(folder, error);
-        for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
-            std::error_code ignored;
-            if (IsDxfName(entry->path()) && entry->is_regular_file(ignored)) {
-                found.push_back(entry->path());
+        const fs::path top = PathOf(argument);
+        // Each folder is read on its own, so that one that cannot be read is named by its own
+        // path and the walk goes on past it. Links to folders are not followed, so no loop of
+        // links can make the walk endless.
+        std::vector<std::pair<fs::path, std::string>> found;  // a drawing, or a folder's problem
+        std::vector<fs::path> folders{top};
+        bool anyDrawing = false;
+        while (!folders.empty()) {
+            const fs::path folder = std::move(folders.back());
+            folders.pop_back();
+            std::error_code error;
+            fs::directory_iterator entry(folder, error);
+            for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
+                std::error_code ignored;
+                if (entry->is_directory(ignored) && !entry->is_symlink(ignored)) {
+                    folders.push_back(entry->path());
+                } else if (IsDxfName(entry->path()) && entry->is_regular_file(ignored)) {
+                    found.emplace_back(entry->path(), "");
+                    anyDrawing = true;
+                }
             }
+            if (error) found.emplace_back(folder, "the folder cannot be read: " + error.message());
         }
         std::sort(found.begin(), found.end());
-        for (const fs::path& file : found) {
-            drawings.push_back({TextOf(file), file.lexically_relative(folder), ""});
+        for (const auto& [path, problem] : found) {
+            // The top folder keeps its name as given.
+            const std::string name = path == top ? argument : TextOf(path);
+            drawings.push_back({name, path.lexically_relative(top), problem});
         }
-        if (error) {
-            drawings.push_back({argument, {}, "the folder cannot be read: " + error.message()});
-        } else if (found.empty()) {
+        if (!anyDrawing && found.empty()) {
             drawings.push_back({argument, {}, "a folder that holds no drawing (*.dxf)"});
         }
     }
@@ -181,7 +193,8 @@ int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) 
     ImportOptions options;
     options.quiet = arguments.quiet;
     options.strict = arguments.strict;
-    options.accurate = arguments.accurate;
+    options.accurate = !arguments.classic;
+    options.svgEnds = arguments.svgEnds;
     options.contours.tolerance = arguments.tolerance;
     options.contours.yDown = arguments.yDown;
     options.contours.layers = arguments.layers;
@@ -240,7 +253,7 @@ int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) 
         if (!report.messages.empty()) progress.Clear();
         for (const auto& [stream, text] : report.messages) Print(stream, text);
         report.messages = Messages();
-        status = std::max(status, report.row.status);
+        status = MoreSevere(status, report.row.status);
         rows.push_back(std::move(report.row));
         progress.Show(i + 1, count);
     }
@@ -251,7 +264,7 @@ int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) 
     if (!arguments.summary.empty()) {
         const bool jsonLines = PathOf(arguments.summary).extension() == ".jsonl";
         const auto write = [&](std::ostream& out) { WriteSummaryTable(out, rows, jsonLines); };
-        if (!WriteOutput(arguments.summary, write)) status = std::max(status, kExitCannotWrite);
+        if (!WriteOutput(arguments.summary, write)) status = MoreSevere(status, kExitCannotWrite);
         if (InterruptCatcher::Interrupted()) EndByInterrupt();
     }
     // The count goes with the batch's status, as a summary does: stdout when it succeeded.

@@ -82,6 +82,19 @@ std::string Utf8(const wchar_t* text) {
 fs::path PathOf(const std::string& utf8) { return fs::u8path(utf8); }
 std::string TextOf(const fs::path& path) { return path.u8string(); }
 
+int MoreSevere(int a, int b) {
+    // Least severe first; a status not listed ranks above all, by its value.
+    static const int kOrder[] = {
+        0, 4, 3, 1, kExitData, 2, kExitNoInput, kExitUsage, kExitCannotWrite, kExitSoftware};
+    const auto rank = [](int status) {
+        for (std::size_t k = 0; k < std::size(kOrder); ++k) {
+            if (kOrder[k] == status) return static_cast<long>(k);
+        }
+        return static_cast<long>(std::size(kOrder)) + status;
+    };
+    return rank(b) > rank(a) ? b : a;
+}
+
 void CollectMessages(Messages* messages) { t_messages = messages; }
 
 void Print(std::FILE* stream, const std::string& text) {

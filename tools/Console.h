@@ -23,6 +23,14 @@ constexpr int kExitNoInput = 66;      // a mesh file cannot be opened; a folder 
 constexpr int kExitSoftware = 70;     // anything unexpected
 constexpr int kExitCannotWrite = 73;  // an output or temporary file cannot be written
 
+/// The more severe of two exit statuses, so that a run of many drawings returns what matters
+/// most: an unexpected failure (70), an output that cannot be written (73), a bad command line
+/// or file name (64), a folder without drawings (66), a drawing that cannot be opened (2), one
+/// that holds a bad number (65, the polyline reader) or cannot be read to its end (1), one without
+/// contours (3), contours that cross under --strict (4), success (0). Other statuses rank above
+/// them all, the higher first.
+int MoreSevere(int a, int b);
+
 /// The name that stands for standard input (a drawing) or standard output (--svg, --json).
 inline const char kStandardStream[] = "-";
 /// Standard input's name in messages and in the JSON record.

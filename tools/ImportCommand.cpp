@@ -2,9 +2,10 @@
 // SPDX-License-Identifier: MIT
 #include "ImportCommand.h"
 
-#include <algorithm>     // std::max, std::min
+#include <algorithm>     // std::any_of, std::equal, std::max, std::min
 #include <cerrno>        // errno
 #include <cstdio>        // std::fread, std::ferror
+#include <cstring>       // std::strlen
 #include <filesystem>    // std::filesystem::path
 #include <fstream>       // std::ifstream, std::ofstream
 #include <ios>           // std::ios_base::failure
@@ -14,6 +15,7 @@
 #include <utility>       // std::move
 #include <vector>        // std::vector
 
+#include "Arguments.h"
 #include "Console.h"
 #include "FileReplacement.h"
 #include "ImportJson.h"
@@ -57,8 +59,8 @@ std::string WhatItIs(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     in.read(start.data(), static_cast<std::streamsize>(start.size()));
     if (in && start == sentinel) {
-        return "it is a binary DXF file, which the polyline reader cannot read; "
-               "--accurate reads it";
+        return "it is a binary DXF file, which the polyline reader (--classic) cannot read; "
+               "the import without --classic reads it";
     }
     if (!HoldsSection(file)) return "it holds no SECTION, so it is not a DXF drawing";
     return "";
@@ -71,6 +73,64 @@ std::optional<Box> BoxOf(const MStlBaseOperatorDXFPolylineReader& reader) {
     return std::nullopt;
 }
 
+// Whether two layer names are the same, as DXF compares them: without regard to ASCII case.
+bool SameLayer(const std::string& a, const std::string& b) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// Whether a regular file is empty, which the accurate import reports as a drawing cut short.
+bool IsEmptyFile(const fs::path& file) {
+    std::error_code error;
+    return fs::is_regular_file(file, error) && fs::file_size(file, error) == 0 && !error;
+}
+
+// The library's words for its options, in the command line's.
+std::string InToolWords(std::string text) {
+    static const std::pair<const char*, const char*> kOptions[] = {
+        {"ContourOptions::maxPoints", "--max-points"},
+        {"ContourOptions::tolerance", "--tolerance"}};
+    for (const auto& [member, option] : kOptions) {
+        for (std::size_t at; (at = text.find(member)) != std::string::npos;) {
+            text.replace(at, std::strlen(member), option);
+        }
+    }
+    return text;
+}
+
+// Warns of each layer asked for by --layer that the drawing at `path` does not have, with the
+// names closest to it; layers that gave contours are there.
+void WarnOfMissingLayers(const std::string& name, const std::wstring& path,
+                         const ImportOptions& options, const Vexlor::Dxf::ContourImport& result) {
+    std::vector<std::string> missing;
+    for (const std::string& asked : options.contours.layers) {
+        const bool gave =
+            std::any_of(result.contours.begin(), result.contours.end(),
+                        [&](const Vexlor::Dxf::Contour& c) { return SameLayer(c.layer, asked); });
+        if (!gave) missing.push_back(asked);
+    }
+    if (missing.empty()) return;
+    const Vexlor::Dxf::DrawingInfo info = Vexlor::Dxf::ReadDrawingInfo(path);
+    if (info.result != Vexlor::Dxf::EInfoResult::eOk) return;
+    std::vector<std::string> names;
+    for (const Vexlor::Dxf::LayerInfo& layer : info.layers) names.push_back(layer.name);
+    for (const std::string& asked : missing) {
+        if (std::any_of(names.begin(), names.end(),
+                        [&](const std::string& n) { return SameLayer(n, asked); })) {
+            continue;  // there, with nothing that gives a contour
+        }
+        std::string closest;
+        for (const std::string& near : ClosestNames(asked, names, 3)) {
+            closest += (closest.empty() ? "" : ", ") + ("\"" + Printable(near) + "\"");
+        }
+        Error("{}: warning: the drawing has no layer \"{}\"{}{}", name, Printable(asked),
+              closest.empty() ? "" : "; the closest: ", closest);
+    }
+}
+
 // The accurate import of `file` (the library's `path` of it) into `imported`; as Import.
 std::optional<int> ImportAccurately(const std::string& name, const std::wstring& path,
                                     const fs::path& file, const ImportOptions& options,
@@ -81,12 +141,21 @@ std::optional<int> ImportAccurately(const std::string& name, const std::wstring&
     imported.yUp = !options.contours.yDown;
     imported.unitsAsked = options.contours.units;
     if (result.result == Vexlor::Dxf::EContourResult::eOpenError) {
-        const std::string reason =
-            IsDirectory(file) ? "it is a directory" : Reason(errno, "not readable");
-        Error("{}: cannot be opened: {} (result 2)", name, reason);
+        const std::string reason = IsDirectory(file) ? "cannot be opened: it is a directory"
+                                   : !result.error.empty()
+                                       ? result.error
+                                       : "cannot be opened: " + Reason(errno, "not readable");
+        imported.error = Printable(reason);
+        Error("{}: {} (result 2)", name, imported.error);
         return CDXFReader::eOpenError;
     }
-    if (result.result == Vexlor::Dxf::EContourResult::eReadError) imported.what = result.error;
+    if (IsEmptyFile(file)) {
+        imported.what = "it is empty";
+    } else if (result.result == Vexlor::Dxf::EContourResult::eReadError) {
+        imported.what = InToolWords(result.error);
+    } else if (!options.quiet && !options.contours.layers.empty()) {
+        WarnOfMissingLayers(name, path, options, result);
+    }
     for (Vexlor::Dxf::Contour& contour : result.contours) {
         imported.polylines.push_back(std::move(contour.polyline));
     }
@@ -104,29 +173,32 @@ std::optional<int> Import(const std::string& name, const std::wstring& path, con
     errno = 0;
     try {
         imported.result = reader.Import(path);
-    } catch (const std::invalid_argument& e) {
-        Error(
-            "{}: holds a value that is not a number (std::invalid_argument: {}); the drawing was "
-            "not imported",
-            name, Printable(e.what()));
-        return kExitData;
-    } catch (const std::out_of_range& e) {
-        Error(
-            "{}: holds a number out of range (std::out_of_range: {}); the drawing was not "
-            "imported",
-            name, Printable(e.what()));
-        return kExitData;
-    } catch (const std::ios_base::failure& e) {
+    } catch (const std::invalid_argument&) {
+        // The reader tells neither the line nor the value: the accurate import does.
+        imported.error =
+            "holds a value that is not a number where the polyline reader needs one; the drawing "
+            "was not imported (without --classic, the import names the line)";
+    } catch (const std::out_of_range&) {
+        imported.error =
+            "holds a number out of the range the polyline reader reads (single precision, up "
+            "to about 3.4e38); the drawing was not imported (without --classic, the import "
+            "reads it in double precision)";
+    } catch (const std::ios_base::failure&) {
         // The stream itself can fail on a file that opened (a directory, an I/O error): that is
         // the "cannot be read" of result 1.
-        Error("{}: cannot be read: {} (status 1)", name,
-              IsDirectory(file) ? "it is a directory" : Printable(e.what()));
+        imported.error = IsDirectory(file) ? "cannot be read: it is a directory"
+                                           : "cannot be read: " + Reason(errno, "reading failed");
+        Error("{}: {} (status 1)", name, imported.error);
         return CDXFReader::eReadError;
     }
+    if (!imported.error.empty()) {
+        Error("{}: {}", name, imported.error);
+        return kExitData;
+    }
     if (imported.result == CDXFReader::eOpenError) {
-        const std::string reason =
-            IsDirectory(file) ? "it is a directory" : Reason(errno, "not readable");
-        Error("{}: cannot be opened: {} (result 2)", name, reason);
+        imported.error = "cannot be opened: " +
+                         (IsDirectory(file) ? "it is a directory" : Reason(errno, "not readable"));
+        Error("{}: {} (result 2)", name, imported.error);
         return CDXFReader::eOpenError;
     }
     if (imported.result == CDXFReader::eReadError) imported.what = WhatItIs(file);
@@ -144,8 +216,8 @@ std::optional<int> ImportStandardInput(const ImportOptions& options, Imported& i
         data.append(chunk, 0, n);
     }
     if (std::ferror(stdin)) {
-        Error("{}: cannot be read: {} (status 1)", kStandardInputName,
-              Reason(errno, "reading failed"));
+        imported.error = "cannot be read: " + Reason(errno, "reading failed");
+        Error("{}: {} (status 1)", kStandardInputName, imported.error);
         return CDXFReader::eReadError;
     }
     const InterruptCatcher catcher;
@@ -169,6 +241,44 @@ std::optional<int> ImportStandardInput(const ImportOptions& options, Imported& i
     return status;
 }
 
+// Writes the drawing's records that are asked for; false when one could not be written, or
+// Ctrl-C came meanwhile.
+bool WriteRecords(const std::string& name, const Imported& imported, const OutputFile* svg,
+                  const OutputFile* json, const ImportOptions& options, std::optional<int> result) {
+    const std::string error = FailureText(imported);
+    const auto writeSvg = [&](std::ostream& out) {
+        // SVG's y points down: a drawing in its own frame (y up) is drawn upright with y negated.
+        std::vector<Polyline> upright;
+        if (imported.yUp) {
+            upright = imported.polylines;
+            for (Polyline& polyline : upright) {
+                for (auto& p : polyline.points) p.y = -p.y;
+            }
+        }
+        const std::vector<Polyline>& drawn = imported.yUp ? upright : imported.polylines;
+        SvgNotes notes;
+        notes.markEnds = options.svgEnds || CountOpenPieces(drawn) <= kFewOpenPieces;
+        notes.error = error;
+        if (!options.svgByLayer || !imported.accurate) return WriteSvg(out, drawn, name, notes);
+        // The contours' polylines were moved out; their sources still name the layers.
+        std::vector<std::string> layers;
+        layers.reserve(imported.accurate->contours.size());
+        for (const Vexlor::Dxf::Contour& contour : imported.accurate->contours) {
+            layers.push_back(contour.layer);
+        }
+        WriteSvgByLayer(out, drawn, layers, name, notes);
+    };
+    const auto writeJson = [&](std::ostream& out) {
+        WriteImportJson(out, name, result, error, imported.box, imported.polylines,
+                        imported.accurate ? &*imported.accurate : nullptr);
+    };
+    const bool svgFailed = svg && !WriteOutput(svg->name, writeSvg, svg->makeFolder);
+    // After Ctrl-C the program ends: the next file is not begun.
+    const bool jsonFailed = json && (InterruptCatcher::Interrupted() ||
+                                     !WriteOutput(json->name, writeJson, json->makeFolder));
+    return !svgFailed && !jsonFailed;
+}
+
 }  // namespace
 
 int ImportDrawing(const std::string& argument, const OutputFile* svg, const OutputFile* json,
@@ -187,7 +297,12 @@ int ImportDrawing(const std::string& argument, const OutputFile* svg, const Outp
     if (failed) {
         // Results 1 and 2 that end the import early are results still.
         if (*failed <= CDXFReader::eIntersecting) row.result = *failed;
-        return *failed;
+        // The records of a drawing that could not be read say why; a copy of standard input
+        // that could not be made read nothing.
+        if (imported.error.empty()) return *failed;
+        return WriteRecords(name, imported, svg, json, options, row.result)
+                   ? *failed
+                   : MoreSevere(*failed, kExitCannotWrite);
     }
 
     const int code = static_cast<int>(imported.result);
@@ -207,34 +322,9 @@ int ImportDrawing(const std::string& argument, const OutputFile* svg, const Outp
     } else if (!options.quiet && !options.stdoutTaken) {
         PrintSummary(stdout, false, name, imported);
     }
-    const auto writeSvg = [&](std::ostream& out) {
-        // SVG's y points down: a drawing in its own frame (y up) is drawn upright with y negated.
-        std::vector<Polyline> upright;
-        if (imported.yUp) {
-            upright = imported.polylines;
-            for (Polyline& polyline : upright) {
-                for (auto& p : polyline.points) p.y = -p.y;
-            }
-        }
-        const std::vector<Polyline>& drawn = imported.yUp ? upright : imported.polylines;
-        if (!options.svgByLayer || !imported.accurate) return WriteSvg(out, drawn, name);
-        // The contours' polylines were moved out; their sources still name the layers.
-        std::vector<std::string> layers;
-        layers.reserve(imported.accurate->contours.size());
-        for (const Vexlor::Dxf::Contour& contour : imported.accurate->contours) {
-            layers.push_back(contour.layer);
-        }
-        WriteSvgByLayer(out, drawn, layers, name);
-    };
-    const auto writeJson = [&](std::ostream& out) {
-        WriteImportJson(out, name, code, imported.box, imported.polylines,
-                        imported.accurate ? &*imported.accurate : nullptr);
-    };
-    const bool svgFailed = svg && !WriteOutput(svg->name, writeSvg, svg->makeFolder);
-    // After Ctrl-C the program ends: the next file is not begun.
-    const bool jsonFailed = json && (InterruptCatcher::Interrupted() ||
-                                     !WriteOutput(json->name, writeJson, json->makeFolder));
-    return svgFailed || jsonFailed ? std::max(status, kExitCannotWrite) : status;
+    return WriteRecords(name, imported, svg, json, options, code)
+               ? status
+               : MoreSevere(status, kExitCannotWrite);
 }
 
 }  // namespace Vexlor::DxfTool

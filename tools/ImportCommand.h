@@ -16,7 +16,8 @@ struct ImportOptions {
     bool stdoutTaken = false;  // an --svg, --json or --summary record goes to standard output
     bool accurate = false;     // the accurate import, with these options
     Vexlor::Dxf::ContourOptions contours;
-    bool svgByLayer = false;  // the SVG picture coloured by layer, with a legend (--accurate only)
+    bool svgByLayer = false;  // the SVG picture coloured by layer, with a legend (accurate only)
+    bool svgEnds = false;     // the SVG picture marks every open piece's ends
 };
 
 /// Where one of a drawing's records goes.

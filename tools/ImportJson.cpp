@@ -99,8 +99,8 @@ void WriteCounts(CJsonStream& json, const std::map<std::string, std::size_t>& co
 
 }  // namespace
 
-void WriteImportJson(std::ostream& out, const std::string& file, int result,
-                     const std::optional<Box>& box,
+void WriteImportJson(std::ostream& out, const std::string& file, std::optional<int> result,
+                     const std::string& error, const std::optional<Box>& box,
                      const std::vector<Vexlor::Math::polyline<double, 2>>& polylines,
                      const Vexlor::Dxf::ContourImport* accurate) {
     CJsonStream json(out);
@@ -108,7 +108,9 @@ void WriteImportJson(std::ostream& out, const std::string& file, int result,
     // refuses text that is not UTF-8) as before; it is one short string.
     // Crossing contours (result 4) are an import that succeeded, and a flag lets a reader tell
     // that without knowing the result codes.
-    json << "{\"file\": " << nlohmann::json(file).dump() << ", \"result\": " << result
+    json << "{\"file\": " << nlohmann::json(file).dump()
+         << ", \"result\": " << (result ? std::to_string(*result) : "null")
+         << ", \"error\": " << (error.empty() ? "null" : nlohmann::json(error).dump())
          << ", \"crossing\": " << (result == 4 ? "true" : "false") << ", \"box\": ";
     if (box) {
         json << "{\"left_top\":" << box->leftTop << ",\"right_bottom\":" << box->rightBottom << '}';

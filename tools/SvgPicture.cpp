@@ -6,7 +6,7 @@
 #include <fmt/ostream.h>
 
 #include <algorithm>  // std::min, std::max, std::count_if
-#include <cmath>      // std::isfinite
+#include <cmath>      // std::isfinite, std::fmod, std::fabs, std::lround
 #include <cstddef>    // std::size_t
 #include <cstring>    // std::strlen
 #include <iterator>   // std::back_inserter, std::size
@@ -162,9 +162,115 @@ std::string NameKey(const std::string& name) {
 // One layer of the picture: its name as first spelled, its colour and its polylines.
 struct Layer {
     std::string name;
-    const char* colour;
+    std::string colour;
     std::vector<std::size_t> members;  // indices into the polylines
 };
+
+constexpr double kCharacterWidth = 7.0;  // pixels a character of the caption takes, about
+
+// The `index`-th layer's colour: the palette's first, then hues a golden angle apart, which never
+// meet again, in three lightnesses, so that no two layers share a colour.
+std::string LayerColour(std::size_t index) {
+    if (index < std::size(kLayerColours)) return kLayerColours[index];
+    const std::size_t k = index - std::size(kLayerColours);
+    const double hue = std::fmod(static_cast<double>(k) * 137.50776405003785 + 15.0, 360.0);
+    const double lightness = 0.32 + 0.12 * static_cast<double>(k % 3);
+    const double chroma = (1 - std::fabs(2 * lightness - 1)) * 0.75;
+    const double h = hue / 60.0;
+    const double second = chroma * (1 - std::fabs(std::fmod(h, 2.0) - 1));
+    const double rgb[6][3] = {{chroma, second, 0}, {second, chroma, 0}, {0, chroma, second},
+                              {0, second, chroma}, {second, 0, chroma}, {chroma, 0, second}};
+    const double* c = rgb[std::min(5, static_cast<int>(h))];
+    const double m = lightness - chroma / 2;
+    const auto byte = [&](double v) { return static_cast<int>(std::lround((v + m) * 255)); };
+    return fmt::format("#{:02x}{:02x}{:02x}", byte(c[0]), byte(c[1]), byte(c[2]));
+}
+
+// The byte offsets where the characters of UTF-8 `text` begin, and its end.
+std::vector<std::size_t> CharacterStarts(const std::string& text) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+    }
+    starts.push_back(text.size());
+    return starts;
+}
+
+// `text` (printable UTF-8) cut to `pixels` of caption: its start and its end kept, an ellipsis
+// between, since a path's file name is at its end.
+std::string FitText(const std::string& text, double pixels) {
+    const std::vector<std::size_t> starts = CharacterStarts(text);
+    const std::size_t characters = starts.size() - 1;
+    const auto room = static_cast<std::size_t>(std::max(pixels / kCharacterWidth, 5.0));
+    if (characters <= room) return text;
+    const std::size_t tail = (room - 1) * 2 / 3;
+    const std::size_t head = room - 1 - tail;
+    return text.substr(0, starts[head]) + "\u2026" + text.substr(starts[characters - tail]);
+}
+
+// `text` (printable UTF-8) in lines of `pixels` of caption, broken at blanks where it can be.
+std::vector<std::string> WrapText(const std::string& text, double pixels) {
+    const auto room = static_cast<std::size_t>(std::max(pixels / kCharacterWidth, 10.0));
+    const std::vector<std::size_t> starts = CharacterStarts(text);
+    std::vector<std::string> lines;
+    std::size_t from = 0;  // a character index
+    while (from + 1 < starts.size()) {
+        std::size_t to = std::min(from + room, starts.size() - 1);
+        if (to + 1 < starts.size()) {
+            std::size_t blank = to;
+            while (blank > from && text[starts[blank]] != ' ') --blank;
+            if (blank > from) to = blank;
+        }
+        lines.push_back(text.substr(starts[from], starts[to] - starts[from]));
+        from = to;
+        while (from + 1 < starts.size() && text[starts[from]] == ' ') ++from;
+    }
+    return lines;
+}
+
+// The caption's lines under the picture: the title fitted to the width, then the error wrapped.
+struct CaptionLines {
+    std::string title;                // escaped
+    std::vector<std::string> errors;  // escaped
+};
+
+CaptionLines CaptionOf(const std::string& title, const SvgNotes& notes, double width) {
+    CaptionLines lines;
+    const double room = width - 2 * kMargin;
+    lines.title = EscapeXml(FitText(Printable(title), room));
+    if (!notes.error.empty()) {
+        for (const std::string& line : WrapText(Printable(notes.error), room)) {
+            lines.errors.push_back(EscapeXml(line));
+        }
+    }
+    return lines;
+}
+
+// The title and the error from `top` down, one line each.
+void WriteCaptionLines(std::ostream& out, const CaptionLines& lines, double top) {
+    fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{}</text>\n", kMargin, top + 14, lines.title);
+    for (std::size_t k = 0; k < lines.errors.size(); ++k) {
+        fmt::print(out,
+                   "<text class=\"error\" x=\"{:.2f}\" y=\"{:.2f}\" fill=\"#c92a2a\">{}</text>\n",
+                   kMargin, top + 14 + kLegendRow * static_cast<double>(k + 1), lines.errors[k]);
+    }
+}
+
+double CaptionHeight(const CaptionLines& lines) {
+    return kLegendRow * static_cast<double>(1 + lines.errors.size()) + 8;
+}
+
+// The dots at both ends of an open piece, which show where it failed to meet another.
+void AddEnds(std::string& ends, const Polyline& polyline, const Frame& frame,
+             const std::string& fill) {
+    for (const Point* p : {&polyline.points.front(), &polyline.points.back()}) {
+        if (!Finite(*p)) continue;
+        fmt::format_to(std::back_inserter(ends),
+                       "<circle cx=\"{:.2f}\" cy=\"{:.2f}\" r=\"3\"{}/>\n", frame.X(p->x),
+                       frame.Y(p->y), fill);
+    }
+}
+
 }  // namespace
 
 bool IsLoop(const Polyline& polyline) {
@@ -176,12 +282,14 @@ bool IsLoop(const Polyline& polyline) {
     return dx * dx + dy * dy < 1e-8;
 }
 
-void WriteSvg(std::ostream& out, const std::vector<Polyline>& polylines, const std::string& title) {
+void WriteSvg(std::ostream& out, const std::vector<Polyline>& polylines, const std::string& title,
+              const SvgNotes& notes) {
     const Frame frame = FitFrame(polylines);
     const double width = std::max(frame.width + 2 * kMargin, kMinWidth);
-    const double height = frame.height + 2 * kMargin + kCaptionSpace;
-    const std::string escapedTitle = EscapeXml(title);
-    WriteHead(out, width, height, escapedTitle);
+    const CaptionLines caption = CaptionOf(title, notes, width);
+    const double legendTop = frame.height + 2 * kMargin;
+    const double height = legendTop + kLegendRow + CaptionHeight(caption);
+    WriteHead(out, width, height, EscapeXml(title));
 
     std::size_t counts[3] = {0, 0, 0};
     std::string ends;
@@ -193,61 +301,55 @@ void WriteSvg(std::ostream& out, const std::vector<Polyline>& polylines, const s
             const std::string data = PathData(polyline, frame);
             if (data.empty()) continue;
             fmt::print(out, "<path d=\"{}\"/>\n", data);
-            if (style.kind != EKind::eOpen) continue;
-            // Dots at both ends show where a piece failed to meet another.
-            for (const Point* p : {&polyline.points.front(), &polyline.points.back()}) {
-                if (!Finite(*p)) continue;
-                fmt::format_to(std::back_inserter(ends),
-                               "<circle cx=\"{:.2f}\" cy=\"{:.2f}\" r=\"3\"/>\n", frame.X(p->x),
-                               frame.Y(p->y));
-            }
+            if (style.kind == EKind::eOpen && notes.markEnds) AddEnds(ends, polyline, frame, "");
         }
         out << "</g>\n";
     }
     out << "<g class=\"ends\" fill=\"#d9480f\">\n" << ends << "</g>\n";
 
-    // The caption: a line sample and a count per kind, then the title.
-    const double lineY = height - kCaptionSpace / 2;
-    const double baseline = height - kCaptionSpace / 2 + 4;
+    // The caption: a line sample and a count per kind, then the title and any error.
+    const double lineY = legendTop + kLegendRow / 2;
     out << "<g class=\"caption\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#333333\">\n";
     double x = kMargin;
     for (const Style& style : kStyles) {
         fmt::print(out, "<line x1=\"{:.2f}\" y1=\"{:.2f}\" x2=\"{:.2f}\" y2=\"{:.2f}\" {}/>\n", x,
                    lineY, x + 18, lineY, style.stroke);
-        fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{} {}</text>\n", x + 24, baseline,
+        fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{} {}</text>\n", x + 24, lineY + 4,
                    counts[static_cast<int>(style.kind)], style.label);
-        x += 60 + 7 * std::strlen(style.label);
+        x += 60 + kCharacterWidth * static_cast<double>(std::strlen(style.label));
     }
-    fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{}</text>\n</g>\n</svg>\n", x + 8, baseline,
-               escapedTitle);
+    WriteCaptionLines(out, caption, legendTop + kLegendRow);
+    out << "</g>\n</svg>\n";
 }
 
 void WriteSvgByLayer(std::ostream& out, const std::vector<Polyline>& polylines,
-                     const std::vector<std::string>& layers, const std::string& title) {
+                     const std::vector<std::string>& layers, const std::string& title,
+                     const SvgNotes& notes) {
     std::vector<Layer> order;
     std::map<std::string, std::size_t> byKey;
     for (std::size_t i = 0; i < polylines.size() && i < layers.size(); ++i) {
         const auto [at, added] = byKey.try_emplace(NameKey(layers[i]), order.size());
-        if (added) {
-            order.push_back(
-                {layers[i], kLayerColours[order.size() % std::size(kLayerColours)], {}});
-        }
+        if (added) order.push_back({layers[i], LayerColour(order.size()), {}});
         order[at->second].members.push_back(i);
     }
 
     const Frame frame = FitFrame(polylines);
     const double width = std::max(frame.width + 2 * kMargin, kMinWidth);
-    // The legend's entries fill lines of the picture's width, as many lines as they take.
+    // The legend's entries fill lines of the picture's width, as many lines as they take; a name
+    // too long for a line is cut to fit.
     std::vector<std::string> labels;
     std::vector<std::pair<double, int>> places;  // each entry's x and line
     double x = kMargin;
     int line = 0;
+    const double room = width - 2 * kMargin - 44;  // a line less the sample, its gap and room
     for (const Layer& layer : order) {
+        const std::string count = fmt::format(" ({})", layer.members.size());
         const std::string shown =
-            Printable(fmt::format("{} ({})", layer.name, layer.members.size()));
+            FitText(Printable(layer.name), room - kCharacterWidth * count.size()) + count;
         labels.push_back(EscapeXml(shown));
-        // A sample, its gap, about 7 pixels a character at this size, and room to the next.
-        const double entryWidth = 24 + 7.0 * static_cast<double>(Characters(shown)) + 20;
+        // A sample, its gap, the text and room to the next.
+        const double entryWidth =
+            24 + kCharacterWidth * static_cast<double>(Characters(shown)) + 20;
         if (x > kMargin && x + entryWidth > width - kMargin) {
             ++line;
             x = kMargin;
@@ -257,9 +359,10 @@ void WriteSvgByLayer(std::ostream& out, const std::vector<Polyline>& polylines,
     }
     const int lines = order.empty() ? 0 : line + 1;
     const double legendTop = frame.height + 2 * kMargin;
-    const double height = legendTop + lines * kLegendRow + kCaptionSpace;
-    const std::string escapedTitle = EscapeXml(title);
-    WriteHead(out, width, height, escapedTitle);
+    const CaptionLines caption = CaptionOf(title, notes, width);
+    const double captionTop = legendTop + lines * kLegendRow;
+    const double height = captionTop + CaptionHeight(caption);
+    WriteHead(out, width, height, EscapeXml(title));
 
     std::string ends;
     for (const Layer& layer : order) {
@@ -280,12 +383,8 @@ void WriteSvgByLayer(std::ostream& out, const std::vector<Polyline>& polylines,
                        "<path class=\"open\" d=\"{}\" fill=\"none\" stroke-width=\"2\" "
                        "stroke-dasharray=\"7 4\" stroke-linecap=\"round\"/>\n",
                        data);
-            // Dots at both ends show where a piece failed to meet another.
-            for (const Point* p : {&polyline.points.front(), &polyline.points.back()}) {
-                if (!Finite(*p)) continue;
-                fmt::format_to(std::back_inserter(ends),
-                               "<circle cx=\"{:.2f}\" cy=\"{:.2f}\" r=\"3\" fill=\"{}\"/>\n",
-                               frame.X(p->x), frame.Y(p->y), layer.colour);
+            if (notes.markEnds) {
+                AddEnds(ends, polyline, frame, fmt::format(" fill=\"{}\"", layer.colour));
             }
         }
         out << "</g>\n";
@@ -303,8 +402,14 @@ void WriteSvgByLayer(std::ostream& out, const std::vector<Polyline>& polylines,
         fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{}</text>\n", left + 24, lineY + 4,
                    labels[k]);
     }
-    fmt::print(out, "<text x=\"{:.2f}\" y=\"{:.2f}\">{}</text>\n</g>\n</svg>\n", kMargin,
-               height - kCaptionSpace / 2 + 4, escapedTitle);
+    WriteCaptionLines(out, caption, captionTop);
+    out << "</g>\n</svg>\n";
+}
+
+std::size_t CountOpenPieces(const std::vector<Polyline>& polylines) {
+    return static_cast<std::size_t>(
+        std::count_if(polylines.begin(), polylines.end(),
+                      [](const Polyline& p) { return KindOf(p) == EKind::eOpen; }));
 }
 
 }  // namespace Vexlor::DxfTool

@@ -8,6 +8,8 @@
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>  // SetConsoleCtrlHandler
+#else
+#include <signal.h>  // sigaction
 #endif
 
 namespace Vexlor::DxfTool {
@@ -76,7 +78,13 @@ InterruptCatcher::InterruptCatcher() : m_previous(SIG_ERR) {
 
 InterruptCatcher::~InterruptCatcher() { --catchersAlive; }
 #else
-InterruptCatcher::InterruptCatcher() : m_previous(std::signal(SIGINT, OnInterrupt)) {}
+InterruptCatcher::InterruptCatcher() : m_previous(SIG_ERR) {
+    // A program started with Ctrl-C ignored (a background job of a shell script) keeps ignoring
+    // it, while it writes as while it reads.
+    struct sigaction current {};
+    if (sigaction(SIGINT, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
+    m_previous = std::signal(SIGINT, OnInterrupt);
+}
 
 InterruptCatcher::~InterruptCatcher() {
     if (m_previous != SIG_ERR) std::signal(SIGINT, m_previous);

@@ -34,7 +34,8 @@ private:
 
 /// While alive, the first SIGINT only sets the flag that `CTerminalProgress` reports; the
 /// handler then steps aside, so a second Ctrl-C ends the program at once. The previous
-/// handler is restored on destruction. On Windows the same holds for Ctrl-C and Ctrl-Break,
+/// handler is restored on destruction. A SIGINT ignored when the catcher is made (inherited so
+/// from the parent) stays ignored. On Windows the same holds for Ctrl-C and Ctrl-Break,
 /// caught through SetConsoleCtrlHandler.
 class InterruptCatcher {
 public:

@@ -14,6 +14,7 @@
 #include "Batch.h"
 #include "Console.h"
 #include "ExportCommand.h"
+#include "InfoCommand.h"
 #include "PrintableText.h"
 
 namespace {
@@ -23,7 +24,8 @@ using namespace Vexlor::DxfTool;
 int Run(int argc, char** argv) {
     CLI::App app{
         "vexlor-dxf " VEXLOR_DXF_VERSION
-        ": imports the 2D contours of ASCII DXF drawings and exports triangle meshes as DXF."};
+        ": imports the 2D contours of DXF drawings, tells what a drawing holds, and exports "
+        "triangle meshes as DXF."};
     app.set_version_flag("--version", "vexlor-dxf " VEXLOR_DXF_VERSION);
     app.require_subcommand(1);
     // Options are "-x" and "--name" everywhere; on Windows CLI11 would also take "/name", and so
@@ -33,7 +35,8 @@ int Run(int argc, char** argv) {
     Arguments arguments;
     arguments.jobs = std::max(1U, std::thread::hardware_concurrency());
     const CLI::App* import = AddImportCommand(app, arguments);
-    AddExportCommand(app, arguments);
+    const CLI::App* info = AddInfoCommand(app, arguments);
+    const CLI::App* exportCommand = AddExportCommand(app, arguments);
     std::vector<Drawing> drawings;
     try {
         app.parse(argc, argv);
@@ -42,11 +45,18 @@ int Run(int argc, char** argv) {
             CheckOutputNames(arguments, drawings);
             CheckStandardStreams(arguments, drawings.size());
         }
+        if (exportCommand->parsed() && arguments.outName == kStandardStream) {
+            // "-" means standard output elsewhere: a file named so would surprise.
+            throw CLI::ValidationError(
+                "OUT: standard output (-) cannot take an export, which is written to a temporary "
+                "file and renamed once complete; name a file (./- for one named -)");
+        }
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : kExitUsage;
     }
     BinaryStandardStreams();
-    return import->parsed() ? RunImport(arguments, drawings) : RunExport(arguments);
+    if (import->parsed()) return RunImport(arguments, drawings);
+    return info->parsed() ? RunInfo(arguments) : RunExport(arguments);
 }
 
 }  // namespace

@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 # End-to-end tests of vexlor-dxf: runs the built tool and holds its output against the library's.
 # SPDX-License-Identifier: MIT
-# Usage: python3 -E -X utf8 tool_test.py CASE TOOL REFERENCE HOST_EXAMPLE EXAMPLES VERSION
+# Usage: python3 -E -X utf8 tool_test.py CASE TOOL REFERENCE HOST CLASSIC_HOST EXAMPLES VERSION
 # CASE names a function below, run in a fresh current folder holding copies of the sample drawings
 # and mesh (the paths given must be absolute). The checks are assert statements: -E keeps
 # PYTHONOPTIMIZE from turning them off.
-import ast, csv, json, os, pathlib, re, shutil, signal, struct, subprocess, sys, tempfile, time
+import ast, csv, glob, json, os, pathlib, re, shutil, signal, struct, subprocess, sys, tempfile, time
 import xml.etree.ElementTree as ElementTree
 
-CASE, TOOL, REFERENCE, HOST, EXAMPLES, VERSION = sys.argv[1:]
+CASE, TOOL, REFERENCE, HOST, CLASSIC_HOST, EXAMPLES, VERSION = sys.argv[1:]
 # Windows programs run through the emulator that the cross build names (Wine).
 RUNNER = [*filter(None, os.environ.get("VEXLOR_DXF_RUNNER", "").split(";"))]
 WINDOWS = TOOL.endswith(".exe")
@@ -38,20 +38,28 @@ FILES = {"bad.dxf": LINE.format("abc", ""), "huge.dxf": LINE.format("1e999", "")
          "no_eof.dxf": LINE.format(1, "")[:-6], "empty.dxf": "0\nEOF\n", "junk.stl": "hi\n",
          "empty.stl": "solid\nendsolid\n", "bad.obj": "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n"}
 # The arguments, the exit status and texts of the message. With several drawings, each is imported
-# whatever happened to the one before, and the highest status is returned. A name that is not UTF-8
-# is refused. Crossing contours fail only with --strict; standard output takes one drawing's record.
+# whatever happened to the one before, and the most severe status is returned (cannot be opened, bad
+# number, unreadable, no contours, crossing). A name that is not UTF-8 is refused. Crossing contours
+# fail only with --strict; standard output takes one drawing's record. The accurate import is the
+# default; --classic gives the polyline reader's results and statuses.
 STATUSES = [
-    ("import missing.dxf bad.dxf", 65, "missing.dxf: cannot be opened: No such file or directory "
-     "(result 2)", "bad.dxf: holds a value that is not a number (std::invalid_argument"),
+    ("import missing.dxf bad.dxf", 2, "missing.dxf: cannot be opened: No such file or directory "
+     "(result 2)", 'bad.dxf: cannot be read: line 9: LINE: group 20 is not a number: "abc" (result 1)'),
+    ("import --classic bad.dxf missing.dxf", 2, "bad.dxf: holds a value that is not a number where "
+     "the polyline reader needs one; the drawing was not imported (without --classic, the import "
+     "names the line)"), ("import --classic bad.dxf empty.dxf", 65),
     ("import missing.dxf", 2), ("import empty.dxf", 3, "empty.dxf: no contours found (result 3)"),
-    ("import huge.dxf", 65, "huge.dxf: holds a number out of range (std::out_of_range"),
+    ("import empty.dxf no_eof.dxf crossing.dxf --strict", 3),
+    ("import huge.dxf --classic", 65, "huge.dxf: holds a number out of the range the polyline reader"),
+    ("import huge.dxf", 1, 'huge.dxf: cannot be read: line 9: LINE: group 20 is not a number: "1e999"'),
     ("import crossing.dxf", 0, "crossing.dxf: contours cross each other (result 4)"),
     ("import crossing.dxf --strict", 4, "crossing.dxf: contours cross each other (result 4)"),
-    ("import crossing.dxf --json -", 0, '"result": 4, "crossing": true'),
+    ("import crossing.dxf --json -", 0, '"result": 4, "error": null, "crossing": true'),
     ("import crossing.dxf bad.dxf --json - --json x.json", 64, "standard output", "2 drawings"),
-    ("import no_eof.dxf", 1, "no_eof.dxf: cannot be read to its end"), ("import", 64),
-    ("import binary.dxf", 1, "binary.dxf: cannot be read: it is a binary DXF file, which the "
-     "polyline reader cannot read; --accurate reads it (result 1)"),
+    ("import no_eof.dxf --classic", 1, "no_eof.dxf: cannot be read to its end"), ("import", 64),
+    ("import no_eof.dxf", 0, "no_eof.dxf: imported (result 0)"),
+    ("import binary.dxf --classic", 1, "binary.dxf: cannot be read: it is a binary DXF file, which "
+     "the polyline reader (--classic) cannot read; the import without --classic reads it (result 1)"),
     ("import dir.dxf", 66, "dir.dxf: a folder that holds no drawing (*.dxf)"),
     ("import flange_arcs.dxf --svg no/x.svg", 73, "no/x.svg: cannot be written: No such file"),
     ("export missing.stl o.dxf", 66, "missing.stl: cannot be opened: No such file or directory"),
@@ -62,12 +70,18 @@ STATUSES = [
     ("export bracket.stl /dev/full", 3, "/dev/full: writing failed", "nothing was removed"),
     ("", 64), ("convert flange_arcs.dxf", 64), ("export --help", 0, "Ctrl-C", "removed"),
     ("import flange_arcs.dxf --frobnicate", 64), ("import flange_arcs.dxf x.dxf --svg o.svg", 64),
-    ("import bad-\udcff.dxf", 64, "not valid UTF-8"), ("import --help", 0, "--svg", "--json"),
-    ("--help", 0, "Exit status", "64", "65", "66", "70", "73"), ("--version", 0, f"dxf {VERSION}")]
+    ("import bad-\udcff.dxf", 64, "not valid UTF-8"), ("import --help", 0, "--svg", "--classic"),
+    ("import x.dxf --tolerance 0", 64, "0 is not a length above zero"),
+    ("import x.dxf --tolerance 5e-324", 2), ("import x.dxf -j 0", 64, "from 1 to 1024"),
+    ("info missing.dxf empty.dxf", 2, "missing.dxf: cannot be opened: No such file"),
+    ("info no_eof.dxf bad.dxf", 0, "no_eof.dxf: no version given, ASCII, units: no unit"),
+    ("info binary.dxf", 1, "binary.dxf: cannot be read: binary DXF: byte 22"),
+    ("--help", 0, "Exit status", "64", "65", "66", "70", "73", "most severe"),
+    ("--version", 0, f"dxf {VERSION}")]
 
 
 def statuses():
-    [pathlib.Path(n).write_text(t) if t else os.mkdir(n) for n, t in FILES.items()]
+    [pathlib.Path(n).write_text(t) if t is not None else os.mkdir(n) for n, t in FILES.items()]
     pathlib.Path("binary.dxf").write_bytes(b"AutoCAD Binary DXF\r\n\x1a\0" + bytes(8))
     for args, status, *texts in STATUSES:  # Windows has no full device and no byte names
         if not (WINDOWS and ("/dev/full" in args or "\udcff" in args)):
@@ -78,11 +92,11 @@ def statuses():
 # One run over the samples, with an SVG and a JSON file each: the JSON holds what the library gives
 # (repr tells -0.0 from 0.0); the SVG's paths, all and closed ones, and the summary count it.
 def import_samples():
-    result = run(TOOL, "import", *(a.format(d) for d in ["plate_lines.dxf", "flange_arcs.dxf",
+    result = run(TOOL, "import", "--classic", *(a.format(d) for d in ["plate_lines.dxf", "flange_arcs.dxf",
                  "block_hatch.dxf"] for a in ["{}", "--svg", "{}.svg", "--json", "{}.json"]))
-    for d in result.args[2::5]:  # the drawings
+    for d in result.args[3::5]:  # the drawings
         ref = ast.literal_eval(run(REFERENCE, d).stdout)
-        want = {"file": d, "result": ref.pop("result"), "crossing": False, **ref}
+        want = {"file": d, "result": ref.pop("result"), "error": None, "crossing": False, **ref}
         pl, (x0, y0), (x1, y1) = want["polylines"], *want["box"].values()
         svg, got = ElementTree.parse(f"{d}.svg").findall, repr(json.loads(read(f"{d}.json")))
         count, closed = [len(svg(f"{{*}}g{k}/{{*}}path")) for k in ["", "[@class='closed']"]]
@@ -95,7 +109,7 @@ def import_samples():
     f = lambda t: struct.unpack("f", struct.pack("f", float(t)))[0]
     pathlib.Path("hard.dxf").write_text("0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n" + "".join(
         f"10\n{t}\n20\n{t}\n" for t in hard) + "0\nENDSEC\n0\nEOF\n")
-    expect(run(TOOL, "import", "hard.dxf", "--json", "hard.json"), 0, "hard.dxf: imported")
+    expect(run(TOOL, "import", "hard.dxf", "--classic", "--json", "hard.json"), 0, "hard.dxf: imported")
     got = json.loads(read("hard.json"))["polylines"]
     assert repr(got) == repr([{"closed": False, "points": [[f(t), -f(t)] for t in hard]}]), got
 
@@ -123,6 +137,15 @@ def export_sigint():
         err, left = tool.communicate()[1], sorted(map(str, pathlib.Path().glob("*o.dxf*")))
         assert (err.count(f"o.dxf: export cancelled by Ctrl-C; {words}"), tool.returncode, left,
                 earlier and read("o.dxf")) == (1, 4, ["o.dxf"] * bool(earlier), earlier), err
+    # Started with Ctrl-C ignored, as a shell starts a background job, the export ignores it too.
+    if not WINDOWS:
+        ignore = lambda: signal.signal(signal.SIGINT, signal.SIG_IGN)
+        tool = subprocess.Popen([TOOL, "export", "m.stl", "i.dxf"], preexec_fn=ignore)
+        while not [*pathlib.Path().glob(".i.dxf.*")] and tool.poll() is None: time.sleep(0.002)
+        tool.send_signal(signal.SIGINT)
+        assert tool.wait() == 0
+        with open("i.dxf", "rb") as f: f.seek(-4, 2); assert f.read() == b"EOF\n"
+    expect(run(TOOL, "export", "m.stl", "-"), 64, "standard output (-) cannot take an export")
 
 
 # UTF-8 names reach the library intact, whatever the locale (other bytes are refused: STATUSES).
@@ -135,15 +158,25 @@ def non_ascii_names():
     assert json.loads(read("\u00e9.json"))["file"] == name
 
 
-# The README's host example runs on the flange (an obround from (-30, -30) to (130, 30) with
-# circle holes of 30 points), exports a tetrahedron, and is quoted in the README as it is. Both
-# names are beyond ASCII and the BMP.
+# The host examples run on the flange (an obround from (-30, -30) to (130, 30) with five circle
+# holes), and export a tetrahedron: the accurate one in true geometry (y up, curves flattened), the
+# classic one with the polyline reader (circles of 30 points). Both names are beyond ASCII and the
+# BMP. Where the documents quote a host whole (its usage line), they quote it as it is.
 def host_example():
     shutil.copy("flange_arcs.dxf", name := "Z\u00e4\u20ac\U0001F600.dxf")
-    expect(run(HOST, name, "\u00e9\U0001F600.dxf", env=NAMES_ENV), 0,
-           "closed contour of 30 points", "box (-30, -30) to (130, 30)")
-    assert read("\u00e9\U0001F600.dxf").count("3DFACE") == 4, "the export is not 4 faces"
-    assert f"```cpp\n{read('host_example.cpp')}```" in read(f"{EXAMPLES}/../README.md"), "unquoted"
+    # The accurate host's box is within the chord tolerance (1e-5 of 160) and the rounding of %g
+    # (six digits) of the true one.
+    for host, texts, tolerance in [(HOST, ["points: CIRCLE on layer 0"], 1.6e-3 + 5e-4),
+                                   (CLASSIC_HOST, ["closed contour of 30 points"], 0)]:
+        r = run(host, name, "\u00e9\U0001F600.dxf", env=NAMES_ENV)
+        expect(r, 0, *texts)
+        box = [*map(float, re.search(r"box \((\S+), (\S+)\) to \((\S+), (\S+)\)", r.stdout).groups())]
+        assert all(0 <= abs(w) - abs(b) <= tolerance for b, w in zip(box, [-30, -30, 130, 30])), box
+        assert read("\u00e9\U0001F600.dxf").count("3DFACE") == 4, "the export is not 4 faces"
+    docs = [read(f"{EXAMPLES}/../README.md"), *map(read, glob.glob(f"{EXAMPLES}/../docs/*.md"))]
+    quotes = [q for d in docs for q in re.findall(r"```cpp\n(.*?)```", d, re.S) if "int Usage()" in q]
+    hosts = [read(f"{n}.cpp") for n in ["host_example", "classic_host_example"]]
+    assert quotes and all(q in hosts for q in quotes), "a document quotes a host as it was"
 
 
 # A folder of three drawings, one .DXF, one in a subfolder, imported at once: a row and a JSON file
@@ -214,7 +247,7 @@ def accurate_layers():
            "  units: inches to millimetres, coordinates times 25.4\n")
 
     # Four points of the rectangle and two of the line at least: a budget of five is too small.
-    expect(run(TOOL, "import", "l.dxf", "--accurate", "--max-points", "5"), 1, "more than 5 points")
+    expect(run(TOOL, "import", "l.dxf", "--max-points", "5"), 1, "more than 5 points (--max-points)")
     assert len(record("--max-points", "100")["polylines"]) == 2
 
     # The layers' colours: one group each, in order of first appearance, and a legend entry each.
@@ -246,8 +279,8 @@ def accurate_layers():
                          ("--svg-color blue",)]:
         expect(run(TOOL, "import", "l.dxf", "--accurate", *args.split()), 64, *texts)
     for args in ["--units mm", "--layer Walls", "--all-layers", "--max-points 9",
-                 "--svg-color layer"]:  # without --accurate
-        expect(run(TOOL, "import", "l.dxf", *args.split()), 64, "requires --accurate")
+                 "--svg-color layer", "--accurate"]:  # with the polyline reader
+        expect(run(TOOL, "import", "l.dxf", "--classic", *args.split()), 64, "--classic excludes")
 
 
 # A drawing's bytes that could drive a terminal (ESC, the C1 CSI) or are not UTF-8, in a layer name
@@ -266,6 +299,86 @@ def drawing_bytes():
         assert not re.search(r"[\x00-\x09\x0b-\x1f\x7f-\x9f]", text), (what, data)
     assert (r.returncode, rb"bad.dxf: cannot be read: " in r.stderr, rb'"0\x1B[31m' in r.stderr,
             layer.startswith(r"L\x1B[31m\xC2\x9B")) == (1, True, True, True), (r, layer)
+
+
+# A drawing of R2000 in millimetres, with its header's extent, a LAYER table (Walls locked, Hidden
+# frozen and off), a block placed twice (once from another block) and entities in both spaces; a
+# POLYLINE's VERTEX and SEQEND count with it. The counts, by hand: model space 1 LINE on Walls, 1
+# POLYLINE and 1 TEXT on Hidden, 1 INSERT and 1 CIRCLE on Extra (no table entry); paper space 2.
+INFO = ("0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n9\n$INSUNITS\n70\n4\n9\n$EXTMIN\n10\n-1\n20\n"
+        "-2\n30\n0\n9\n$EXTMAX\n10\n30\n20\n40\n30\n0\n0\nENDSEC\n0\nSECTION\n2\nTABLES\n0\nTABLE\n2\n"
+        "LAYER\n0\nLAYER\n2\nWalls\n70\n4\n62\n1\n0\nLAYER\n2\nHidden\n70\n1\n62\n-3\n0\nENDTAB\n0\n"
+        "ENDSEC\n0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nDoor\n0\nLINE\n0\nARC\n0\nENDBLK\n0\nBLOCK\n2\nWing"
+        "\n0\nINSERT\n2\nDOOR\n0\nENDBLK\n0\nBLOCK\n2\n*Paper_Space\n0\nLINE\n0\nENDBLK\n0\nENDSEC\n0\n"
+        "SECTION\n2\nENTITIES\n0\nLINE\n8\nwalls\n10\n0\n20\n0\n11\n1\n21\n0\n0\nPOLYLINE\n8\nHidden\n"
+        "66\n1\n0\nVERTEX\n10\n0\n20\n0\n0\nVERTEX\n10\n1\n20\n1\n0\nSEQEND\n0\nTEXT\n8\nHidden\n0\n"
+        "INSERT\n8\nExtra\n2\nDoor\n0\nCIRCLE\n8\nExtra\n10\n5\n20\n5\n40\n1\n0\nLINE\n67\n1\n0\nENDSEC\n"
+        "0\nEOF\n")
+
+
+# The info command on that drawing, as JSON and as text; a drawing cut short is counted as far as it
+# goes, with its error.
+def info():
+    pathlib.Path("i.dxf").write_text(INFO)
+    r = run(TOOL, "info", "i.dxf", "--json")
+    expect(r, 0)
+    got = json.loads(r.stdout)
+    layer = lambda n, l, f, o, k, e: dict(name=n, listed=l, frozen=f, off=o, locked=k, entities=e)
+    assert got == {"file": "i.dxf", "result": 0, "error": None, "binary": False, "version": "AC1015",
+        "release": "R2000", "code_page": None, "units": 4, "extent": {"min": [-1, -2, 0],
+        "max": [30, 40, 0]}, "layers": [layer("Walls", True, False, False, True, 1), layer(
+        "Hidden", True, True, True, False, 2), layer("Extra", False, False, False, False, 2)],
+        "entities": {"CIRCLE": 1, "INSERT": 1, "LINE": 1, "POLYLINE": 1, "TEXT": 1},
+        "paper_space_entities": 2, "blocks": [{"name": "Door", "entities": 2, "inserts": 2},
+        {"name": "Wing", "entities": 1, "inserts": 0}]}, got
+    expect(run(TOOL, "info", "i.dxf"), 0, "i.dxf: DXF R2000 (AC1015), ASCII, units: millimetres\n"
+           "  extent (as its header says): x -1 to 30, y -2 to 40\n  layers: 3 (1 frozen, 0 off)\n",
+           "Walls   on, locked", "Hidden  frozen, off", "entities: 5 in the model space, 2 in the "
+           "paper space", "Door: 2 entities, placed by 2 INSERTs")
+    pathlib.Path("cut.dxf").write_text(INFO[:INFO.index("0\nCIRCLE")])
+    r = run(TOOL, "info", "cut.dxf", "--json")
+    assert (r.returncode, json.loads(r.stdout)["entities"]["INSERT"]) == (1, 1), r
+    line = INFO[:INFO.index("0\nSECTION\n2\nENTITIES")].count("\n") + 1
+    expect(r, 1, f"cut.dxf: cannot be read: line {line}: section ENTITIES has no ENDSEC (result 1)")
+
+
+# What the import left out is said in the summary, with the option that brings it back; a failed
+# drawing's JSON and SVG say why; --layer with a name the drawing lacks warns, naming the closest.
+def left_out():
+    pathlib.Path("i.dxf").write_text(INFO)
+    expect(run(TOOL, "import", "i.dxf"), 0, "\n  left out: 1 entity on a frozen or off layer "
+           "(--all-layers), 1 entity in the paper space, 1 TEXT\n")
+    expect(run(TOOL, "import", "i.dxf", "--all-layers"), 0, "  contours: 2 (", "left out: 1 entity "
+           "in the paper space, 1 TEXT\n")
+    # The block's entities on layer 0 take the INSERT's layer, Extra.
+    r = run(TOOL, "import", "i.dxf", "--layer", "hiden", "--layer", "extra", "--layer", "WALL")
+    assert (r.returncode, "left out: 1 entity on a frozen or off layer (--all-layers), 1 entity on a"
+            " layer not chosen by --layer, 1 entity" in r.stdout) == (0, True), r
+    assert r.stderr == 'i.dxf: warning: the drawing has no layer "hiden"; the closest: "Hidden", ' \
+        '"Walls", "Extra"\ni.dxf: warning: the drawing has no layer "WALL"; the closest: "Walls", ' \
+        '"Extra", "Hidden"\n', r
+    r = run(TOOL, "import", "i.dxf", "--layer", "hiden", "--layer", "walls", "-q")
+    assert (r.returncode, r.stdout, r.stderr) == (0, "", ""), r
+    pathlib.Path("bad.dxf").write_text(LINE.format("abc", ""))
+    pathlib.Path("empty0.dxf").write_text("")
+    r = run(TOOL, "import", "empty0.dxf")  # result 1 or 3 as the reader has it; both say why
+    assert r.returncode in (1, 3) and f": it is empty (result {r.returncode})\n" in r.stderr, r
+    pathlib.Path("f.dxf").write_text(INFO.replace("Extra", "Hidden").replace("walls", "Hidden"))
+    for args, status, error in [
+            ("f.dxf", 3, "no contours found; left out: 4 entities on frozen or off layers "
+             "(--all-layers), 1 entity in the paper space, 1 TEXT"),
+            ("bad.dxf", 1, 'cannot be read: line 9: LINE: group 20 is not a number: "abc"'),
+            ("bad.dxf --classic", 65, "holds a value that is not a number where the polyline "
+             "reader needs one; the drawing was not imported (without --classic, the import names "
+             "the line)"), ("no.dxf", 2, "cannot be opened: No such file or directory")]:
+        r = run(TOOL, "import", *args.split(), "--json", "o.json", "--svg", "o.svg")
+        got, svg = json.loads(read("o.json")), ElementTree.parse("o.svg").findall
+        shown = " ".join(t.text for t in svg("{*}g[@class='caption']/{*}text[@class='error']"))
+        assert (r.returncode, got["error"], shown, got["polylines"]) == (status, error, error, []), r
+    # A batch returns the most severe status, not the highest: cannot be opened (2) outranks a bad
+    # number (65), and cannot be read (1) no contours (3).
+    expect(run(TOOL, "import", "--classic", "i.dxf", "bad.dxf", "no.dxf"), 2)
+    expect(run(TOOL, "import", "f.dxf", "bad.dxf", "--json-dir", "j"), 1)
 
 
 with tempfile.TemporaryDirectory(prefix=f"vexlor-dxf-{CASE}-") as folder:
