@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The README's first command: builds the library and vexlor-dxf (Release), imports a sample
-# drawing into an SVG picture and exports a sample mesh as DXF. Installs missing Debian
+# The README's first command: builds the library and vexlor-dxf (Release), tells what a sample
+# drawing holds, imports its true geometry (blocks placed, arcs and splines within a tolerance)
+# into an SVG picture and exports a sample mesh as DXF. Installs missing Debian
 # packages when run as root, or says which to install.
 # SPDX-License-Identifier: MIT
 set -euo pipefail
@@ -17,10 +18,14 @@ cmake --build "$build" -j "$jobs" >/dev/null
 mkdir -p "$out"
 tool="$build/tools/vexlor-dxf"
 
-echo "== $tool import examples/flange_arcs.dxf --svg $out/flange_arcs.svg"
-"$tool" import examples/flange_arcs.dxf --svg "$out/flange_arcs.svg"
+drawing=examples/switch_panel.dxf
+echo "== $tool info $drawing"
+"$tool" info "$drawing"
+echo "== $tool import $drawing --svg $out/switch_panel.svg --svg-color layer"
+"$tool" import "$drawing" --svg "$out/switch_panel.svg" --svg-color layer
 echo "== $tool export examples/bracket.stl $out/bracket.dxf"
 "$tool" export examples/bracket.stl "$out/bracket.dxf"
 echo
-echo "Open $out/flange_arcs.svg in a browser to see the imported contours."
-echo "More: $tool --help"
+echo "Open $out/switch_panel.svg in a browser to see the imported contours, coloured by layer."
+echo "The polyline reader, kept frozen for hosts that need its exact output: $tool import --classic."
+echo "More: $tool --help, and docs/tool.md"
