@@ -77,6 +77,14 @@ struct ContourOptions {
     /// With `analyse`: of contours drawn more than once (the same points, in either direction and,
     /// when closed, from any start) only the first is kept.
     bool dropDuplicates = false;
+    /// Whether a drawing whose structure is broken is refused (result 1, `error` naming the line
+    /// of the first break) rather than read on. By default (false) the import reads past the
+    /// breaks whose meaning is clear and lists each under ContourImport::recoveries: groups
+    /// outside a section, a SECTION without a name, a section that comes twice, a section
+    /// without its ENDSEC, no section at all (docs/recovery.md has them all). Either way a value
+    /// that is not a number is an error, and a missing EOF marker after complete sections is read
+    /// past and listed.
+    bool strictStructure = false;
 };
 
 /// One contour: a polyline and where its first piece came from.
@@ -183,11 +191,17 @@ struct ContourImport {
     double scale = 1;
     /// Whether the drawing was a binary DXF (its errors name byte offsets, not lines).
     bool binary = false;
-    /// What was not turned into contours, by entity kind ("TEXT", "DIMENSION", ...; paper-space
+    /// What was not turned into contours, by entity kind and why ("TEXT", "DIMENSION", "ARC of
+    /// zero radius", "LINE of zero length", "SPLINE that flattens to one point", ...; paper-space
     /// entities under "paper space") and count, and every approximation the caller should know
-    /// about, by what it was and count.
+    /// about, by what it was and count (such as 3D polylines whose z varies, seen from above).
     std::map<std::string, std::size_t> skipped;
     std::map<std::string, std::size_t> approximations;
+    /// Where the drawing's structure was broken and the import read on, in the drawing's order:
+    /// the line (for a binary DXF, the byte offset) and what was done, such as
+    /// "line 17: header variables after ENDSEC, read as header". A break that concerns the
+    /// drawing as a whole has no line. Given with result 1 too, up to the error.
+    std::vector<std::string> recoveries;
     /// The linking distance that was used, in the units of the result.
     double linkingDistance = 0;
 
@@ -219,13 +233,16 @@ struct ContourImport {
 };
 
 /// Imports the contours of the model space of the DXF drawing (ASCII or binary) at `path`.
-/// Lines, polylines with their bulges and closed flags, arcs, circles, ellipses, splines and
-/// hatch boundaries become polylines within the chord tolerance, in world coordinates (object
-/// coordinate systems applied, blocks placed by their INSERTs) seen from above; then repeated
-/// points go, pieces join end to end and contours are tested for crossings as the polyline
-/// reader does, in double precision. Every outcome is a result: a malformed number or structure,
-/// a block that inserts itself and a drawing beyond `maxPoints` give 1 with `error` naming the
-/// line (or byte) and the entity or block. The drawing is read in blocks, so memory grows with
+/// Lines, polylines (3D ones too) with their bulges and closed flags, arcs, circles, ellipses,
+/// splines and hatch boundaries become polylines within the chord tolerance, in world coordinates
+/// (object coordinate systems applied, blocks placed by their INSERTs) seen from above; then
+/// repeated points go, pieces join end to end and contours are tested for crossings as the
+/// polyline reader does, in double precision. What gives no contour is counted under `skipped`
+/// (by kind, and why: "TEXT", "ARC of zero radius", "LINE of zero length", ...). A structure
+/// broken in a way whose meaning is clear is read on and listed under `recoveries` (unless
+/// `strictStructure`). Every outcome is a result: a malformed number, a structure that cannot be
+/// read, a block that inserts itself and a drawing beyond `maxPoints` give 1 with `error` naming
+/// the line (or byte) and the entity or block. The drawing is read in blocks, so memory grows with
 /// what it gives, not with the file; a line (or a binary string) longer than 1 MiB is result 1.
 /// Invalid options throw std::invalid_argument; beyond that, only exhausted memory is an
 /// exception (std::bad_alloc).

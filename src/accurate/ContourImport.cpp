@@ -3,6 +3,7 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>  // std::max
 #include <cmath>      // std::isfinite
+#include <cstdio>     // std::snprintf
 #include <fstream>    // std::ifstream
 #include <stdexcept>  // std::invalid_argument
 #include <utility>    // std::move
@@ -28,6 +29,28 @@ double Millimetres(int units) {
     return unit ? unit->millimetres : 0;
 }
 
+// Why finishing drops a piece: it has no point, or its points are one.
+enum class Dropped : unsigned char { No, NoPoint, OnePoint };
+
+// Whether finishing leaves less than two points of `piece`: none, or all one point once the end
+// points of a closed piece that meet its first (by `squared`, as finishing measures) are gone.
+bool OnePoint(const Polyline2d& piece, double squared) {
+    const std::vector<Point2d>& p = piece.points;
+    std::size_t n = p.size();
+    while (piece.closed && n > 1 && Meet(p.front(), p[n - 1], squared)) --n;
+    for (std::size_t i = 1; i < n; ++i) {
+        if (!Equal(p[i - 1], p[i])) return false;
+    }
+    return true;
+}
+
+// A z value for the report: six significant digits.
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 // The bytes of a stream read a block at a time.
 constexpr std::size_t kBlock = std::size_t{1} << 18;
 
@@ -49,7 +72,7 @@ public:
             const std::size_t expected = std::min<std::size_t>(size / 128, std::size_t{1} << 20);
             m_drawing.pieces.polylines.reserve(expected);
             m_drawing.pieces.sources.reserve(expected);
-            DrawingReader(m_drawing, m_budget).Read(*source);
+            DrawingReader(m_drawing, m_budget, m_options.strictStructure).Read(*source);
             import.units = m_drawing.units;
             Placer placer(m_drawing, m_layers, m_budget, Units(import));
             import.tolerance = Tolerance(placer);
@@ -67,12 +90,26 @@ public:
             failed.error = (binary ? "binary DXF: " : "") + at + error.message;
             failed.units = m_drawing.units;
             failed.binary = binary;
+            failed.recoveries = Recoveries(binary);
             return failed;
         }
+        import.recoveries = Recoveries(binary);
         return import;
     }
 
 private:
+    // The drawing's recoveries, each after the line (or byte) where it was made.
+    std::vector<std::string> Recoveries(bool binary) const {
+        std::vector<std::string> lines;
+        lines.reserve(m_drawing.recoveries.size());
+        for (const auto& [position, what] : m_drawing.recoveries) {
+            lines.push_back(position == kNoPosition ? what
+                                                    : (binary ? "byte " : "line ") +
+                                                          std::to_string(position) + ": " + what);
+        }
+        return lines;
+    }
+
     // The map from drawing units to the units asked for; the pieces made so far converted.
     Affine3 Units(ContourImport& import) {
         if (m_options.units == 0) return {};
@@ -120,7 +157,25 @@ private:
         finish.negateY = m_options.yDown;
         std::vector<std::size_t> origins;
         std::vector<Polyline2d>& polylines = pieces.polylines;
+        // Pieces that finishing will drop as no curve, told apart from those it joins into
+        // others; a shape of a hidden layer has no points and is counted already.
+        std::vector<Dropped> dropped(polylines.size(), Dropped::No);
+        for (std::size_t i = 0; i < polylines.size(); ++i) {
+            if (m_layers.Hidden(pieces.sources[i].layer)) continue;
+            if (polylines[i].points.empty()) {
+                dropped[i] = Dropped::NoPoint;
+            } else if (OnePoint(polylines[i], finish.meet.squared)) {
+                dropped[i] = Dropped::OnePoint;
+            }
+        }
         FinishContours(polylines, finish, &origins);
+        ReportDropped(dropped, origins);
+        if (m_drawing.tiltedPolylines) {
+            m_drawing
+                .approximations["3D POLYLINE whose z varies (from " + Number(m_drawing.lowestZ) +
+                                " to " + Number(m_drawing.highestZ) + "): seen from above"] +=
+                m_drawing.tiltedPolylines;
+        }
         const bool crossing =
             m_options.link && polylines.size() > 1 && AnyPolylinesCross(polylines);
         if (m_options.analyse) {
@@ -146,6 +201,20 @@ private:
         import.result = import.contours.empty() ? EContourResult::eEmpty
                         : crossing              ? EContourResult::eIntersecting
                                                 : EContourResult::eOk;
+    }
+
+    // Each piece marked in `dropped` that finishing dropped (its index is no contour's origin),
+    // counted under skipped by its kind and why.
+    void ReportDropped(std::vector<Dropped>& dropped, const std::vector<std::size_t>& origins) {
+        for (const std::size_t origin : origins) dropped[origin] = Dropped::No;
+        const Pieces& pieces = m_drawing.pieces;
+        for (std::size_t i = 0; i < dropped.size(); ++i) {
+            if (dropped[i] == Dropped::No) continue;
+            const std::string& kind = m_drawing.kinds[pieces.sources[i].entity];
+            ++m_drawing.skipped[dropped[i] == Dropped::NoPoint ? kind + " without points"
+                                : kind == "LINE"               ? std::string("LINE of zero length")
+                                                 : kind + " that flattens to one point"];
+        }
     }
 
     const ContourOptions& m_options;

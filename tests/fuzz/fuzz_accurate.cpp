@@ -50,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (choice & 4) options.units = 4;
     if (choice & 8) options.hiddenLayers = true;
     if (choice & 16) options.layers = {"0", "a"};
+    if (choice & 32) options.strictStructure = true;
     options.maxPoints = 1 << 20;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     // Read in blocks of any size, the drawing gives the same groups as from memory.
@@ -60,6 +61,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     assert((import.result == Result::eReadError) == !import.error.empty());
     assert((import.result == Result::eEmpty) ==
            (import.result != Result::eReadError && import.contours.empty()));
+    // Every recovery rests on a group of its own, of 2 bytes at least (a binary one); strict, only
+    // the missing EOF marker is read past.
+    assert(import.recoveries.size() <= size / 2 + 1);
+    assert(!options.strictStructure || import.recoveries.size() <= 1);
+    if (options.strictStructure && import.result != Result::eReadError) {
+        // What the strict import reads, recovery reads the same.
+        options.strictStructure = false;
+        const Vexlor::Dxf::ContourImport read =
+            Vexlor::Dxf::ImportContoursFromMemory(bytes, options);
+        assert(read.result == import.result && read.contours.size() == import.contours.size() &&
+               read.recoveries == import.recoveries);
+    }
     for (const Vexlor::Dxf::Contour& contour : import.contours) {
         assert(contour.polyline.points.size() >= 2);
         for (const auto& p : contour.polyline.points) {

@@ -4,7 +4,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include <algorithm>   // std::sort, std::any_of, std::min, std::max
+#include <algorithm>   // std::sort, std::any_of, std::find, std::min, std::max
 #include <cmath>       // std::hypot, std::fabs, std::isnan, std::cos, std::sin, std::acos
 #include <cstdio>      // std::snprintf
 #include <cstdlib>     // std::strtod
@@ -135,6 +135,7 @@ void SetOption(Vexlor::Dxf::ContourOptions& o, const std::string& word) {
     set("tolerance", o.tolerance), set("relativeTolerance", o.relativeTolerance);
     set("linkingDistance", o.linkingDistance), set("units", o.units), set("link", o.link);
     set("maxPoints", o.maxPoints), set("yDown", o.yDown), set("hiddenLayers", o.hiddenLayers);
+    set("strictStructure", o.strictStructure);
     for (std::string layer; name == "layers" && std::getline(value, layer, ',');)
         o.layers.push_back(layer);
     EXPECT_TRUE(known && (value || name == "layers")) << "option " << word;
@@ -303,12 +304,16 @@ TEST_P(AccurateCase, GivesItsOutcome) {
                 const auto& counts = key == "skipped" ? import.skipped : import.approximations;
                 const auto count = counts.find(After(line, 2));
                 ok = words[1] == std::to_string(count == counts.end() ? 0 : count->second);
+            } else if (key == "recovery") {
+                const std::vector<std::string>& all = import.recoveries;
+                ok = std::find(all.begin(), all.end(), Unescape(After(line, 1))) != all.end();
             } else if (key == "contours" || key == "units" || key == "scale" ||
-                       key == "tolerance") {
-                const double value = key == "contours" ? import.contours.size()
-                                     : key == "units"  ? import.units
-                                     : key == "scale"  ? import.scale
-                                                       : import.tolerance;
+                       key == "tolerance" || key == "recoveries") {
+                const double value = key == "contours"     ? import.contours.size()
+                                     : key == "recoveries" ? import.recoveries.size()
+                                     : key == "units"      ? import.units
+                                     : key == "scale"      ? import.scale
+                                                           : import.tolerance;
                 ok = n.ok && n.n.size() == 1 && Is(n.n[0], value, -1);
             } else if (key == "minimum" || key == "maximum") {
                 const Point p = key == "minimum" ? import.minimum : import.maximum;

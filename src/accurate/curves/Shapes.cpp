@@ -92,7 +92,9 @@ bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance
     }
     if (identity && shape.heights.empty()) return true;
     for (std::size_t i = first; i < out.size(); ++i) {
-        const double z = shape.heights.empty() ? shape.elevation : shape.heights[i - first];
+        // A closed polyline's last point is its first again.
+        const double z = shape.heights.empty() ? shape.elevation
+                                               : shape.heights[(i - first) % shape.heights.size()];
         out[i] = map.ApplyXy(out[i].x, out[i].y, z);
     }
     return true;

@@ -42,8 +42,8 @@ struct Shape {
     bool ocs = false;
     OcsAxes axes{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
     /// A polyline: its vertices in the frame at height `elevation` (or at `heights`, one per
-    /// vertex, for a LINE whose ends differ in z), and the bulge from each to the next (none: all
-    /// straight). The defining points of a spline.
+    /// vertex, for a LINE or a 3D polyline not all at z 0; straight then), and the bulge from
+    /// each to the next (none: all straight). The defining points of a spline.
     std::vector<Point2d> points;
     std::vector<double> bulges;
     std::vector<double> heights;

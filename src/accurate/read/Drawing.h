@@ -116,6 +116,14 @@ struct Drawing {
     Pieces pieces;
     std::map<std::string, std::size_t> skipped;
     std::map<std::string, std::size_t> approximations;
+    /// Where the structure was broken and reading went on: the group's position (kNoPosition
+    /// for the drawing as a whole) and what was done, in the drawing's order.
+    std::vector<std::pair<std::size_t, std::string>> recoveries;
+    /// The 3D polylines whose z is not constant, and the least and greatest z of their vertices
+    /// as written.
+    std::size_t tiltedPolylines = 0;
+    double lowestZ = 0;
+    double highestZ = 0;
 
     /// A layer's or block's name as UTF-8: drawings of R2007 (AC1021) and later are UTF-8;
     /// older ones use their $DWGCODEPAGE, or ANSI_1252 when they name none; a drawing without

@@ -3,8 +3,10 @@
 // SPDX-License-Identifier: MIT
 #include "accurate/read/DrawingReader.h"
 
-#include <optional>  // std::optional
-#include <utility>   // std::move
+#include <algorithm>  // std::minmax_element, std::min, std::max
+#include <iterator>   // std::size
+#include <optional>   // std::optional
+#include <utility>    // std::move
 
 #include "accurate/read/EntityReaders.h"
 
@@ -27,6 +29,23 @@ void FirstOf(const Entity& entity, const int (&codes)[N], const Group* (&found)[
     }
 }
 
+// The sections a drawing can hold, by name: a group 2 outside a section that names one begins
+// it, and each is noted when it comes again. -1 for another name.
+int SectionIndex(std::string_view name) {
+    static constexpr std::string_view kSections[] = {"HEADER",         "CLASSES",  "TABLES",
+                                                     "BLOCKS",         "ENTITIES", "OBJECTS",
+                                                     "THUMBNAILIMAGE", "ACDSDATA"};
+    for (std::size_t i = 0; i < std::size(kSections); ++i) {
+        if (name == kSections[i]) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// A section as messages name it.
+std::string Called(const std::string& name) {
+    return name.empty() ? std::string("the SECTION without a name") : "section " + Excerpt(name);
+}
+
 }  // namespace
 
 std::string NameKey(std::string_view name) {
@@ -46,40 +65,130 @@ std::string Drawing::Decode(std::string_view text) {
     return decoder->Decode(text);
 }
 
+bool DrawingReader::Next(GroupSource& source, Group& group) {
+    if (m_holding) {
+        m_holding = false;
+        group = m_held;
+        return true;
+    }
+    if (!source.Next(group)) return false;
+    m_last = group.position;
+    return true;
+}
+
+void DrawingReader::Unread(const Group& group) {
+    m_held = group;
+    m_holding = true;
+}
+
+void DrawingReader::Note(std::size_t position, std::string what) {
+    m_budget.Spend(kRecoveryCharge);
+    m_drawing.recoveries.emplace_back(position, std::move(what));
+}
+
+void DrawingReader::Recover(std::size_t position, std::string what, std::size_t errorPosition,
+                            const std::string& error) {
+    if (m_strict) throw ReadError{errorPosition, error};
+    Note(position, std::move(what));
+}
+
 void DrawingReader::Read(GroupSource& source) {
     bool ended = false;
-    int sections = 0;
+    bool read[8] = {};  // which of the sections of SectionIndex have been read
+    // The recovery that notes the first repeat of each, and how many repeats followed: some
+    // writers begin a section anew for every few entities.
+    std::size_t repeat[8] = {};
+    std::size_t repeats[8] = {};
+    std::size_t sections = 0;
     Group group;
-    bool more = source.Next(group);
+    bool more = Next(source, group);
     while (more) {
+        const std::size_t at = group.position;
         if (group.code == 999) {  // a comment
-            more = source.Next(group);
+            more = Next(source, group);
             continue;
         }
-        if (group.code != 0) {
-            throw ReadError{group.position,
-                            "group " + std::to_string(group.code) + " outside a section"};
+        if (group.code == 9) {
+            // Some writers put header variables after the header's ENDSEC.
+            Recover(at,
+                    sections ? "header variables after ENDSEC, read as header"
+                             : "header variables before any SECTION, read as header",
+                    "group 9 outside a section");
+            more = StrayHeader(source, group);
+            continue;
         }
         const std::string_view word = Trim(group.value);
-        if (word == "EOF") {
+        std::string name;
+        if (group.code == 2 && SectionIndex(word) >= 0) {
+            // A section's name whose 0/SECTION is missing.
+            name = std::string(word);
+            Recover(at, "section name " + name + " without SECTION, read as section " + name,
+                    "group 2 outside a section");
+        } else if (group.code != 0) {
+            Recover(at, "groups outside a section, left aside",
+                    "group " + std::to_string(group.code) + " outside a section");
+            more = SkipToGroupZero(source, group);
+            continue;
+        } else if (word == "EOF") {
             ended = true;
             break;
+        } else if (word == "ENDSEC") {
+            Recover(at, "ENDSEC outside a section, ignored",
+                    Quoted(word) + " where a SECTION should begin");
+            more = Next(source, group);
+            continue;
+        } else if (word != "SECTION") {
+            throw ReadError{at, Quoted(word) + " where a SECTION should begin"};
+        } else if (!Next(source, group)) {
+            Recover(at, "SECTION without a name at the end of the file, ignored",
+                    "SECTION without a name");
+            break;
+        } else if (group.code == 0) {
+            Recover(at, "SECTION without a name, ignored", "SECTION without a name");
+            continue;  // the group 0 after it is read as it comes
+        } else if (group.code != 2) {
+            Recover(at, "SECTION without a name, its groups left aside", "SECTION without a name");
+            Unread(group);  // the section's first group
+        } else {
+            name = std::string(Trim(group.value));
         }
-        if (word != "SECTION") {
-            throw ReadError{group.position, Quoted(word) + " where a SECTION should begin"};
+        const int known = SectionIndex(name);
+        if (known >= 0 && read[known] && repeats[known]++ == 0) {
+            Recover(at, "second " + name + " section, read as more of the first",
+                    "a second " + name + " section");
+            repeat[known] = m_drawing.recoveries.size() - 1;
         }
-        const std::size_t sectionAt = group.position;
-        if (!source.Next(group) || group.code != 2) {
-            throw ReadError{sectionAt, "SECTION without a name"};
-        }
-        const std::string name(Trim(group.value));
-        more = Section(source, name, sectionAt, group);
+        if (known >= 0) read[known] = true;
+        more = Section(source, name, at, group);
         ++sections;
     }
+    for (std::size_t i = 0; i < std::size(repeat); ++i) {
+        if (repeats[i] > 1) {
+            m_drawing.recoveries[repeat[i]].second +=
+                "; " + std::to_string(repeats[i] - 1) + " more after it, read the same";
+        }
+    }
+    if (ended) return;
     // A drawing whose last section is complete lacks only its end marker: all of it was read
     // (many writers leave the marker out).
-    if (!ended && !sections) throw ReadError{kNoPosition, "the file ends before its EOF marker"};
-    if (!ended) m_drawing.Approximate("no EOF marker after the last section");
+    if (sections) return Note(m_last, "the file ends after this group, without its EOF marker");
+    Recover(kNoPosition, "no SECTION and no EOF marker, read as an empty drawing",
+            "the file ends before its EOF marker");
+}
+
+bool DrawingReader::StrayHeader(GroupSource& source, Group& group) {
+    do {
+        if (group.code == 0) return true;
+        if (group.code == 9) Header(group, source);
+    } while (Next(source, group));
+    return false;
+}
+
+bool DrawingReader::SkipToGroupZero(GroupSource& source, Group& group) {
+    while (Next(source, group)) {
+        if (group.code == 0) return true;
+    }
+    return false;
 }
 
 bool DrawingReader::Section(GroupSource& source, const std::string& name, std::size_t position,
@@ -103,31 +212,50 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
         vertices.clear();
     };
     const auto finish = [&]() {
-        if (!open) return;
-        open = false;
-        if (entity.Type() == "VERTEX" && polyline) {
-            vertices.push_back(std::move(entity));
-        } else if (entity.Type() == "SEQEND") {
-            // It ends a POLYLINE's vertices, or an INSERT's attributes: no entity itself.
-            flushPolyline();
-        } else if (entity.Type() == "POLYLINE") {
-            flushPolyline();  // one without its SEQEND
-            polyline = std::move(entity);
-            entity = Entity();
-        } else {
+        if (open) {
+            open = false;
+            if (entity.Type() == "VERTEX" && polyline) {
+                vertices.push_back(std::move(entity));
+                entity = Entity();  // a moved-from entity is not used again
+                return;
+            }
+            if (entity.Type() == "SEQEND") {
+                // It ends a POLYLINE's vertices, or an INSERT's attributes: no entity itself.
+                flushPolyline();
+                return;
+            }
+            if (entity.Type() == "POLYLINE") {
+                flushPolyline();  // one without its SEQEND
+                polyline = std::move(entity);
+                entity = Entity();
+                return;
+            }
             flushPolyline();
             Take(entity, vertices);
         }
     };
-    while (source.Next(group)) {
+    const auto end = [&]() {
+        finish();
+        flushPolyline();
+        m_block = nullptr;
+    };
+    const std::string noEnd = Called(name) + " has no ENDSEC";
+    while (Next(source, group)) {
         if (group.code == 999) continue;
         if (group.code == 0) {
             const std::string_view word = Trim(group.value);
             if (word == "ENDSEC") {
-                finish();
-                flushPolyline();
-                m_block = nullptr;
-                return source.Next(group);
+                end();
+                return Next(source, group);
+            }
+            if (word == "EOF" || word == "SECTION") {
+                // No entity or table is named so: the section's ENDSEC is missing.
+                Recover(group.position,
+                        std::string(word) + " before the ENDSEC of " + Called(name) +
+                            ", which ends there",
+                        position, noEnd);
+                end();
+                return true;  // the group is read again outside the section
             }
             if (collect) {
                 finish();
@@ -142,7 +270,10 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
             entity.Add(group);
         }
     }
-    throw ReadError{position, "section " + Excerpt(name) + " has no ENDSEC"};
+    Recover(position, Called(name) + " has no ENDSEC, read to the end of the file", position,
+            noEnd);
+    end();
+    return false;
 }
 
 void DrawingReader::Header(const Group& group, GroupSource& source) {
@@ -151,7 +282,12 @@ void DrawingReader::Header(const Group& group, GroupSource& source) {
     const std::string variable(Trim(group.value));
     if (variable != "$INSUNITS" && variable != "$ACADVER" && variable != "$DWGCODEPAGE") return;
     Group value;
-    if (!source.Next(value)) return;
+    if (!Next(source, value)) return;
+    if (value.code == 0 || value.code == 9) {
+        // A variable without its value: the group is the next item.
+        Unread(value);
+        return;
+    }
     Entity owner;
     owner.Reset(variable, group.position);
     if (variable == "$INSUNITS" && value.code == 70) {
@@ -186,7 +322,7 @@ void DrawingReader::Take(const Entity& entity, const std::vector<Entity>& vertic
             m_block = nullptr;
             return;
         }
-        if (!m_block) return;  // outside a block definition
+        if (!m_block) return Skip(type + " outside a block definition");
     }
     if (type == "LINE") return Line(entity);
     if (entity.IntegerOr(67, 0) == 1) return Skip("paper space");
@@ -201,8 +337,17 @@ void DrawingReader::Take(const Entity& entity, const std::vector<Entity>& vertic
     if (!reader) return Skip(type);
     Shape shape;
     if (const char* why = reader(entity, vertices, shape)) return Skip(why);
+    if (type == "POLYLINE" && !shape.heights.empty()) NoteHeights(shape.heights);
     shape.source = SourceOf(entity);
     AddShape(std::move(shape));
+}
+
+void DrawingReader::NoteHeights(const std::vector<double>& heights) {
+    const auto [low, high] = std::minmax_element(heights.begin(), heights.end());
+    if (*low == *high) return;
+    const bool first = m_drawing.tiltedPolylines++ == 0;
+    m_drawing.lowestZ = first ? *low : std::min(m_drawing.lowestZ, *low);
+    m_drawing.highestZ = first ? *high : std::max(m_drawing.highestZ, *high);
 }
 
 void DrawingReader::AddShape(Shape shape) {
@@ -211,7 +356,8 @@ void DrawingReader::AddShape(Shape shape) {
         return;
     }
     // In the model space, a straight shape in world coordinates is a piece as it stands,
-    // whatever the tolerance.
+    // whatever the tolerance: seen from above, its heights change nothing.
+    if (shape.kind == Shape::Kind::Polyline && !shape.ocs) shape.heights.clear();
     Pieces& pieces = m_drawing.pieces;
     if (shape.Straight() && !shape.ocs && shape.heights.empty()) {
         m_budget.SpendPiece(shape.points.size());
@@ -236,7 +382,10 @@ void DrawingReader::BeginBlock(const Entity& entity) {
     auto [at, added] = m_drawing.blocks.try_emplace(NameKey(name));
     // A second definition of a name is read and left aside: the first one stands.
     m_block = added ? &at->second : &m_discarded;
-    if (!added) m_discarded = Block{};
+    if (!added) {
+        m_discarded = Block{};
+        ++m_drawing.skipped["BLOCK defined again (the first definition stands)"];
+    }
     m_block->name = m_drawing.Decode(name);
     m_block->base = entity.PointOr(10, {0, 0, 0});
 }

@@ -3,8 +3,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <string>  // std::string
-#include <vector>  // std::vector
+#include <cstddef>  // std::size_t
+#include <string>   // std::string
+#include <utility>  // std::move
+#include <vector>   // std::vector
 
 #include "accurate/place/Budget.h"
 #include "accurate/read/Drawing.h"
@@ -15,11 +17,25 @@ namespace Vexlor::Dxf {
 
 class DrawingReader {
 public:
-    /// Reads into `drawing`, charging the pieces of the model space to `budget` as they come.
-    DrawingReader(Drawing& drawing, Budget& budget) : m_drawing(drawing), m_budget(budget) {}
+    /// What a recovery costs the budget, in points: its line of text and its slot.
+    static constexpr std::size_t kRecoveryCharge = 8;
 
-    /// Reads the drawing to its EOF marker, or to the end of its last complete section (noted
-    /// under approximations). Throws ReadError, also when the budget is spent.
+    /// Reads into `drawing`, charging the pieces of the model space (and each recovery) to
+    /// `budget` as they come. `strict`: a broken structure that the reader would read past ends
+    /// the import instead (see Read).
+    DrawingReader(Drawing& drawing, Budget& budget, bool strict = false)
+        : m_drawing(drawing), m_budget(budget), m_strict(strict) {}
+
+    /// Reads the drawing to its EOF marker, or to its end. Where its structure is broken but
+    /// what it means is clear, reads on and notes it in Drawing::recoveries: groups outside a
+    /// section (header variables read as header, a section name without its SECTION read as that
+    /// section, other groups and a stray ENDSEC left aside), a SECTION without a name (left
+    /// aside), a section that comes again (read on as one), a section cut off by EOF, by the
+    /// next SECTION or by the end of the file, and a drawing of no section at all. Strict, each
+    /// of these throws a ReadError instead; a missing EOF marker after complete sections is read
+    /// past and noted in either mode. Throws ReadError for anything else that breaks the
+    /// structure (a group 0 outside a section that is no SECTION, EOF or ENDSEC), and when the
+    /// budget is spent.
     void Read(GroupSource& source);
 
 private:
@@ -27,10 +43,30 @@ private:
 
     // Reads one section to its ENDSEC into `group`; false when the drawing ends after it.
     bool Section(GroupSource& source, const std::string& name, std::size_t position, Group& group);
+    // One header variable (group 9) and its value.
     void Header(const Group& group, GroupSource& source);
+    // The next group: the one given back by Unread, or the source's.
+    bool Next(GroupSource& source, Group& group);
+    // Gives `group` back, to be read again by the next Next; the source must not move before.
+    void Unread(const Group& group);
+    // Notes a recovery at `position`, charged to the budget.
+    void Note(std::size_t position, std::string what);
+    // Notes a recovery at `position`; strict, throws `error` at `errorPosition` instead.
+    void Recover(std::size_t position, std::string what, std::size_t errorPosition,
+                 const std::string& error);
+    void Recover(std::size_t position, std::string what, const std::string& error) {
+        Recover(position, std::move(what), position, error);
+    }
+    // Header variables outside a section, from the group 9 in `group` to the next group 0 (left
+    // in `group`); false when the drawing ends first.
+    bool StrayHeader(GroupSource& source, Group& group);
+    // Passes over groups to the next group 0 (left in `group`); false when the drawing ends first.
+    bool SkipToGroupZero(GroupSource& source, Group& group);
     // An entity of a table, a block or the model space, with the VERTEX entities of a POLYLINE.
     void Take(const Entity& entity, const std::vector<Entity>& vertices);
     void Skip(const std::string& what);
+    // Counts a 3D polyline whose vertices' `heights` differ, and widens the range of z.
+    void NoteHeights(const std::vector<double>& heights);
     void BeginBlock(const Entity& entity);
     void LayerEntry(const Entity& entity);
     void Line(const Entity& entity);
@@ -40,6 +76,10 @@ private:
 
     Drawing& m_drawing;
     Budget& m_budget;
+    bool m_strict = false;
+    Group m_held;  // a group given back, valid as long as the source does not move
+    bool m_holding = false;
+    std::size_t m_last = kNoPosition;  // the position of the last group read
     Part m_part = Part::Other;
     Block* m_block = nullptr;  // where entities go now: the model space, a block, or none
     Block m_discarded;         // a second definition of a block's name, read and left aside

@@ -75,10 +75,22 @@ const char* LightPolyline(const Entity& entity, const std::vector<Entity>&, Shap
 
 const char* Polyline(const Entity& entity, const std::vector<Entity>& vertices, Shape& shape) {
     const long long flags = entity.IntegerOr(70, 0);
-    if (flags & 8) return "3D POLYLINE";
     if (flags & 16) return "POLYGON MESH";
     if (flags & 64) return "POLYFACE MESH";
     shape.closed = (flags & 1) != 0;
+    if (flags & 8) {
+        // A 3D polyline: its vertices are in world coordinates, straight from one to the next.
+        // Seen from above, as a LINE with z is; its heights count where a block is placed tilted.
+        bool raised = false;
+        for (const Entity& vertex : vertices) {
+            if (vertex.IntegerOr(70, 0) & 16) continue;
+            shape.points.push_back({vertex.NumberOr(10, 0), vertex.NumberOr(20, 0)});
+            shape.heights.push_back(vertex.NumberOr(30, 0));
+            raised = raised || shape.heights.back() != 0;
+        }
+        if (!raised) shape.heights.clear();
+        return nullptr;
+    }
     shape.elevation = entity.NumberOr(30, 0);
     SetFrame(shape, entity.Extrusion());
     for (const Entity& vertex : vertices) {
@@ -95,6 +107,7 @@ const char* Polyline(const Entity& entity, const std::vector<Entity>& vertices, 
 const char* Circle(const Entity& entity, bool arc, Shape& shape) {
     const double radius = entity.NumberOr(40, 0);
     if (radius < 0) entity.Fail("negative radius");
+    if (radius == 0) return arc ? "ARC of zero radius" : "CIRCLE of zero radius";
     SetFrame(shape, entity.Extrusion());
     CircleShape(shape, entity.PointOr(10, {0, 0, 0}), radius,
                 arc ? entity.NumberOr(50, 0) * kDegree : 0,

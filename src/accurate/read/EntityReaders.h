@@ -14,8 +14,8 @@ namespace Vexlor::Dxf {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegree = kPi / 180;
 
-/// Reads an entity (with the VERTEX entities of a POLYLINE) into `shape`. A reason, such as "3D
-/// POLYLINE", when it gives no contour; null otherwise.
+/// Reads an entity (with the VERTEX entities of a POLYLINE) into `shape`. A reason, such as
+/// "POLYFACE MESH" or "ARC of zero radius", when it gives no contour; null otherwise.
 using ShapeReader = const char* (*)(const Entity& entity, const std::vector<Entity>& vertices,
                                     Shape& shape);
 
