@@ -24,6 +24,9 @@
 #include "IProgressDelegate.h"
 #include "MStlBaseOperatorDXFPolylineReader.h"
 #include "VexlorDxfContours.h"
+#if VEXLOR_DXF_PY_INFO
+#include "VexlorDxfInfo.h"
+#endif
 #include "VexlorDxfPath.h"
 #include "VexlorDxfUnits.h"
 
@@ -328,6 +331,67 @@ void BindAnalysis(py::module_& m) {
         .def_readonly("dropped", &ContourDuplicate::dropped);
 }
 
+#if VEXLOR_DXF_PY_INFO
+// What a drawing holds, as the tool's info command tells it; read with the GIL released.
+void BindInfo(py::module_& m) {
+    using namespace Vexlor::Dxf;
+    py::class_<LayerInfo>(m, "LayerInfo")
+        .def_readonly("name", &LayerInfo::name)
+        .def_readonly("listed", &LayerInfo::listed)
+        .def_readonly("frozen", &LayerInfo::frozen)
+        .def_readonly("off", &LayerInfo::off)
+        .def_readonly("locked", &LayerInfo::locked)
+        .def_readonly("entities", &LayerInfo::entities);
+    py::class_<BlockInfo>(m, "BlockInfo")
+        .def_readonly("name", &BlockInfo::name)
+        .def_readonly("entities", &BlockInfo::entities)
+        .def_readonly("inserts", &BlockInfo::inserts);
+    const auto triple = [](const double(&v)[3]) { return py::make_tuple(v[0], v[1], v[2]); };
+    py::class_<DrawingInfo>(m, "DrawingInfo")
+        .def_property_readonly("result",
+                               [](const DrawingInfo& i) { return static_cast<int>(i.result); })
+        .def_readonly("error", &DrawingInfo::error)
+        .def_readonly("binary", &DrawingInfo::binary)
+        .def_readonly("version", &DrawingInfo::version)
+        .def_readonly("release", &DrawingInfo::release)
+        .def_readonly("code_page", &DrawingInfo::codePage)
+        .def_readonly("units", &DrawingInfo::units)
+        .def_property_readonly("extent",
+                               [triple](const DrawingInfo& i) -> py::object {
+                                   if (!i.hasExtent) return py::none();
+                                   return py::make_tuple(triple(i.extentMinimum),
+                                                         triple(i.extentMaximum));
+                               })
+        .def_readonly("layers", &DrawingInfo::layers)
+        .def_readonly("entities", &DrawingInfo::entities)
+        .def_readonly("paper_space_entities", &DrawingInfo::paperSpaceEntities)
+        .def_readonly("blocks", &DrawingInfo::blocks);
+    m.def("info_path", [](const py::bytes& path) {
+        const std::wstring wide = LibraryPath(path);
+        const py::gil_scoped_release release;
+        return ReadDrawingInfo(wide);
+    });
+    m.def("info_buffer", [](const py::buffer& data) {
+        const py::buffer_info info = data.request();
+        const std::string_view text(static_cast<const char*>(info.ptr),
+                                    static_cast<std::size_t>(info.size * info.itemsize));
+        const py::gil_scoped_release release;
+        return ReadDrawingInfoFromMemory(text);
+    });
+    m.def("info_file", [](const py::object& file) {
+        PythonFileBuffer buffer(file.attr("read"));
+        DrawingInfo info;
+        {
+            std::istream stream(&buffer);
+            const py::gil_scoped_release release;
+            info = ReadDrawingInfo(stream);
+        }
+        buffer.RaiseIfFailed();
+        return info;
+    });
+}
+#endif
+
 }  // namespace
 
 PYBIND11_MODULE(_native, m) {
@@ -364,6 +428,9 @@ PYBIND11_MODULE(_native, m) {
         .def_readwrite("drop_duplicates", &ContourOptions::dropDuplicates);
     BindLaterOptions(optionsClass);
     BindAnalysis(m);
+#if VEXLOR_DXF_PY_INFO
+    BindInfo(m);
+#endif
 
     py::class_<AccurateImport, std::shared_ptr<AccurateImport>> accurate(m, "AccurateImport");
     accurate

@@ -31,6 +31,8 @@ __all__ = [
     "Region",
     "import_contours",
     "import_classic",
+    "drawing_info",
+    "DrawingInfo",
     "export_mesh",
 ]
 
@@ -430,6 +432,50 @@ def import_contours(source: Any, **options: Any) -> ContourImport:
             f"not {type(source).__name__}"
         )
     return ContourImport(native)
+
+
+class DrawingInfo:
+    """What ``drawing_info`` tells of a drawing: ``result`` (``Result.OK``, ``READ_ERROR`` or
+    ``OPEN_ERROR``), ``error``, ``binary``, ``version`` ("AC1027"), ``release`` ("R2013"),
+    ``code_page``, ``units``, ``extent`` (((x, y, z), (x, y, z)) from the header, or None),
+    ``layers`` (records of name, listed, frozen, off, locked and entities), ``entities`` (the
+    model space's by kind), ``paper_space_entities`` and ``blocks`` (records of name, entities
+    and inserts)."""
+
+    def __init__(self, native: Any) -> None:
+        self._native = native
+
+    @property
+    def result(self) -> Result:
+        return Result(self._native.result)
+
+    def __getattr__(self, name: str) -> Any:
+        if name.startswith("_"):
+            raise AttributeError(name)
+        return getattr(self._native, name)
+
+    def __repr__(self) -> str:
+        return f"<DrawingInfo {self.result.name} {self._native.version or 'no version'}>"
+
+
+def drawing_info(source: Any) -> DrawingInfo:
+    """What the drawing holds, told without importing it, as the tool's ``info`` command tells
+    it: its version, units, extent, layers, entity kinds and blocks. ``source`` is a path, bytes
+    or a binary file object, as for ``import_contours``."""
+    if not hasattr(_native, "info_path"):
+        raise NotImplementedError("this build of the library has no drawing information")
+    if isinstance(source, (bytes, bytearray, memoryview)):
+        if isinstance(source, memoryview) and not source.c_contiguous:
+            source = source.tobytes()
+        return DrawingInfo(_native.info_buffer(source))
+    if isinstance(source, (str, os.PathLike)):
+        return DrawingInfo(_native.info_path(_path_bytes(source)))
+    if hasattr(source, "read"):
+        return DrawingInfo(_native.info_file(source))
+    raise TypeError(
+        "source must be a path (str or os.PathLike), bytes or a binary file object, "
+        f"not {type(source).__name__}"
+    )
 
 
 def import_classic(path: "os.PathLike[str] | str") -> ClassicImport:

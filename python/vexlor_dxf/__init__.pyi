@@ -171,3 +171,33 @@ def export_mesh(
     *,
     transform: Optional[npt.ArrayLike] = ...,
 ) -> ExportResult: ...
+
+class LayerInfo:
+    name: str
+    listed: bool
+    frozen: bool
+    off: bool
+    locked: bool
+    entities: int
+
+class BlockInfo:
+    name: str
+    entities: int
+    inserts: int
+
+class DrawingInfo:
+    @property
+    def result(self) -> Result: ...
+    error: str
+    binary: bool
+    version: str
+    release: str
+    code_page: str
+    units: int
+    extent: Optional[tuple[tuple[float, float, float], tuple[float, float, float]]]
+    layers: list[LayerInfo]
+    entities: dict[str, int]
+    paper_space_entities: int
+    blocks: list[BlockInfo]
+
+def drawing_info(source: _Source) -> DrawingInfo: ...
