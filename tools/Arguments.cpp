@@ -17,6 +17,7 @@
 #include "Console.h"
 #include "VexlorDxfContours.h"
 #include "VexlorDxfUnits.h"
+#include "VexlorDxfWriter.h"
 
 namespace Vexlor::DxfTool {
 
@@ -263,6 +264,27 @@ CLI::App* AddExportCommand(CLI::App& app, Arguments& arguments) {
         ->required();
     exportCommand->add_flag("-q,--quiet", arguments.quiet,
                             "Print errors only (no success message, no progress bar)");
+    exportCommand->add_flag(
+        "--polyface", arguments.polyface,
+        "Write the mesh as one polyface mesh, every vertex once, as CAD programs prefer it (a "
+        "mesh of more than 32767 vertices or faces as several); with --layer, --units or --r12 "
+        "and without it, as 3D faces with handles, a layer and exact numbers");
+    exportCommand
+        ->add_option("--layer", arguments.meshLayer,
+                     "Put the mesh on layer NAME, created in the layer table (default: 0)")
+        ->type_name("NAME")
+        ->check(CLI::Validator(
+            [](const std::string& name) { return Vexlor::Dxf::LayerNameProblem(name); }, "",
+            "NAME"));
+    exportCommand
+        ->add_option("--units", arguments.units,
+                     fmt::format("Name UNIT as the drawing's $INSUNITS: {}; nothing is converted",
+                                 UnitChoices()))
+        ->type_name("UNIT")
+        ->check(CLI::Validator(CheckUnit, "", "UNIT"));
+    exportCommand->add_flag("--r12", arguments.r12,
+                            "Write an R12 drawing for old readers (default with --polyface, "
+                            "--layer or --units: R2000)");
     exportCommand->footer(kExitCodes);
     return exportCommand;
 }

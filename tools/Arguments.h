@@ -34,7 +34,10 @@ struct Arguments {
     std::string units;          // empty: the drawing's own; else a name or code that UnitCode takes
     std::size_t maxPoints = 0;  // 0: the library's budget
     std::string svgColour = "kind";
-    bool svgEnds = false;  // every open piece's ends marked
+    bool polyface = false;  // export: one polyface mesh, through the mesh writer
+    std::string meshLayer;  // export: the mesh writer's layer
+    bool r12 = false;       // export: an R12 drawing, through the mesh writer
+    bool svgEnds = false;   // every open piece's ends marked
     std::vector<std::string> infoDrawings;
     bool infoJson = false;
 };

@@ -13,6 +13,7 @@
 #include "Arguments.h"
 #include "Batch.h"
 #include "Console.h"
+#include "ConvertCommand.h"
 #include "ExportCommand.h"
 #include "InfoCommand.h"
 #include "PrintableText.h"
@@ -37,6 +38,8 @@ int Run(int argc, char** argv) {
     const CLI::App* import = AddImportCommand(app, arguments);
     const CLI::App* info = AddInfoCommand(app, arguments);
     const CLI::App* exportCommand = AddExportCommand(app, arguments);
+    ConvertArguments convert;
+    const CLI::App* convertCommand = AddConvertCommand(app, convert);
     std::vector<Drawing> drawings;
     try {
         app.parse(argc, argv);
@@ -55,6 +58,7 @@ int Run(int argc, char** argv) {
         return app.exit(e) == 0 ? 0 : kExitUsage;
     }
     BinaryStandardStreams();
+    if (convertCommand->parsed()) return RunConvert(convert);
     if (import->parsed()) return RunImport(arguments, drawings);
     return info->parsed() ? RunInfo(arguments) : RunExport(arguments);
 }
