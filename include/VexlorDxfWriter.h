@@ -77,12 +77,14 @@ struct ContourWriteOptions {
 /// or one of < > / \ " : ; ? * | = `, with a blank at its start or end (readers drop those), or
 /// with a character beyond U+FFFF (an escape has four hex digits).
 ///
-/// The round trip: ImportContours of the written file, with `link` and `linkingDistance` as the
-/// contours were imported with (or `link` false), `yDown` as given here, no `units` and every
-/// layer, gives the same points bit for bit, the same layers and closed flags, in the same
-/// order, whenever the contours are as ImportContours makes them: no point repeats the one
-/// before it (nor, for a closed contour, the last the first), a closed contour's last point is
-/// not within the linking distance of its first, and no two open contours have ends within it.
+/// The round trip: ImportContours of the written file, with `link` as the contours were
+/// imported with (or false), `linkingDistance` the distance that import used
+/// (ContourImport::linkingDistance) and `linkWithinTolerance` false, `yDown` as given here, no
+/// `units` and every layer, gives the same points bit for bit, the same layers and closed flags,
+/// in the same order, whenever the contours are as ImportContours makes them: no point repeats
+/// the one before it (nor, for a closed contour, the last the first), a closed contour's last
+/// point is not within the linking distance of its first, and no two open contours have ends
+/// within it.
 /// Contours that break these rules are written as they are, and the import then finishes them
 /// as it finishes any drawing.
 ///
@@ -143,7 +145,9 @@ struct MeshWriteOptions {
 /// Writes the triangles of `part`, placed by its transform (x' = m0 x + m4 y + m8 z + m12, as
 /// ExportToDxf::Operate places them, with no unit division), as a DXF drawing of one mesh, in
 /// the triangles' order, with `$EXTMIN`/`$EXTMAX` the box of the placed vertices of its
-/// triangles. Numbers are written as WriteContours writes them. Refused with eInvalidInput
+/// triangles. Numbers are written as WriteContours writes them. A polyface mesh writes the
+/// vertices that are placed at exactly the same point (bit for bit) once: a mesh read from STL,
+/// whose triangles each have corners of their own, shares them. Refused with eInvalidInput
 /// before anything is written: no triangle, a vertex index not below `vertices.size()`, a
 /// placed vertex of a triangle that is not finite, an invalid layer name. Vertices no triangle
 /// uses are not written. Progress goes to `delegate` under the name "DXF mesh export", one step

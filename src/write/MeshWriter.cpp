@@ -38,20 +38,66 @@ struct Plan {
     Extent extent;
     std::vector<Chunk> chunks;
     std::size_t used = 0;  // how many vertices the triangles use
+    // For a polyface mesh: each used vertex's first used vertex at the same place, bit for bit.
+    std::vector<std::size_t> same;
 };
 
 WriteResult Refused(const std::string& why) { return {EWriteResult::eInvalidInput, why}; }
 
+// For each vertex the triangles use, the first one they use at exactly the same place: a mesh
+// read from STL gives every triangle corners of its own, which a polyface mesh writes once. An
+// open-addressing table of vertex numbers keyed by the coordinates' bits: no allocation per
+// vertex, which a million-triangle mesh would feel.
+std::vector<std::size_t> SameVertices(const ExportToDxf::PartData& part,
+                                      const std::vector<Point3>& placed, std::size_t used) {
+    const auto bits = [&](std::size_t v, int axis) {
+        const double value = axis == 0 ? placed[v].x : axis == 1 ? placed[v].y : placed[v].z;
+        std::uint64_t b;
+        std::memcpy(&b, &value, sizeof b);
+        return b;
+    };
+    const auto hash = [&](std::size_t v) {
+        std::uint64_t h = bits(v, 0) * 0x9E3779B97F4A7C15ULL;
+        h = (h ^ (h >> 29) ^ bits(v, 1)) * 0xBF58476D1CE4E5B9ULL;
+        h = (h ^ (h >> 31) ^ bits(v, 2)) * 0x94D049BB133111EBULL;
+        return h ^ (h >> 32);
+    };
+    const std::size_t none = part.vertices.size();
+    std::size_t slots = 16;
+    while (slots < 2 * used) slots *= 2;
+    std::vector<std::size_t> table(slots, none);
+    std::vector<std::size_t> same(part.vertices.size(), none);
+    for (const auto& triangle : part.triangles) {
+        for (const std::size_t v : triangle) {
+            if (same[v] != none) continue;
+            for (std::size_t at = hash(v) & (slots - 1);; at = (at + 1) & (slots - 1)) {
+                const std::size_t held = table[at];
+                if (held == none) {
+                    table[at] = v;
+                    same[v] = v;
+                    break;
+                }
+                if (bits(held, 0) == bits(v, 0) && bits(held, 1) == bits(v, 1) &&
+                    bits(held, 2) == bits(v, 2)) {
+                    same[v] = held;
+                    break;
+                }
+            }
+        }
+    }
+    return same;
+}
+
 // Cuts the triangles into polyface meshes of at most kMaxPolyface vertices and faces. `mark`
 // holds, for each vertex, the number (from 1) of the last mesh that used it.
-std::vector<Chunk> Chunks(const ExportToDxf::PartData& part) {
+std::vector<Chunk> Chunks(const ExportToDxf::PartData& part, const std::vector<std::size_t>& same) {
     std::vector<Chunk> chunks;
     std::vector<std::uint32_t> mark(part.vertices.size(), 0);
     Chunk chunk{0, 0, 0};
     auto number = static_cast<std::uint32_t>(1);
     for (std::size_t t = 0; t < part.triangles.size(); ++t) {
         std::size_t fresh = 0;
-        for (const std::size_t v : part.triangles[t]) fresh += mark[v] != number;
+        for (const std::size_t v : part.triangles[t]) fresh += mark[same[v]] != number;
         if (t - chunk.first == kMaxPolyface || chunk.vertices + fresh > kMaxPolyface) {
             chunk.end = t;
             chunks.push_back(chunk);
@@ -59,8 +105,8 @@ std::vector<Chunk> Chunks(const ExportToDxf::PartData& part) {
             ++number;
         }
         for (const std::size_t v : part.triangles[t]) {
-            if (mark[v] != number) {
-                mark[v] = number;
+            if (mark[same[v]] != number) {
+                mark[same[v]] = number;
                 ++chunk.vertices;
             }
         }
@@ -103,7 +149,10 @@ std::optional<WriteResult> Prepare(const ExportToDxf::PartData& part,
             ++plan.used;
         }
     }
-    if (options.entity == EMeshEntity::ePolyface) plan.chunks = Chunks(part);
+    if (options.entity == EMeshEntity::ePolyface) {
+        plan.same = SameVertices(part, plan.placed, plan.used);
+        plan.chunks = Chunks(part, plan.same);
+    }
     return std::nullopt;
 }
 
@@ -193,7 +242,8 @@ public:
             ++number;
             order.clear();
             for (std::size_t t = chunk.first; t < chunk.end; ++t) {
-                for (const std::size_t v : part.triangles[t]) {
+                for (const std::size_t corner : part.triangles[t]) {
+                    const std::size_t v = m_plan.same[corner];
                     if (mark[v] == number) continue;
                     mark[v] = number;
                     order.push_back(v);
@@ -234,11 +284,12 @@ public:
                 m_out.RawHandle(m_frame.TakeHandle());
                 m_out.Raw(faceTail);
                 const auto& triangle = part.triangles[t];
-                m_out.RawInteger(local[triangle[0]]);
+                const std::vector<std::size_t>& same = m_plan.same;
+                m_out.RawInteger(local[same[triangle[0]]]);
                 m_out.Raw(" 72\n");
-                m_out.RawInteger(local[triangle[1]]);
+                m_out.RawInteger(local[same[triangle[1]]]);
                 m_out.Raw(" 73\n");
-                m_out.RawInteger(local[triangle[2]]);
+                m_out.RawInteger(local[same[triangle[2]]]);
                 if (!Step()) return m_stopped;
             }
             m_frame.StartEntity("SEQEND", m_plan.layer, mesh);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>      // std::array
-#include <cmath>      // HUGE_VAL
+#include <cmath>      // HUGE_VAL, std::nextafter
 #include <cstdlib>    // std::strtod, std::strtoull
 #include <fstream>    // std::ifstream
 #include <iterator>   // std::istreambuf_iterator
@@ -217,6 +217,22 @@ INSTANTIATE_TEST_SUITE_P(Meshes, PolyfaceCut,
                              return std::to_string(param.param.triangles) + "_" +
                                     std::to_string(static_cast<int>(param.param.sharing));
                          });
+
+// Two triangles as STL gives them, corners of their own: the polyface mesh writes the two
+// corners they share once, and a corner the least double away from another apart from it.
+TEST(MeshWriter, WritesVerticesAtTheSamePlaceOnce) {
+    ExportToDxf::PartData part;
+    part.vertices = {{0, 0, 0}, {2, 0, 0},      {0, 1.5, 0.25},
+                     {2, 0, 0}, {2, 1.5, -0.5}, {0, 1.5, 0.25}};
+    part.triangles = {{0, 1, 2}, {3, 4, 5}};
+    std::vector<std::pair<long, long>> counts;
+    EXPECT_TRUE(SameTriangles(TrianglesOf(Written(part, {}), &counts), Placed(part)));
+    EXPECT_EQ(counts, (std::vector<std::pair<long, long>>{{4, 2}}));
+    part.vertices[3].x = std::nextafter(2.0, 3.0);
+    counts.clear();
+    EXPECT_TRUE(SameTriangles(TrianglesOf(Written(part, {}), &counts), Placed(part)));
+    EXPECT_EQ(counts, (std::vector<std::pair<long, long>>{{5, 2}}));
+}
 
 TEST(MeshWriter, GivesEveryEntityAHandleOfItsOwnBelowTheSeed) {
     for (const EMeshEntity entity : {EMeshEntity::ePolyface, EMeshEntity::e3DFace}) {
