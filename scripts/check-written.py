@@ -13,7 +13,13 @@ Meshes made by the check program, as polyface meshes and as 3DFACEs, R2000 and R
 audit alike, and every triangle ezdxf reads back (the polyface's vertices through its face records,
 or a 3DFACE's corners) must equal the triangle written, coordinate for coordinate.
 
-    check-written.py [--fast] [--jobs N] [--mesh N] CHECK_PROGRAM DATA_DIR [FOLDER...]
+    check-written.py [--fast] [--jobs N] [--mesh N] [--tool VEXLOR_DXF] CHECK_PROGRAM DATA_DIR
+                     [FOLDER...]
+
+With --tool, the command line's writers too: `vexlor-dxf convert` of each drawing (R2000 and
+--r12) must give the very bytes the check program wrote, a folder converted must give a file for
+each drawing with contours, and `vexlor-dxf export --polyface --layer Part --units mm` of an STL
+mesh must read back in ezdxf to its triangles, on its layer, in millimetres.
 
 --fast checks the drawings of DATA_DIR and DATA_DIR/write and one small mesh; without it also a
 mesh of --mesh triangles (default 100000: several polyface meshes, since one holds at most 32767
@@ -100,6 +106,93 @@ def check_drawing(program, drawing, folder, number):
     return drawing, "checked", problems
 
 
+def check_tool(tool, drawing, number, folder):
+    """`vexlor-dxf convert` writes the check program's bytes, in both versions."""
+    prefix = os.path.join(folder, "drawing%d" % number)
+    problems = []
+    for version, flags in (("r2000", []), ("r12", ["--r12"])):
+        expected = prefix + "." + version + ".dxf"
+        if not os.path.exists(expected):
+            continue
+        out = prefix + ".tool." + version + ".dxf"
+        run = subprocess.run([tool, "convert", drawing, out, "-q"] + flags, capture_output=True,
+                             text=True)
+        if run.returncode != 0:
+            problems.append("convert %s: status %d: %s" % (version, run.returncode, run.stderr))
+            continue
+        with open(expected, "rb") as a, open(out, "rb") as b:
+            if a.read() != b.read():
+                problems.append("convert %s: not the bytes WriteContours wrote" % version)
+    return problems
+
+
+def check_tool_folder(tool, folder, written):
+    """A folder converted gives a file for each drawing with contours, under the same relative
+    name, subfolders made, and status 3 for one without contours."""
+    import shutil as files
+    source = os.path.join(folder, "folder-in")
+    os.makedirs(os.path.join(source, "sub"))
+    files.copy(written[0], os.path.join(source, "a.dxf"))
+    files.copy(written[-1], os.path.join(source, "sub", "b.DXF"))
+    with open(os.path.join(source, "nothing.dxf"), "w") as empty:
+        empty.write("0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n")
+    out = os.path.join(folder, "folder-out")
+    run = subprocess.run([tool, "convert", source, out, "-q"], capture_output=True, text=True)
+    problems = []
+    if run.returncode != 3:
+        problems.append("convert of a folder: status %d, not 3: %s" % (run.returncode, run.stderr))
+    found = set()
+    for root, _, names in os.walk(out):
+        found |= {os.path.relpath(os.path.join(root, f), out) for f in names}
+    expected = {"a.dxf", os.path.join("sub", "b.DXF")}
+    if found != expected:
+        problems.append("convert of a folder wrote %s, not %s" % (sorted(found), sorted(expected)))
+    return problems
+
+
+def check_tool_mesh(tool, folder):
+    """An STL mesh exported as one polyface mesh on a layer, in millimetres."""
+    import struct
+    from ezdxf import recover  # noqa: F401 (ezdxf is there: checked before)
+    import ezdxf
+    triangles = []
+    point = [(i * 0.1, (i % 2) * 0.3, i / 7.0) for i in range(202)]
+    for k in range(200):  # a zigzag strip: every inner corner in three triangles
+        triangles.append((point[k], point[k + 1], point[k + 2]))
+    stl = os.path.join(folder, "strip.stl")
+    with open(stl, "wb") as out:
+        out.write(b"\0" * 80 + struct.pack("<I", len(triangles)))
+        for t in triangles:
+            out.write(struct.pack("<3f", 0, 0, 0))
+            for corner in t:
+                out.write(struct.pack("<3f", *corner))
+            out.write(b"\0\0")
+    # The mesh as STL holds it: single precision.
+    expected = [tuple(tuple(struct.unpack("<3f", struct.pack("<3f", *c))) for c in t)
+                for t in triangles]
+    dxf = os.path.join(folder, "strip.dxf")
+    run = subprocess.run([tool, "export", stl, dxf, "--polyface", "--layer", "Part", "--units",
+                          "mm", "-q"], capture_output=True, text=True)
+    if run.returncode != 0:
+        return ["export --polyface: status %d: %s" % (run.returncode, run.stderr)]
+    problems, doc = check_file(dxf, 1, 1)
+    if doc is None:
+        return problems
+    mesh = doc.modelspace()[0]
+    got = [corners(v.dxf.location for v in face[:-1]) for face in mesh.faces()]
+    if got != expected:
+        problems.append("export --polyface: the triangles read back differ")
+    if mesh.dxf.layer != "Part" or doc.header.get("$INSUNITS") != 4:
+        problems.append("export --polyface: layer %s, units %s"
+                        % (mesh.dxf.layer, doc.header.get("$INSUNITS")))
+    distinct = len({c for t in expected for c in t})
+    vertices = sum(1 for v in mesh.vertices if not v.is_face_record)
+    if vertices != distinct:
+        problems.append("export --polyface: %d vertices, not the %d distinct corners"
+                        % (vertices, distinct))
+    return ["strip.dxf: " + p for p in problems]
+
+
 def corners(vertices):
     return tuple(tuple(float(c) for c in v) for v in vertices)
 
@@ -147,6 +240,7 @@ def main():
     parser.add_argument("--fast", action="store_true")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--mesh", type=int, default=100000)
+    parser.add_argument("--tool")
     parser.add_argument("program")
     parser.add_argument("data")
     parser.add_argument("folders", nargs="*")
@@ -170,12 +264,27 @@ def main():
                 for i, d in enumerate(drawings)]
         meshes = [300] if args.fast else [300, args.mesh]
         jobs += [pool.submit(check_mesh, args.program, n, folder) for n in meshes]
+        written = []
         for job in jobs:
             name, outcome, problems = job.result()
             counts[outcome] += 1
+            if outcome == "checked" and not name.startswith("mesh "):
+                written.append(name)
             for problem in problems:
                 print("FAIL %s: %s" % (name, problem))
             failures += bool(problems)
+        if args.tool:
+            tool_problems = []
+            for i, d in enumerate(drawings):
+                if d in written:
+                    tool_problems += ["%s: %s" % (d, p)
+                                      for p in check_tool(args.tool, d, i, folder)]
+            if written:
+                tool_problems += check_tool_folder(args.tool, folder, written)
+            tool_problems += check_tool_mesh(args.tool, folder)
+            for problem in tool_problems:
+                print("FAIL vexlor-dxf: %s" % problem)
+            failures += bool(tool_problems)
     print("written drawings: %d checked, %d without contours skipped, %d failed"
           % (counts["checked"], counts["skipped"], failures))
     return 1 if failures else 0
