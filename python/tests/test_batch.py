@@ -35,6 +35,8 @@ def drawings(tmp_path, monkeypatch):
     (folder / "plate.dxf").write_bytes(PLATE)
     (folder / "sub" / "crossing.DXF").write_bytes(CROSSING)
     (folder / "empty.dxf").write_bytes(b"0\nEOF\n")
+    (folder / "blank.dxf").write_bytes(b"")
+    (folder / "text.dxf").write_bytes(drawing("0\nTEXT\n8\n0\n1\nhello\n"))
     (folder / "broken.dxf").write_bytes(drawing(line(0, "1.5.2", 1, 1)))
     (folder / "notes.txt").write_text("not a drawing")
     (tmp_path / "none").mkdir()
@@ -47,13 +49,14 @@ def without_seconds(rows):
 
 def test_the_rows_are_the_tools(client, drawings, tool):
     rows = batch.import_drawings(drawings, client, json_dir="json", svg_dir="svg")
-    subprocess.run([tool, "import", "--accurate", "--quiet", "--summary", "tool.jsonl",
-                    "--json-dir", "tool-json", *drawings], capture_output=True, check=False)
+    subprocess.run([tool, "import", "--accurate", "--quiet", "--summary", "tool.jsonl", "--json-dir",
+                    "tool-json", *drawings], capture_output=True, check=False)
     with open("tool.jsonl", encoding="utf-8") as summary:
         expected = [json.loads(text) for text in summary]
     assert without_seconds(rows) == without_seconds(expected)
-    # The JSON records hold what the tool's hold, number for number.
-    for name in ("plate.json", os.path.join("sub", "crossing.json")):
+    # The JSON records hold what the tool's hold, number for number, and why a drawing failed.
+    for name in ("plate.json", os.path.join("sub", "crossing.json"), "broken.json", "text.json",
+                 "blank.json", "missing.json"):
         with open(os.path.join("json", name)) as ours, open(os.path.join("tool-json", name)) as its:
             assert json.load(ours) == json.load(its)
 

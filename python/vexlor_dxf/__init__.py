@@ -231,10 +231,11 @@ class ContourImport:
             "approximations": self.approximations,
         }
 
-    def to_json(self, name: str) -> bytes:
-        """The JSON record in the layout of the tool's ``import --accurate --json``, naming the
-        drawing ``name``: file, result, crossing, box, report, and one polyline a line."""
-        return _records.import_json(self, name)
+    def to_json(self, name: str, *, error: Optional[str] = None) -> bytes:
+        """The JSON record in the layout of the tool's ``import --json``, naming the drawing
+        ``name``: file, result, error (``error``, by default the import's own; null when
+        empty), crossing, box, report, and one polyline a line."""
+        return _records.import_json(self, name, self.error if error is None else error)
 
     def to_svg(self, name: str, *, y_up: bool = True) -> bytes:
         """An SVG picture of the contours, upright and captioned with ``name``. ``y_up``: the

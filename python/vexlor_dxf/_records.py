@@ -28,11 +28,11 @@ def _counts(counts: dict[str, int]) -> str:
     return "{" + ",".join(f"{_text(k)}:{v}" for k, v in sorted(counts.items())) + "}"
 
 
-def import_json(imported: Any, name: str) -> bytes:
+def import_json(imported: Any, name: str, error_text: str) -> bytes:
     """The record in the layout of the tool's ``import --accurate --json``: file, result, error,
     crossing, box, report, then one polyline a line with its layer, entity, handle and points."""
     code = int(imported.result)
-    error = _text(imported.error) if imported.error else "null"
+    error = _text(error_text) if error_text else "null"
     parts = [f'{{"file": {_text(name)}, "result": {code}, "error": {error}, '
              f'"crossing": {str(code == 4).lower()}']
     box = imported.box
@@ -41,11 +41,13 @@ def import_json(imported: Any, name: str) -> bytes:
     else:
         parts.append(f', "box": {{"left_top":{_pair(box[0], box[1])},'
                      f'"right_bottom":{_pair(box[2], box[3])}}}')
-    parts.append(
-        f', "report": {{"units":{imported.units},"scale":{_number(imported.scale)},'
-        f'"tolerance":{_number(imported.tolerance)},"skipped":{_counts(imported.skipped)},'
-        f'"approximations":{_counts(imported.approximations)}}}'
-    )
+    # A drawing that could not be opened has no report, as the tool's record has none.
+    if code != 2:
+        parts.append(
+            f', "report": {{"units":{imported.units},"scale":{_number(imported.scale)},'
+            f'"tolerance":{_number(imported.tolerance)},"skipped":{_counts(imported.skipped)},'
+            f'"approximations":{_counts(imported.approximations)}}}'
+        )
     parts.append(', "polylines": [')
     lines = []
     for contour in imported.contours:

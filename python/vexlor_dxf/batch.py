@@ -49,50 +49,87 @@ def _is_dxf_name(name: str) -> bool:
 def list_drawings(arguments: Iterable["str | os.PathLike[str]"]) -> list[dict[str, str]]:
     """The drawings that ``arguments`` name, as the tool lists them: a file as it is given, a
     folder as the *.dxf files (any case) anywhere under it sorted by path, links to folders not
-    followed. Each entry has "path", "output" (its name under an output folder, extension
-    aside) and "problem" (why a folder yields no drawing; "" for a drawing)."""
+    followed, a folder that cannot be read named in its place and walked past. Each entry has
+    "path", "output" (its name under an output folder, extension aside) and "problem" (why
+    there is no drawing to import; "" for a drawing)."""
     drawings: list[dict[str, str]] = []
     for argument in map(os.fspath, arguments):
         if not os.path.isdir(argument):
             drawings.append({"path": argument, "output": os.path.basename(argument), "problem": ""})
             continue
-        found: list[tuple[str, ...]] = []
-        problem = ""
-        try:
-            for folder, subfolders, files in os.walk(argument, onerror=_raise):
-                relative = os.path.relpath(folder, argument)
-                parts = () if relative == "." else tuple(relative.split(os.sep))
-                for name in files:
-                    if _is_dxf_name(name) and os.path.isfile(os.path.join(folder, name)):
-                        found.append(parts + (name,))
-                subfolders.sort()
-        except OSError as error:
-            problem = "the folder cannot be read: " + (error.strerror or str(error))
-        for parts in sorted(found):
-            drawings.append(
-                {"path": os.path.join(argument, *parts), "output": os.path.join(*parts), "problem": ""}
-            )
-        if problem:
-            drawings.append({"path": argument, "output": "", "problem": problem})
-        elif not found:
+        # (the path's parts under the folder given, a folder's problem or "")
+        found: list[tuple[tuple[str, ...], str]] = []
+        folders: list[tuple[str, ...]] = [()]
+        any_drawing = False
+        while folders:
+            parts = folders.pop()
+            folder = os.path.join(argument, *parts)
+            try:
+                with os.scandir(folder) as entries:
+                    for entry in entries:
+                        if entry.is_dir() and not entry.is_symlink():
+                            folders.append(parts + (entry.name,))
+                        elif _is_dxf_name(entry.name) and os.path.isfile(entry.path):
+                            found.append((parts + (entry.name,), ""))
+                            any_drawing = True
+            except OSError as error:
+                found.append((parts, "the folder cannot be read: " + (error.strerror or str(error))))
+        for parts, problem in sorted(found):
+            # The folder given keeps its name as given.
+            path = os.path.join(argument, *parts) if parts else argument
+            drawings.append({"path": path, "output": os.path.join(*parts) if parts else "",
+                             "problem": problem})
+        if not any_drawing and not found:
             drawings.append(
                 {"path": argument, "output": "", "problem": "a folder that holds no drawing (*.dxf)"}
             )
     return drawings
 
 
-def _raise(error: OSError) -> None:
-    raise error
-
-
-def _open_reason(path: str) -> str:
+def _open_failure(path: str, imported: "vexlor_dxf.ContourImport") -> str:
     if os.path.isdir(path):
-        return "it is a directory"
+        return "cannot be opened: it is a directory"
+    if imported.error:
+        return imported.error
     try:
         with open(path, "rb"):
-            return "not readable"
+            return "cannot be opened: not readable"
     except OSError as error:
-        return error.strerror or "not readable"
+        return "cannot be opened: " + (error.strerror or "not readable")
+
+
+def _thousands(count: int) -> str:
+    return f"{count:,}"
+
+
+# What the import's own choices left out, with what brings it back, as the tool says it.
+_LEFT_OUT = [
+    ("frozen or off layer", "entity on a frozen or off layer (--all-layers)",
+     "entities on frozen or off layers (--all-layers)"),
+    ("layer not chosen", "entity on a layer not chosen by --layer",
+     "entities on layers not chosen by --layer"),
+    ("paper space", "entity in the paper space", "entities in the paper space"),
+    ("INSERT of a missing block", "INSERT of a block the drawing does not define",
+     "INSERTs of blocks the drawing does not define"),
+]
+
+
+def _left_out(skipped: dict[str, int]) -> str:
+    """What gave no contour, in the tool's words: its reasons first, then the commonest kinds."""
+    keys = {key for key, _, _ in _LEFT_OUT}
+    parts = [f"{_thousands(skipped[key])} {one if skipped[key] == 1 else many}"
+             for key, one, many in _LEFT_OUT if skipped.get(key, 0) != 0]
+    kinds = sorted(((count, what) for what, count in sorted(skipped.items()) if what not in keys),
+                   key=lambda kind: -kind[0])
+    parts += [f"{_thousands(count)} {what}" for count, what in kinds[:6]]
+    if len(kinds) > 6:
+        parts.append(f"{len(kinds) - 6} kinds more (the JSON's report lists them)")
+    return "left out: " + ", ".join(parts) if parts else ""
+
+
+def _in_tool_words(text: str) -> str:
+    return text.replace("ContourOptions::maxPoints", "--max-points").replace(
+        "ContourOptions::tolerance", "--tolerance")
 
 
 def _write_replacing(target: str, data: bytes) -> bool:
@@ -142,13 +179,23 @@ def import_one(
         imported = vexlor_dxf.import_contours(path, **options)
         code = int(imported.result)
         row["result"] = code
+        failure = ""
         if code == vexlor_dxf.Result.OPEN_ERROR:
+            failure = _open_failure(path, imported)
             row["status"] = code
-            row["message"] = f"cannot be opened: {_open_reason(path)} (result {code})"
+            row["message"] = f"{failure} (result {code})"
         else:
+            what = ""
+            if os.path.isfile(path) and os.path.getsize(path) == 0:
+                what = "it is empty"
+            elif code == vexlor_dxf.Result.READ_ERROR:
+                what = _in_tool_words(imported.error)
             words = _WORDS[code]
-            if imported.error:
-                words = "cannot be read: " + imported.error
+            if what:
+                words = "cannot be read: " + what if code == 1 else f"{words}: {what}"
+            if code in (vexlor_dxf.Result.READ_ERROR, vexlor_dxf.Result.EMPTY):
+                left_out = _left_out(imported.skipped) if code == vexlor_dxf.Result.EMPTY else ""
+                failure = f"{words}; {left_out}" if left_out else words
             closed, points = imported._native.counts()
             row.update(
                 message=f"{words} (result {code})",
@@ -158,15 +205,17 @@ def import_one(
                 points=points,
                 box=list(imported.box) if imported.box else None,
             )
-            status = 0 if code == vexlor_dxf.Result.INTERSECTING and not strict else code
-            y_up = not options.get("y_down", False)
-            written = True
-            if svg_file is not None:
-                picture = imported.to_svg(name, y_up=y_up)
-                written = _write_replacing(svg_file, picture)
-            if json_file is not None:
-                written = _write_replacing(json_file, imported.to_json(name)) and written
-            row["status"] = status if written else max(status, STATUS_CANNOT_WRITE)
+            row["status"] = 0 if code == vexlor_dxf.Result.INTERSECTING and not strict else code
+        # The records of a drawing that failed say why.
+        y_up = not options.get("y_down", False)
+        written = True
+        if svg_file is not None:
+            written = _write_replacing(svg_file, imported.to_svg(name, y_up=y_up))
+        if json_file is not None:
+            record = imported.to_json(name, error=failure)
+            written = _write_replacing(json_file, record) and written
+        if not written:
+            row["status"] = max(row["status"], STATUS_CANNOT_WRITE)
     except MemoryError:
         row.update(status=STATUS_SOFTWARE, message="out of memory")
     except Exception as error:  # noqa: BLE001 - a row says what went wrong, as the tool's does
