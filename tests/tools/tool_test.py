@@ -381,6 +381,23 @@ def left_out():
     expect(run(TOOL, "import", "f.dxf", "bad.dxf", "--json-dir", "j"), 1)
 
 
+# A picture of 60 open lines, each on a layer of its own: 60 colours, all different; no dots at the
+# pieces' ends (more than 50 pieces) unless asked for; a long name cut in its middle to fit.
+def pictures():
+    name = "n" * 200 + ".dxf"
+    pathlib.Path(name).write_text("0\nSECTION\n2\nENTITIES\n" + "".join(f"0\nLINE\n8\nL{i}\n10\n{i}\n"
+                                  f"20\n0\n11\n{i}\n21\n1\n" for i in range(60)) + "0\nENDSEC\n0\nEOF\n")
+    for args, dots in [([], 0), (["--svg-ends"], 120)]:
+        expect(run(TOOL, "import", name, "--svg-color", "layer", "--svg", "m.svg", *args), 0)
+        svg = ElementTree.parse("m.svg")
+        colours = [g.get("stroke") for g in svg.findall("{*}g[@class='layer']")]
+        assert (len(colours), len(set(colours)), len(svg.findall("{*}g[@class='ends']/{*}circle"))
+                ) == (60, 60, dots), colours
+    title = svg.findall("{*}g[@class='caption']/{*}text")[-1].text
+    assert (title[:3], title[-5:], "\u2026" in title) == ("nnn", "n.dxf", True), title
+    assert len(title) * 7 <= float(svg.getroot().get("width")) - 48, title
+
+
 with tempfile.TemporaryDirectory(prefix=f"vexlor-dxf-{CASE}-") as folder:
     os.chdir(shutil.copytree(EXAMPLES, folder, dirs_exist_ok=True))
     globals()[CASE]()
