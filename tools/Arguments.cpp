@@ -193,6 +193,12 @@ CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
                    "leaves out by default")
         ->excludes(classic);
     import
+        ->add_flag("--strict-structure", arguments.strictStructure,
+                   "Refuse a drawing whose structure is broken (result 1, naming the line), "
+                   "where the import otherwise reads past breaks whose meaning is clear, such "
+                   "as groups outside a section, and lists them")
+        ->excludes(classic);
+    import
         ->add_option("--units", arguments.units,
                      fmt::format("Give coordinates in UNIT: {}; the drawing's $INSUNITS says what "
                                  "they are in, and a drawing without it is not converted",

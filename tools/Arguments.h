@@ -31,6 +31,7 @@ struct Arguments {
     bool yDown = false;
     std::vector<std::string> layers;  // none: every layer
     bool allLayers = false;
+    bool strictStructure = false;  // a broken structure is result 1, not read past
     std::string units;          // empty: the drawing's own; else a name or code that UnitCode takes
     std::size_t maxPoints = 0;  // 0: the library's budget
     std::string svgColour = "kind";

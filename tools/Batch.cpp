@@ -199,6 +199,7 @@ int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) 
     options.contours.yDown = arguments.yDown;
     options.contours.layers = arguments.layers;
     options.contours.hiddenLayers = arguments.allLayers;
+    options.contours.strictStructure = arguments.strictStructure;
     // The parser has checked the name.
     if (!arguments.units.empty()) options.contours.units = UnitCode(arguments.units).value_or(0);
     if (arguments.maxPoints != 0) options.contours.maxPoints = arguments.maxPoints;

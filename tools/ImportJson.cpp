@@ -123,6 +123,8 @@ void WriteImportJson(std::ostream& out, const std::string& file, std::optional<i
         WriteCounts(json, accurate->skipped);
         json << ",\"approximations\":";
         WriteCounts(json, accurate->approximations);
+        // Their texts quote names escaped: valid UTF-8.
+        json << ",\"recoveries\":" << nlohmann::json(accurate->recoveries).dump();
         json << '}';
     }
     // Each polyline on a line of its own, in the compact form nlohmann-json gave it.

@@ -229,6 +229,13 @@ void PrintSummary(std::FILE* stream, bool headlineOnly, const std::string& name,
         }
         const std::string leftOut = imported.accurate ? LeftOut(*imported.accurate) : "";
         if (!leftOut.empty()) text += "  " + leftOut + "\n";
+        const std::vector<std::string> none;
+        const auto& recoveries = imported.accurate ? imported.accurate->recoveries : none;
+        if (!recoveries.empty()) {
+            text += fmt::format(
+                "  recovered: {} break{} of its structure read past, the first: {}\n",
+                recoveries.size(), recoveries.size() == 1 ? "" : "s", recoveries.front());
+        }
     }
     Say(stream, std::move(text));
 }
