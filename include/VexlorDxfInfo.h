@@ -40,7 +40,8 @@ struct LayerInfo {
 struct BlockInfo {
     std::string name;          ///< UTF-8
     std::size_t entities = 0;  ///< entities its definition holds; an INSERT counts once
-    std::size_t inserts = 0;   ///< INSERTs that name it, in the model space and in blocks
+    std::size_t inserts = 0;   ///< INSERTs (and MINSERTs) that name it, in the model space and
+                               ///< in blocks
 };
 
 /// What ReadDrawingInfo gives back. Layer and block names compare without regard to case, as

@@ -205,7 +205,7 @@ private:
                 return;
             }
             if (m_block == kNoBlock) return;
-            if (m_type == "INSERT") ++m_inserts[NameKey(m_name)];
+            if (m_type == "INSERT" || m_type == "MINSERT") ++m_inserts[NameKey(m_name)];
             if (m_block == kNotABlock) {
                 m_info.paperSpaceEntities += m_paperBlock ? 1 : 0;
             } else {
@@ -218,7 +218,7 @@ private:
             ++m_info.paperSpaceEntities;
             return;
         }
-        if (m_type == "INSERT") ++m_inserts[NameKey(m_name)];
+        if (m_type == "INSERT" || m_type == "MINSERT") ++m_inserts[NameKey(m_name)];
         ++m_kinds[m_type];
         ++m_info.layers[LayerIndex(m_hasLayer ? m_layer : std::string("0"))].entities;
     }
