@@ -30,7 +30,7 @@ def _counts(counts: dict[str, int]) -> str:
 
 def import_json(imported: Any, name: str, error_text: str) -> bytes:
     """The record in the layout of the tool's ``import --accurate --json``: file, result, error,
-    crossing, box, report, then one polyline a line with its layer, entity, handle and points."""
+    crossing, box, report (with the recoveries), then one polyline a line with its layer, entity, handle and points."""
     code = int(imported.result)
     error = _text(error_text) if error_text else "null"
     parts = [f'{{"file": {_text(name)}, "result": {code}, "error": {error}, '
@@ -46,7 +46,8 @@ def import_json(imported: Any, name: str, error_text: str) -> bytes:
         parts.append(
             f', "report": {{"units":{imported.units},"scale":{_number(imported.scale)},'
             f'"tolerance":{_number(imported.tolerance)},"skipped":{_counts(imported.skipped)},'
-            f'"approximations":{_counts(imported.approximations)}}}'
+            f'"approximations":{_counts(imported.approximations)},'
+            f'"recoveries":{json.dumps(imported.recoveries, ensure_ascii=False)}}}'
         )
     parts.append(', "polylines": [')
     lines = []
