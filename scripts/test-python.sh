@@ -27,7 +27,7 @@ if ! "$python" -c "import pybind11, numpy, pytest" 2>/dev/null; then
     exit 0
 fi
 
-if ! pythonpath=$(PYTHON="$python" scripts/python-build.sh | tail -n 1); then
+if ! pythonpath=$(PYTHON="$python" WITH_TOOL=1 scripts/python-build.sh | tail -n 1); then
     echo "python: 0 passed, 0 skipped (the package did not build)"
     exit 1
 fi
