@@ -176,7 +176,8 @@ struct ContourImport {
     /// and the entity, such as
     /// "line 120: LWPOLYLINE: group 20 is not a number: \"1.5.2\"". A value is quoted with its
     /// control characters, backslashes, quotes and bytes that are not UTF-8 escaped, and cut
-    /// after 40 bytes.
+    /// after 40 bytes. For eOpenError from a path: why, as the system says it, such as
+    /// "cannot be opened: No such file or directory".
     std::string error;
     std::vector<Contour> contours;
     /// The box of the contours' points, (minimum x, minimum y) and (maximum x, maximum y);

@@ -1,12 +1,15 @@
 // The accurate import: the drawing read into its blocks and model space, blocks placed where the
 // drawing places them, curves flattened within the chord tolerance, then the contours finished.
 // SPDX-License-Identifier: MIT
-#include <algorithm>  // std::max
-#include <cmath>      // std::isfinite
-#include <cstdio>     // std::snprintf
-#include <fstream>    // std::ifstream
-#include <stdexcept>  // std::invalid_argument
-#include <utility>    // std::move
+#include <algorithm>     // std::max
+#include <cerrno>        // errno
+#include <cmath>         // std::isfinite
+#include <cstdio>        // std::snprintf
+#include <fstream>       // std::ifstream
+#include <stdexcept>     // std::invalid_argument
+#include <string>        // std::string
+#include <system_error>  // std::generic_category
+#include <utility>       // std::move
 
 #include "VexlorDxfContours.h"
 #include "VexlorDxfUnits.h"
@@ -223,6 +226,14 @@ private:
     Budget m_budget;
 };
 
+// Result 2, with the system's reason (errno after the failed open; 0 when it gave none).
+ContourImport CannotOpen(int error) {
+    ContourImport failed;
+    failed.error = "cannot be opened: " + (error != 0 ? std::generic_category().message(error)
+                                                      : std::string("not readable"));
+    return failed;
+}
+
 void CheckOptions(const ContourOptions& options) {
     const auto usable = [](double v) { return v >= 0 && std::isfinite(v); };
     if (!usable(options.tolerance) || !usable(options.relativeTolerance) ||
@@ -270,16 +281,19 @@ ContourImport ImportContours(std::istream& in, const ContourOptions& options) {
 ContourImport ImportContours(const std::wstring& path, const ContourOptions& options) {
     CheckOptions(options);
     std::ifstream stream;
+    errno = 0;
     // Binary: the line ends are read as they are, on every system.
     Vexlor::Platform::OpenByWidePath(stream, path, std::ios_base::in | std::ios_base::binary);
-    if (!stream.is_open()) return ContourImport{};  // result 2
+    if (!stream.is_open()) return CannotOpen(errno);  // result 2
     return ImportContours(stream, options);
 }
 
 ContourImport ImportContours(const std::filesystem::path& path, const ContourOptions& options) {
+    errno = 0;
     std::ifstream stream(path, std::ios_base::in | std::ios_base::binary);
+    const int error = errno;
     CheckOptions(options);
-    if (!stream.is_open()) return ContourImport{};
+    if (!stream.is_open()) return CannotOpen(error);
     return ImportContours(stream, options);
 }
 

@@ -8,6 +8,7 @@
 #include <string>   // std::string
 #include <vector>   // std::vector
 
+#include "VexlorDxfContours.h"
 #include "VexlorDxfInfo.h"
 
 namespace {
@@ -179,6 +180,8 @@ TEST(DrawingInfo, WhatCannotBeReadSaysWhyAndKeepsWhatWasRead) {
     const DrawingInfo missing = Vexlor::Dxf::ReadDrawingInfo(L"/nonexistent/folder/x.dxf");
     EXPECT_EQ(EInfoResult::eOpenError, missing.result);
     EXPECT_EQ(0u, missing.error.find("cannot be opened: ")) << missing.error;
+    // The import says the same.
+    EXPECT_EQ(missing.error, Vexlor::Dxf::ImportContours(L"/nonexistent/folder/x.dxf").error);
 }
 
 }  // namespace
