@@ -308,7 +308,7 @@ def drawing_bytes():
 INFO = ("0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n9\n$INSUNITS\n70\n4\n9\n$EXTMIN\n10\n-1\n20\n"
         "-2\n30\n0\n9\n$EXTMAX\n10\n30\n20\n40\n30\n0\n0\nENDSEC\n0\nSECTION\n2\nTABLES\n0\nTABLE\n2\n"
         "LAYER\n0\nLAYER\n2\nWalls\n70\n4\n62\n1\n0\nLAYER\n2\nHidden\n70\n1\n62\n-3\n0\nENDTAB\n0\n"
-        "ENDSEC\n0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nDoor\n0\nLINE\n0\nARC\n0\nENDBLK\n0\nBLOCK\n2\nWing"
+        "ENDSEC\n0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nDoor\n0\nPOINT\n0\nPOINT\n0\nENDBLK\n0\nBLOCK\n2\nWing"
         "\n0\nINSERT\n2\nDOOR\n0\nENDBLK\n0\nBLOCK\n2\n*Paper_Space\n0\nLINE\n0\nENDBLK\n0\nENDSEC\n0\n"
         "SECTION\n2\nENTITIES\n0\nLINE\n8\nwalls\n10\n0\n20\n0\n11\n1\n21\n0\n0\nPOLYLINE\n8\nHidden\n"
         "66\n1\n0\nVERTEX\n10\n0\n20\n0\n0\nVERTEX\n10\n1\n20\n1\n0\nSEQEND\n0\nTEXT\n8\nHidden\n0\n"
@@ -346,10 +346,11 @@ def info():
 # drawing's JSON and SVG say why; --layer with a name the drawing lacks warns, naming the closest.
 def left_out():
     pathlib.Path("i.dxf").write_text(INFO)
+    # The block's two POINTs count once per copy placed.
     expect(run(TOOL, "import", "i.dxf"), 0, "\n  left out: 1 entity on a frozen or off layer "
-           "(--all-layers), 1 entity in the paper space, 1 TEXT\n")
+           "(--all-layers), 1 entity in the paper space, 2 POINT, 1 TEXT\n")
     expect(run(TOOL, "import", "i.dxf", "--all-layers"), 0, "  contours: 2 (", "left out: 1 entity "
-           "in the paper space, 1 TEXT\n")
+           "in the paper space, 2 POINT, 1 TEXT\n")
     # The block's entities on layer 0 take the INSERT's layer, Extra.
     r = run(TOOL, "import", "i.dxf", "--layer", "hiden", "--layer", "extra", "--layer", "WALL")
     assert (r.returncode, "left out: 1 entity on a frozen or off layer (--all-layers), 1 entity on a"
