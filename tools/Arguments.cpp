@@ -215,6 +215,19 @@ CLI::App* AddImportCommand(CLI::App& app, Arguments& arguments) {
         ->check(CLI::Validator(CheckCount, "", "N"))
         ->excludes(classic);
     import
+        ->add_option("--link-distance", arguments.linkDistance,
+                     "Join open pieces whose ends lie less than D apart, in drawing units, or in "
+                     "UNIT with --units (default: the chord tolerance, at least 0.0001)")
+        ->type_name("D")
+        ->check(CLI::Validator(CheckLength, "", "D"))
+        ->excludes(classic);
+    import
+        ->add_flag("--regions", arguments.regions,
+                   "Analyse the contours as regions: outlines with their holes, gaps between open "
+                   "ends that nearly meet, where contours cross, contours drawn twice; counted in "
+                   "the summary, listed in the JSON (\"analysis\") and marked in the SVG")
+        ->excludes(classic);
+    import
         ->add_option("--svg-color", arguments.svgColour,
                      "Colour the SVG picture by kind (closed, loop, open: the default) or by "
                      "layer, each layer in a colour of its own, with a legend of the layers")

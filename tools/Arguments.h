@@ -34,6 +34,8 @@ struct Arguments {
     bool strictStructure = false;  // a broken structure is result 1, not read past
     std::string units;          // empty: the drawing's own; else a name or code that UnitCode takes
     std::size_t maxPoints = 0;  // 0: the library's budget
+    double linkDistance = 0;    // 0: the library's default (the chord tolerance, at least 1e-4)
+    bool regions = false;       // the analysis as regions in the summary, the JSON and the SVG
     std::string svgColour = "kind";
     bool polyface = false;  // export: one polyface mesh, through the mesh writer
     std::string meshLayer;  // export: the mesh writer's layer

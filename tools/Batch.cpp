@@ -203,6 +203,11 @@ int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) 
     // The parser has checked the name.
     if (!arguments.units.empty()) options.contours.units = UnitCode(arguments.units).value_or(0);
     if (arguments.maxPoints != 0) options.contours.maxPoints = arguments.maxPoints;
+    if (arguments.linkDistance > 0) {
+        options.contours.linkingDistance = arguments.linkDistance;
+        options.contours.linkWithinTolerance = false;
+    }
+    options.contours.analyse = arguments.regions;
     options.svgByLayer = arguments.svgColour == "layer";
     for (const std::vector<std::string>* outputs : {&arguments.svgs, &arguments.jsons}) {
         for (const std::string& output : *outputs) options.stdoutTaken |= output == kStandardStream;

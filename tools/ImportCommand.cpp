@@ -259,6 +259,10 @@ bool WriteRecords(const std::string& name, const Imported& imported, const Outpu
         SvgNotes notes;
         notes.markEnds = options.svgEnds || CountOpenPieces(drawn) <= kFewOpenPieces;
         notes.error = error;
+        if (options.contours.analyse && imported.accurate) {
+            notes.analysis = &*imported.accurate;
+            notes.negateY = imported.yUp;
+        }
         if (!options.svgByLayer || !imported.accurate) return WriteSvg(out, drawn, name, notes);
         // The contours' polylines were moved out; their sources still name the layers.
         std::vector<std::string> layers;

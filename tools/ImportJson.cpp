@@ -14,6 +14,8 @@
 #include <string>             // std::to_string
 #include <string_view>        // std::string_view
 
+#include "RegionsReport.h"
+
 namespace Vexlor::DxfTool {
 
 namespace {
@@ -126,6 +128,7 @@ void WriteImportJson(std::ostream& out, const std::string& file, std::optional<i
         // Their texts quote names escaped: valid UTF-8.
         json << ",\"recoveries\":" << nlohmann::json(accurate->recoveries).dump();
         json << '}';
+        if (!accurate->nesting.empty()) json << ", \"analysis\": " << RegionsJson(*accurate);
     }
     // Each polyline on a line of its own, in the compact form nlohmann-json gave it.
     json << ", \"polylines\": [";

@@ -9,6 +9,7 @@
 
 #include "Console.h"
 #include "PrintableText.h"
+#include "RegionsReport.h"
 #include "SvgPicture.h"
 #include "VexlorDxfUnits.h"
 
@@ -236,6 +237,8 @@ void PrintSummary(std::FILE* stream, bool headlineOnly, const std::string& name,
                 "  recovered: {} break{} of its structure read past, the first: {}\n",
                 recoveries.size(), recoveries.size() == 1 ? "" : "s", recoveries.front());
         }
+        const std::string regions = imported.accurate ? RegionsSummary(*imported.accurate) : "";
+        if (!regions.empty()) text += "  regions: " + regions + "\n";
     }
     Say(stream, std::move(text));
 }

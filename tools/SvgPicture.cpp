@@ -15,6 +15,7 @@
 #include <utility>    // std::pair
 
 #include "PrintableText.h"
+#include "RegionsReport.h"
 
 namespace Vexlor::DxfTool {
 
@@ -309,6 +310,11 @@ void WriteSvg(std::ostream& out, const std::vector<Polyline>& polylines, const s
 
     // The caption: a line sample and a count per kind, then the title and any error.
     const double lineY = legendTop + kLegendRow / 2;
+    if (notes.analysis) {
+        WriteRegionsSvg(out, *notes.analysis, polylines, notes.negateY, [&](double px, double py) {
+            return std::pair{frame.X(px), frame.Y(py)};
+        });
+    }
     out << "<g class=\"caption\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#333333\">\n";
     double x = kMargin;
     for (const Style& style : kStyles) {
@@ -391,6 +397,11 @@ void WriteSvgByLayer(std::ostream& out, const std::vector<Polyline>& polylines,
     }
     out << "<g class=\"ends\">\n" << ends << "</g>\n";
 
+    if (notes.analysis) {
+        WriteRegionsSvg(out, *notes.analysis, polylines, notes.negateY, [&](double px, double py) {
+            return std::pair{frame.X(px), frame.Y(py)};
+        });
+    }
     out << "<g class=\"caption\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#333333\">\n";
     for (std::size_t k = 0; k < order.size(); ++k) {
         const auto [left, row] = places[k];

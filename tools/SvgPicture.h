@@ -9,6 +9,10 @@
 
 #include "polyline.h"
 
+namespace Vexlor::Dxf {
+struct ContourImport;
+}
+
 namespace Vexlor::DxfTool {
 
 /// True for an open polyline whose first and last points meet: less than 0.0001 apart, the
@@ -25,6 +29,10 @@ struct SvgNotes {
     bool markEnds = true;
     /// Why the drawing could not be imported, shown in red under the title; empty when it was.
     std::string error;
+    /// An import analysed as regions, whose regions, crossings and gaps are drawn over the
+    /// contours (WriteRegionsSvg), with y negated when `negateY`; none when null.
+    const Vexlor::Dxf::ContourImport* analysis = nullptr;
+    bool negateY = false;
 };
 
 /// Writes `polylines` as a standalone SVG document: one `<path>` per polyline that has points,
