@@ -3,6 +3,7 @@
 #include <cmath>     // std::isfinite
 #include <optional>  // std::optional
 #include <string>    // std::string, std::to_string
+#include <utility>   // std::move
 
 #include "IncrementalProgressReporter.h"
 #include "VexlorDxfWriter.h"

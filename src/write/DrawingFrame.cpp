@@ -4,6 +4,7 @@
 
 #include <algorithm>  // std::lower_bound, std::min, std::max
 #include <stdexcept>  // std::invalid_argument
+#include <string>     // std::string, std::to_string
 
 #include "VexlorDxfUnits.h"
 #include "text/Utf8.h"

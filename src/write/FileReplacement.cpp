@@ -9,6 +9,7 @@
 #include <fstream>       // std::ofstream
 #include <random>        // std::random_device
 #include <system_error>  // std::error_code
+#include <utility>       // std::move
 
 #include "WideFileStream.h"
 

@@ -4,6 +4,7 @@
 #include <charconv>     // std::to_chars
 #include <cmath>        // std::isfinite
 #include <cstdint>      // std::uint32_t, std::uint64_t
+#include <cstring>      // std::memcpy
 #include <optional>     // std::optional
 #include <string>       // std::string, std::to_string
 #include <string_view>  // std::string_view
