@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "contours/Regions.h"
 
-#include <algorithm>        // std::sort, std::reverse, std::max
+#include <algorithm>        // std::sort, std::reverse, std::max, std::lower_bound, std::remove_if
 #include <cmath>            // std::fabs, std::isfinite
 #include <cstdint>          // std::uint32_t, std::uint64_t
 #include <cstring>          // std::memcpy
@@ -173,6 +173,18 @@ std::vector<ContourNesting> NestContours(const std::vector<Polyline2d>& polyline
     std::vector<std::uint32_t> rank(count, 0);
     for (std::size_t r = 0; r < order.size(); ++r) rank[order[r]] = static_cast<std::uint32_t>(r);
 
+    // A segment is looked at only by queries at an x from its left end to before its right end;
+    // one that no query reaches would only take its place in the order, which the order of the
+    // others does not depend on.
+    std::vector<double> queries(order.size());
+    for (std::size_t r = 0; r < order.size(); ++r) queries[r] = lowest[order[r]].x;
+    segments.erase(std::remove_if(segments.begin(), segments.end(),
+                                  [&](const Slanted& s) {
+                                      const auto at = std::lower_bound(queries.begin(),
+                                                                       queries.end(), s.left.x);
+                                      return at == queries.end() || !(*at < s.right.x);
+                                  }),
+                   segments.end());
     const std::size_t segmentCount = segments.size();
     std::vector<std::uint32_t> byLeft(segmentCount);
     std::vector<std::uint32_t> byRight(segmentCount);
