@@ -31,8 +31,13 @@ class CMakeBuild(build_ext):
                                "--prefix", os.path.abspath(self.build_lib)])
 
 
+# setuptools' own folders go into the CMake build folder, not beside the sources.
+STAGING = os.path.join(ROOT, "build", "wheel-setup")
+os.makedirs(STAGING, exist_ok=True)
+
 setup(
     version=version(),
+    options={"build": {"build_base": STAGING}, "egg_info": {"egg_base": STAGING}},
     packages=[],
     ext_modules=[Extension("vexlor_dxf._native", sources=[])],
     cmdclass={"build_ext": CMakeBuild},

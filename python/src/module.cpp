@@ -16,7 +16,7 @@
 #include <streambuf>    // std::streambuf
 #include <string>       // std::string
 #include <string_view>  // std::string_view
-#include <type_traits>  // std::is_standard_layout_v, std::void_t
+#include <type_traits>  // std::is_standard_layout_v
 #include <utility>      // std::move
 #include <vector>       // std::vector
 
@@ -24,9 +24,7 @@
 #include "IProgressDelegate.h"
 #include "MStlBaseOperatorDXFPolylineReader.h"
 #include "VexlorDxfContours.h"
-#if VEXLOR_DXF_PY_INFO
 #include "VexlorDxfInfo.h"
-#endif
 #include "VexlorDxfPath.h"
 #include "VexlorDxfUnits.h"
 
@@ -270,33 +268,6 @@ int ExportMesh(const py::array_t<double, py::array::c_style>& vertices,
 
 py::tuple PairOf(const Point2& p) { return py::make_tuple(p.x, p.y); }
 
-// Fields that other parts of the library add over time are bound when the headers have them.
-template <typename T, typename = void>
-struct HasStrictStructure : std::false_type {};
-template <typename T>
-struct HasStrictStructure<T, std::void_t<decltype(std::declval<T&>().strictStructure)>>
-    : std::true_type {};
-template <typename T, typename = void>
-struct HasRecoveries : std::false_type {};
-template <typename T>
-struct HasRecoveries<T, std::void_t<decltype(std::declval<T&>().import.recoveries)>>
-    : std::true_type {};
-
-template <typename Options>
-void BindLaterOptions(py::class_<Options>& options) {
-    if constexpr (HasStrictStructure<Options>::value) {
-        options.def_readwrite("strict_structure", &Options::strictStructure);
-    }
-}
-
-template <typename Holder>
-void BindLaterResults(py::class_<Holder, std::shared_ptr<Holder>>& holder) {
-    if constexpr (HasRecoveries<Holder>::value) {
-        holder.def_property_readonly("recoveries",
-                                     [](const Holder& s) { return s.import.recoveries; });
-    }
-}
-
 // The analysis of ContourOptions::analyse, as small read-only records.
 void BindAnalysis(py::module_& m) {
     using namespace Vexlor::Dxf;
@@ -331,7 +302,6 @@ void BindAnalysis(py::module_& m) {
         .def_readonly("dropped", &ContourDuplicate::dropped);
 }
 
-#if VEXLOR_DXF_PY_INFO
 // What a drawing holds, as the tool's info command tells it; read with the GIL released.
 void BindInfo(py::module_& m) {
     using namespace Vexlor::Dxf;
@@ -390,7 +360,6 @@ void BindInfo(py::module_& m) {
         return info;
     });
 }
-#endif
 
 }  // namespace
 
@@ -425,12 +394,10 @@ PYBIND11_MODULE(_native, m) {
         .def_readwrite("gap_distance", &ContourOptions::gapDistance)
         .def_readwrite("max_reported", &ContourOptions::maxReported)
         .def_readwrite("orient", &ContourOptions::orient)
-        .def_readwrite("drop_duplicates", &ContourOptions::dropDuplicates);
-    BindLaterOptions(optionsClass);
+        .def_readwrite("drop_duplicates", &ContourOptions::dropDuplicates)
+        .def_readwrite("strict_structure", &ContourOptions::strictStructure);
     BindAnalysis(m);
-#if VEXLOR_DXF_PY_INFO
     BindInfo(m);
-#endif
 
     py::class_<AccurateImport, std::shared_ptr<AccurateImport>> accurate(m, "AccurateImport");
     accurate
@@ -488,7 +455,7 @@ PYBIND11_MODULE(_native, m) {
     field("open_contours", &ContourImport::openContours);
     field("nesting_well_defined", &ContourImport::nestingWellDefined);
     field("duplicates", &ContourImport::duplicates);
-    BindLaterResults(accurate);
+    field("recoveries", &ContourImport::recoveries);
 
     py::class_<ClassicImport, std::shared_ptr<ClassicImport>>(m, "ClassicImport")
         .def_readonly("result", &ClassicImport::result)

@@ -217,8 +217,6 @@ def test_the_analysis_gives_regions_shapely_reads_and_gaps():
     assert plain.regions == [] and plain.gaps == []
 
 
-@pytest.mark.skipif(not hasattr(vexlor_dxf._native.ContourOptions(), "strict_structure"),
-                    reason="the library does not read past broken structure")
 def test_a_broken_structure_is_read_past_and_listed_unless_strict():
     # The ENTITIES section has no ENDSEC: the EOF marker ends it.
     cut = drawing(line(0, 0, 1, 0)).replace(b"0\nENDSEC\n", b"")

@@ -7,9 +7,6 @@ import pytest
 import vexlor_dxf
 from conftest import drawing, line
 
-pytestmark = pytest.mark.skipif(not hasattr(vexlor_dxf._native, "info_path"),
-                                reason="the library has no drawing information")
-
 HEADER = "9\n$ACADVER\n1\nAC1015\n9\n$INSUNITS\n70\n4\n"
 INFO = drawing(line(0, 0, 1, 0, "walls"), line(1, 0, 1, 1, "walls"), line(0, 0, 0, 1, "doors"),
                "0\nTEXT\n8\ndoors\n10\n0\n20\n0\n1\nhello\n", header=HEADER)

@@ -289,15 +289,11 @@ _ANALYSIS = {
     "nesting_well_defined": "Whether the nesting follows containment (False when contours "
     "cross).",
     "duplicates": "Contours drawn more than once: original, copies and dropped.",
+    "recoveries": "Where the drawing's structure was broken and the import read on, in the "
+    "drawing's order, each with its line.",
 }
 for _name, _doc in _ANALYSIS.items():
     setattr(ContourImport, _name, _passed_through(_name, _doc))
-
-
-def _recoveries(self: ContourImport) -> list[str]:
-    """Where the drawing's structure was broken and the import read on, in the drawing's
-    order ([] when this build's library does not list them)."""
-    return list(getattr(self._native, "recoveries", []))
 
 
 def _regions(self: ContourImport) -> list["Region"]:
@@ -306,7 +302,6 @@ def _regions(self: ContourImport) -> list["Region"]:
     return [Region(self, record) for record in self._native.regions]
 
 
-ContourImport.recoveries = property(_recoveries)  # type: ignore[attr-defined]
 ContourImport.regions = property(_regions)  # type: ignore[attr-defined]
 
 
@@ -410,8 +405,8 @@ def import_contours(source: Any, **options: Any) -> ContourImport:
     ``relative_tolerance``, ``y_down``, ``linking_distance``, ``link_within_tolerance``,
     ``link``, ``layers`` (a list, or one name), ``hidden_layers``, ``units`` (an $INSUNITS code
     or a symbol such as "mm"), ``max_points``, and for the analysis ``analyse``,
-    ``gap_distance``, ``max_reported``, ``orient`` and ``drop_duplicates`` (and
-    ``strict_structure`` where the library has it).
+    ``gap_distance``, ``max_reported``, ``orient`` and ``drop_duplicates``; and
+    ``strict_structure``.
 
     Every outcome of the drawing is a ``Result``; a path that cannot be opened is
     ``Result.OPEN_ERROR``, not an exception. Invalid options raise ValueError, an unknown one
@@ -463,8 +458,6 @@ def drawing_info(source: Any) -> DrawingInfo:
     """What the drawing holds, told without importing it, as the tool's ``info`` command tells
     it: its version, units, extent, layers, entity kinds and blocks. ``source`` is a path, bytes
     or a binary file object, as for ``import_contours``."""
-    if not hasattr(_native, "info_path"):
-        raise NotImplementedError("this build of the library has no drawing information")
     if isinstance(source, (bytes, bytearray, memoryview)):
         if isinstance(source, memoryview) and not source.c_contiguous:
             source = source.tobytes()
