@@ -209,7 +209,8 @@ struct ContourImport {
     double linkingDistance = 0;
 
     /// The analysis of ContourOptions::analyse (docs/regions.md); all indices are into
-    /// `contours`. Gaps, nearest first, at most ContourOptions::maxReported.
+    /// `contours`. Gaps, nearest first, at most ContourOptions::maxReported (when there are
+    /// more, those found first in the search).
     std::vector<ContourGap> gaps;
     /// Whether every gap was reported (false when the cap was reached).
     bool gapsComplete = true;
