@@ -61,8 +61,9 @@ struct ContourWriteOptions {
 /// Writes `contours` as a DXF drawing of their polylines, in their order: LWPOLYLINEs (R2000) or
 /// POLYLINEs (R12), closed where `polyline.closed` says so, each on its contour's layer (an
 /// empty layer is layer "0"). The LAYER table holds layer "0" and every layer named, once for
-/// names that differ only in case (DXF compares layer names so): each entity keeps its own
-/// spelling. The header names the version, the code page (ANSI_1252), `$INSUNITS`, and
+/// names that differ only in the case of their letters of ASCII or U+00C0 to U+00DE (DXF readers
+/// compare layer names so): each entity keeps its own spelling. The header names the version, the
+/// code page (ANSI_1252), `$INSUNITS`, and
 /// `$EXTMIN`/`$EXTMAX`, the box of all points (zero when there is none). Every table entry,
 /// block and entity has a handle of its own; the contours' own `handle` and `entity` are not
 /// written. Coordinates are written with the fewest digits that read back to the same double

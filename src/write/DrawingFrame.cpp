@@ -18,10 +18,16 @@ constexpr std::string_view kForbidden = "<>/\\\":;?*|=`";
 // The longest symbol table name of R2000.
 constexpr std::size_t kMaxNameCharacters = 255;
 
+// The key of an encoded name, with the case of its letters folded as readers fold it: ASCII and
+// the letters of code page 1252 from U+00C0 to U+00DE (but the multiplication sign), which the
+// encoded name holds as single bytes. Escaped letters keep their case.
 std::string Lower(std::string_view name) {
     std::string key(name);
     for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7)) {
+            c = static_cast<char>(byte + 0x20);
+        }
     }
     return key;
 }

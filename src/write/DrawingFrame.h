@@ -23,7 +23,8 @@ void CheckUnits(int units, const char* writer);
 std::string EncodedLayerName(std::string_view name);
 
 /// The layers of a drawing: "0" first, then each name once, compared as DXF compares them,
-/// without regard to the case of ASCII letters; in their encoded form.
+/// without regard to the case of letters (those of ASCII and of U+00C0 to U+00DE); in their
+/// encoded form.
 class LayerTable {
 public:
     LayerTable();

@@ -107,7 +107,8 @@ TEST_P(RoundTrip, KeepsEveryBitOfHardNumbers) {
         Make({{5, 5}, {6, 5}}, false, "trac\xC3\xA9"),
         Make({{5, 7}, {6, 7}}, false, "\xD0\xA1\xD0\xBB\xD0\xBE\xD0\xB9 \xCF\x89"),
         Make({{5, 9}, {6, 9}, {6, 10}}, true, "cut"),
-        Make({{5, 11}, {6, 11}, {6, 12}}, false, "CUT")};
+        Make({{5, 11}, {6, 11}, {6, 12}}, false, "CUT"),
+        Make({{5, 13}, {6, 13}}, false, "TRAC\xC3\x89")};
     for (const bool yDown : {false, true}) {
         ContourWriteOptions options;
         options.version = GetParam();
@@ -309,6 +310,29 @@ INSTANTIATE_TEST_SUITE_P(Inputs, Refused, testing::ValuesIn(kRefusals),
                          [](const testing::TestParamInfo<Refusal>& param) {
                              return param.param.name;
                          });
+
+// The LAYER table holds a name once, whatever the case of its letters (é and É are one layer to
+// readers); a letter written as an escape keeps its case.
+TEST(ContourWriter, ListsEachLayerOnceWhateverItsCase) {
+    const std::vector<Contour> contours = {Make({{0, 0}, {1, 0}}, false, "Cut"),
+                                           Make({{0, 1}, {1, 1}}, false, "cUT"),
+                                           Make({{0, 2}, {1, 2}}, false, "\xC3\xA9t\xC3\xA9"),
+                                           Make({{0, 3}, {1, 3}}, false, "\xC3\x89T\xC3\x89"),
+                                           Make({{0, 4}, {1, 4}}, false, "\xC3\x97"),
+                                           Make({{0, 5}, {1, 5}}, false, "\xC3\xB7"),
+                                           Make({{0, 6}, {1, 6}}, false, "\xD0\x96"),
+                                           Make({{0, 7}, {1, 7}}, false, "\xD0\xB6")};
+    const std::string text = Written(contours, {});
+    const std::string record = "AcDbLayerTableRecord\n  2\n";
+    std::vector<std::string> names;
+    for (std::size_t at = 0; (at = text.find(record, at)) != std::string::npos;) {
+        at += record.size();
+        names.push_back(text.substr(at, text.find('\n', at) - at));
+    }
+    // × (D7) and ÷ (F7) are no letters of one another; Ж and ж are escapes.
+    EXPECT_EQ(names, (std::vector<std::string>{"0", "Cut", "\xE9t\xE9", "\xD7", "\xF7", "\\U+0416",
+                                               "\\U+0436"}));
+}
 
 TEST(ContourWriter, TakesTheLongestNameAndAnEmptyLayerAsLayer0) {
     const std::vector<Contour> contours = {Make({{0, 0}, {1, 0}}, false, std::string(255, 'x')),
