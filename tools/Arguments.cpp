@@ -252,8 +252,9 @@ CLI::App* AddInfoCommand(CLI::App& app, Arguments& arguments) {
         "and its blocks (entities, INSERTs placing each). It reads the drawing once and takes "
         "less time than importing it.");
     info->add_option("DRAWING", arguments.infoDrawings,
-                     "DXF drawings (ASCII or binary); - reads standard input")
-        ->type_name("FILE")
+                     "DXF drawings (ASCII or binary), or folders, which stand for the *.dxf files "
+                     "(any case) anywhere under them in sorted order; - reads standard input")
+        ->type_name("FILE|DIR")
         ->required();
     info->add_flag("--json", arguments.infoJson,
                    "Write one JSON object per drawing and line (JSON Lines) on stdout: file, "

@@ -13,6 +13,7 @@
 #include <utility>   // std::pair
 #include <vector>    // std::vector
 
+#include "Batch.h"
 #include "Console.h"
 #include "ImportReport.h"
 #include "PrintableText.h"
@@ -143,9 +144,16 @@ std::string InfoJson(const std::string& name, const DrawingInfo& info) {
 
 int RunInfo(const Arguments& arguments) {
     int status = 0;
-    for (const std::string& argument : arguments.infoDrawings) {
+    // Folders stand for the drawings under them, as for the import.
+    for (const Drawing& drawing : ListDrawings(arguments.infoDrawings)) {
+        const std::string& argument = drawing.name;
         const bool standardInput = argument == kStandardStream;
         const std::string name = standardInput ? kStandardInputName : argument;
+        if (!drawing.problem.empty()) {
+            Error("{}: {}", name, drawing.problem);
+            status = MoreSevere(status, kExitNoInput);
+            continue;
+        }
         DrawingInfo info;
         if (standardInput) {
             info = Vexlor::Dxf::ReadDrawingInfo(std::cin);
@@ -155,12 +163,7 @@ int RunInfo(const Arguments& arguments) {
                 status = MoreSevere(status, kExitUsage);
                 continue;
             }
-            // A directory opens as a stream on some systems, and then cannot be read.
-            if (IsDirectory(PathOf(argument))) {
-                info.error = "cannot be opened: it is a directory";
-            } else {
-                info = Vexlor::Dxf::ReadDrawingInfo(*path);
-            }
+            info = Vexlor::Dxf::ReadDrawingInfo(*path);
         }
         const int code = static_cast<int>(info.result);
         if (code != 0) {
@@ -170,8 +173,9 @@ int RunInfo(const Arguments& arguments) {
                                           : "cannot be read: " + info.error;
             Error("{}: {} (result {})", name, Printable(error), code);
             status = MoreSevere(status, code);
-            if (info.result == Vexlor::Dxf::EInfoResult::eOpenError && !arguments.infoJson)
+            if (info.result == Vexlor::Dxf::EInfoResult::eOpenError && !arguments.infoJson) {
                 continue;
+            }
         }
         Print(stdout, arguments.infoJson ? InfoJson(name, info) : InfoText(name, info));
     }

@@ -76,6 +76,7 @@ STATUSES = [
     ("info missing.dxf empty.dxf", 2, "missing.dxf: cannot be opened: No such file"),
     ("info no_eof.dxf bad.dxf", 0, "no_eof.dxf: no version given, ASCII, units: no unit"),
     ("info binary.dxf", 1, "binary.dxf: cannot be read: binary DXF: byte 22"),
+    ("info dir.dxf", 66, "dir.dxf: a folder that holds no drawing (*.dxf)"),
     ("--help", 0, "Exit status", "64", "65", "66", "70", "73", "most severe"),
     ("--version", 0, f"dxf {VERSION}")]
 
