@@ -293,16 +293,30 @@ std::uint64_t BitsOf(double v) {
     return bits;
 }
 
-// A hash of the points that neither their order nor their start changes.
+std::uint64_t Mix(std::uint64_t h) {
+    h ^= h >> 31;
+    h *= 0x94D049BB133111EBull;
+    h ^= h >> 29;
+    return h;
+}
+
+// A hash of the segments, each taken without its direction, that neither the start nor the
+// direction of the points changes; the same points in another order (which a hash of the points
+// alone would not tell apart) mostly give other segments.
 std::uint64_t PointsHash(const Polyline2d& polyline) {
-    std::uint64_t sum = polyline.points.size() * 0x9E3779B97F4A7C15ull + polyline.closed;
-    for (const Point2d& p : polyline.points) {
-        std::uint64_t h = BitsOf(p.x) * 0xBF58476D1CE4E5B9ull ^ BitsOf(p.y);
-        h ^= h >> 31;
-        h *= 0x94D049BB133111EBull;
-        h ^= h >> 29;
-        sum += h;
+    const std::vector<Point2d>& points = polyline.points;
+    std::uint64_t sum = points.size() * 0x9E3779B97F4A7C15ull + polyline.closed;
+    const auto point = [](const Point2d& p) {
+        return Mix(BitsOf(p.x) * 0xBF58476D1CE4E5B9ull ^ BitsOf(p.y));
+    };
+    const std::size_t n = points.size();
+    const std::size_t segments = polyline.closed ? n : (n == 0 ? 0 : n - 1);
+    for (std::size_t k = 0; k < segments; ++k) {
+        const std::uint64_t a = point(points[k]);
+        const std::uint64_t b = point(points[k + 1 == n ? 0 : k + 1]);
+        sum += Mix(Mix(a + b) ^ (a ^ b));
     }
+    if (n == 1) sum += point(points.front());
     return sum;
 }
 
