@@ -94,9 +94,10 @@ std::string InfoText(const std::string& name, const DrawingInfo& info) {
     text += fmt::format("  blocks: {}\n", info.blocks.size());
     for (std::size_t k = 0; k < info.blocks.size() && k < kMostListed; ++k) {
         const auto& block = info.blocks[k];
-        text += fmt::format("    {}: {}, placed by {}\n", Printable(block.name),
-                            Plural(block.entities, "entity", "entities"),
-                            Plural(block.inserts, "INSERT", "INSERTs"));
+        text += fmt::format(
+            "    {}: {}, {}\n", Printable(block.name), Plural(block.entities, "entity", "entities"),
+            block.inserts == 0 ? std::string("not placed")
+                               : "placed by " + Plural(block.inserts, "INSERT", "INSERTs"));
     }
     if (info.blocks.size() > kMostListed) {
         text += fmt::format("    and {} blocks more (--json lists them all)\n",

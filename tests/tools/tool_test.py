@@ -345,7 +345,7 @@ def info():
     expect(run(TOOL, "info", "i.dxf"), 0, "i.dxf: DXF R2000 (AC1015), ASCII, units: millimetres\n"
            "  extent (as its header says): x -1 to 30, y -2 to 40\n  layers: 3 (1 frozen, 0 off)\n",
            "Walls   on, locked", "Hidden  frozen, off", "entities: 5 in the model space, 2 in the "
-           "paper space", "Door: 2 entities, placed by 2 INSERTs")
+           "paper space", "Door: 2 entities, placed by 2 INSERTs", "Wing: 1 entity, not placed\n")
     pathlib.Path("cut.dxf").write_text(INFO[:INFO.index("0\nCIRCLE")])
     r = run(TOOL, "info", "cut.dxf", "--json")
     assert (r.returncode, json.loads(r.stdout)["entities"]["INSERT"]) == (1, 1), r
