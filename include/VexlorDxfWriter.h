@@ -58,36 +58,35 @@ struct ContourWriteOptions {
     bool yDown = false;
 };
 
-/// Writes `contours` as a DXF drawing of their polylines, in their order: LWPOLYLINEs (R2000) or
-/// POLYLINEs (R12), closed where `polyline.closed` says so, each on its contour's layer (an
+/// Writes `contours` as a DXF drawing of their polylines, in their order: LWPOLYLINEs (R2000)
+/// or POLYLINEs (R12), closed where `polyline.closed` says so, each on its contour's layer (an
 /// empty layer is layer "0"). The LAYER table holds layer "0" and every layer named, once for
-/// names that differ only in the case of their letters of ASCII or U+00C0 to U+00DE (DXF readers
-/// compare layer names so): each entity keeps its own spelling. The header names the version, the
-/// code page (ANSI_1252), `$INSUNITS`, and
-/// `$EXTMIN`/`$EXTMAX`, the box of all points (zero when there is none). Every table entry,
-/// block and entity has a handle of its own; the contours' own `handle` and `entity` are not
-/// written. Coordinates are written with the fewest digits that read back to the same double
-/// (std::to_chars), so a reader that rounds correctly gets every bit back. Lines end in LF on
-/// every system. Layer names are written in code page ANSI_1252, which the header names: ASCII
-/// and U+00A0 to U+00FF as their bytes, every other character as a "\U+XXXX" escape, which
-/// CAD programs decode (ezdxf only in its recovering reader, ezdxf.recover).
+/// names that differ only in the case of their letters of ASCII or U+00C0 to U+00DE (DXF
+/// readers compare layer names so): each entity keeps its own spelling. The header names the
+/// version, the code page (ANSI_1252), `$INSUNITS`, and `$EXTMIN`/`$EXTMAX`, the box of all
+/// points as written (zero when there is none). Every table entry, block and entity has a
+/// handle of its own; the contours' own `handle` and `entity` are not written. Coordinates are
+/// written with the fewest digits that read back to the same double (std::to_chars), so a
+/// reader that rounds correctly gets every bit back. Lines end in LF on every system. Layer
+/// names are written in code page ANSI_1252, which the header names: ASCII and U+00A0 to U+00FF
+/// as their bytes, every other character as a "\U+XXXX" escape, which CAD programs decode
+/// (ezdxf only in its recovering reader, ezdxf.recover).
 ///
-/// Refused, with eInvalidInput before anything is written: a coordinate that is not finite (or
-/// becomes infinite when negated: never), a contour of fewer than 2 points, and a layer name a
-/// DXF cannot hold: one that is not UTF-8, longer than 255 characters, with a control character
-/// or one of < > / \ " : ; ? * | = `, with a blank at its start or end (readers drop those), or
-/// with a character beyond U+FFFF (an escape has four hex digits).
+/// Refused, with eInvalidInput before anything is written: a coordinate that is not finite, a
+/// contour of fewer than 2 points, and a layer name a DXF cannot hold: one that is not UTF-8,
+/// longer than 255 characters, with a control character or one of < > / \ " : ; ? * | = `, with
+/// a blank at its start or end (readers drop those), or with a character beyond U+FFFF (an
+/// escape has four hex digits).
 ///
 /// The round trip: ImportContours of the written file, with `link` as the contours were
 /// imported with (or false), `linkingDistance` the distance that import used
 /// (ContourImport::linkingDistance) and `linkWithinTolerance` false, `yDown` as given here, no
-/// `units` and every layer, gives the same points bit for bit, the same layers and closed flags,
-/// in the same order, whenever the contours are as ImportContours makes them: no point repeats
-/// the one before it (nor, for a closed contour, the last the first), a closed contour's last
-/// point is not within the linking distance of its first, and no two open contours have ends
-/// within it.
-/// Contours that break these rules are written as they are, and the import then finishes them
-/// as it finishes any drawing.
+/// `units` and every layer, gives the same points bit for bit, the same layers and closed
+/// flags, in the same order, whenever the contours are as ImportContours makes them: no point
+/// repeats the one before it (nor, for a closed contour, the last the first), a closed
+/// contour's last point is not within the linking distance of its first, and no two open
+/// contours have ends within it. Contours that break these rules are written as they are, and
+/// the import then finishes them as it finishes any drawing.
 ///
 /// Progress goes to `delegate` (null allowed) under the name "DXF contour export", one step per
 /// point written, reported after each contour; when it asks to stop, writing stops after the
