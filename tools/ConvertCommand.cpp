@@ -167,8 +167,9 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertArguments& arguments) {
                      "The most points a drawing may give before its import fails with result 1")
         ->type_name("N");
     convert
-        ->add_option("--linking-distance", arguments.linkingDistance,
-                     "Join open pieces whose ends are less than D apart (default: 1e-4)")
+        ->add_option("--link-distance", arguments.linkingDistance,
+                     "Join open pieces whose ends lie less than D apart, in drawing units, or in "
+                     "UNIT with --units (default: the chord tolerance, at least 0.0001)")
         ->type_name("D")
         ->check(CLI::Validator(CheckPositive, "", "D"));
     convert->add_flag("--no-link", arguments.noLink,
@@ -188,7 +189,11 @@ int RunConvert(const ConvertArguments& arguments) {
     options.hiddenLayers = arguments.allLayers;
     if (!arguments.units.empty()) options.units = UnitCode(arguments.units).value_or(0);
     if (arguments.maxPoints != 0) options.maxPoints = arguments.maxPoints;
-    if (arguments.linkingDistance > 0) options.linkingDistance = arguments.linkingDistance;
+    if (arguments.linkingDistance > 0) {
+        // The distance asked for is the one used, as import's --link-distance does.
+        options.linkingDistance = arguments.linkingDistance;
+        options.linkWithinTolerance = false;
+    }
     options.link = !arguments.noLink;
     bool cancelled = false;
     if (!IsDirectory(PathOf(arguments.in))) {
