@@ -31,12 +31,14 @@ def expect(r, status, *texts):
 
 
 # The bad numbers are the y of a line's start; a second line crosses the first at (0.5, 0.5);
-# no_eof.dxf lacks the closing 0/EOF group, its last 6 characters; dir.dxf is a folder of none.
+# no_eof.dxf lacks the closing 0/EOF group, its last 6 characters; dir.dxf is a folder of none;
+# stray.dxf begins with an ENDSEC outside any section, which only --strict-structure refuses.
 LINE = "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n{}\n11\n1\n21\n0\n{}0\nENDSEC\n0\nEOF\n"
 FILES = {"bad.dxf": LINE.format("abc", ""), "huge.dxf": LINE.format("1e999", ""), "dir.dxf": None,
          "crossing.dxf": LINE.format(1, "0\nLINE\n10\n0\n20\n0\n11\n1\n21\n1\n"),
          "no_eof.dxf": LINE.format(1, "")[:-6], "empty.dxf": "0\nEOF\n", "junk.stl": "hi\n",
-         "empty.stl": "solid\nendsolid\n", "bad.obj": "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n"}
+         "empty.stl": "solid\nendsolid\n", "bad.obj": "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n",
+         "stray.dxf": "0\nENDSEC\n" + LINE.format(1, "")}
 # The arguments, the exit status and texts of the message. With several drawings, each is imported
 # whatever happened to the one before, and the most severe status is returned (cannot be opened, bad
 # number, unreadable, no contours, crossing). A name that is not UTF-8 is refused. Crossing contours
@@ -58,6 +60,11 @@ STATUSES = [
     ("import crossing.dxf bad.dxf --json - --json x.json", 64, "standard output", "2 drawings"),
     ("import no_eof.dxf --classic", 1, "no_eof.dxf: cannot be read to its end"), ("import", 64),
     ("import no_eof.dxf", 0, "no_eof.dxf: imported (result 0)"),
+    ("import stray.dxf", 0, "recovered: 1 break of its structure read past, the first: line 1: "
+     "ENDSEC outside a section, ignored"), ("import stray.dxf --json -", 0,
+     '"recoveries":["line 1: ENDSEC outside a section, ignored"]'),
+    ("import stray.dxf --strict-structure", 1, 'stray.dxf: cannot be read: line 1: "ENDSEC" where '
+     "a SECTION should begin (result 1)"),
     ("import binary.dxf --classic", 1, "binary.dxf: cannot be read: it is a binary DXF file, which "
      "the polyline reader (--classic) cannot read; the import without --classic reads it (result 1)"),
     ("import dir.dxf", 66, "dir.dxf: a folder that holds no drawing (*.dxf)"),
