@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: MIT
 import enum
 import os
-from collections.abc import Sequence
-from typing import Any, Callable, Optional, Union, overload
+from collections.abc import Iterable, Sequence
+from typing import Any, Callable, Literal, Optional, Protocol, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -170,6 +170,36 @@ def export_mesh(
     progress: Optional[Callable[[float], Optional[bool]]] = ...,
     *,
     transform: Optional[npt.ArrayLike] = ...,
+    polyface: bool = ...,
+    layer: Optional[str] = ...,
+    units: Union[int, str, None] = ...,
+    version: Optional[Literal["R2000", "R12"]] = ...,
+) -> ExportResult: ...
+
+class _HostContour(Protocol):
+    @property
+    def points(self) -> npt.ArrayLike: ...
+    @property
+    def closed(self) -> bool: ...
+    @property
+    def layer(self) -> Optional[str]: ...
+
+_ContourItem = Union[
+    Contour,
+    _HostContour,
+    tuple[npt.ArrayLike],
+    tuple[npt.ArrayLike, bool],
+    tuple[npt.ArrayLike, bool, Optional[str]],
+]
+
+def export_contours(
+    contours: Union[ContourImport, Iterable[_ContourItem]],
+    path: _Path,
+    *,
+    version: Literal["R2000", "R12"] = ...,
+    units: Union[int, str] = ...,
+    y_down: bool = ...,
+    progress: Optional[Callable[[float], Optional[bool]]] = ...,
 ) -> ExportResult: ...
 
 class LayerInfo:
