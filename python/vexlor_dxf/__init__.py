@@ -89,16 +89,12 @@ def _ring(points: np.ndarray, closed: bool) -> list[list[float]]:
     return coordinates
 
 
-class Contour:
-    """One contour of an accurate import: its points and where its first piece came from.
-
-    ``points`` is a read-only (N, 2) float64 array over the import's own buffer (no copy); it
-    keeps the import alive. A closed contour does not repeat its first point at the end.
-    """
+class _Polyline:
+    """A polyline held by a native import, by its index: its points and whether it is closed."""
 
     __slots__ = ("_native", "_index")
 
-    def __init__(self, native: _native.AccurateImport, index: int) -> None:
+    def __init__(self, native, index: int) -> None:
         self._native = native
         self._index = index
 
@@ -109,6 +105,16 @@ class Contour:
     @property
     def closed(self) -> bool:
         return self._native.closed(self._index)
+
+
+class Contour(_Polyline):
+    """One contour of an accurate import: its points and where its first piece came from.
+
+    ``points`` is a read-only (N, 2) float64 array over the import's own buffer (no copy); it
+    keeps the import alive. A closed contour does not repeat its first point at the end.
+    """
+
+    __slots__ = ()
 
     @property
     def layer(self) -> str:
@@ -333,23 +339,11 @@ class Region:
         return f"<Region of contour {self.outline}, {len(self.holes)} holes, area {self.area:g}>"
 
 
-class ClassicPolyline:
+class ClassicPolyline(_Polyline):
     """One polyline of the polyline reader: a read-only (N, 2) float64 array over the reader's
     buffer, and whether it is closed."""
 
-    __slots__ = ("_native", "_index")
-
-    def __init__(self, native: _native.ClassicImport, index: int) -> None:
-        self._native = native
-        self._index = index
-
-    @property
-    def points(self) -> np.ndarray:
-        return self._native.points(self._index)
-
-    @property
-    def closed(self) -> bool:
-        return self._native.closed(self._index)
+    __slots__ = ()
 
     def __len__(self) -> int:
         return len(self.points)
