@@ -58,6 +58,7 @@ struct NestingCase {
     std::vector<std::size_t> depths;
     std::vector<double> areas;
 };
+void PrintTo(const NestingCase& c, std::ostream* out) { *out << c.name; }
 
 class Nesting : public testing::TestWithParam<NestingCase> {};
 
@@ -193,6 +194,7 @@ struct DuplicateCase {
     Polylines contours;
     std::vector<std::pair<std::size_t, std::vector<std::size_t>>> groups;
 };
+void PrintTo(const DuplicateCase& c, std::ostream* out) { *out << c.name; }
 
 class Duplicates : public testing::TestWithParam<DuplicateCase> {};
 
@@ -454,6 +456,7 @@ struct LinkCase {
     std::size_t contours;
     std::size_t gaps;
 };
+void PrintTo(const LinkCase& c, std::ostream* out) { *out << c.name; }
 
 class Linking : public testing::TestWithParam<LinkCase> {};
 

@@ -20,6 +20,14 @@
 #include "VexlorDxfContours.h"
 #include "VexlorDxfWriter.h"
 
+// ctest lists the versions by name (a function of the enum's own namespace, where the test
+// framework looks for it).
+namespace Vexlor::Dxf {
+static void PrintTo(EDxfVersion version, std::ostream* out) {
+    *out << (version == EDxfVersion::eR2000 ? "R2000" : "R12");
+}
+}  // namespace Vexlor::Dxf
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -269,6 +277,8 @@ struct Refusal {
     Contour contour;
     const char* error;
 };
+
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
 
 const double kNaN = std::nan("");
 

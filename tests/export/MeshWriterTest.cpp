@@ -190,6 +190,11 @@ struct Cut {
     std::vector<std::pair<long, long>> counts;  // each mesh's vertices and faces
 };
 
+void PrintTo(const Cut& cut, std::ostream* out) {
+    constexpr const char* kSharings[] = {"own corners", "zigzag", "fan"};
+    *out << cut.triangles << " triangles, " << kSharings[static_cast<int>(cut.sharing)];
+}
+
 class PolyfaceCut : public testing::TestWithParam<Cut> {};
 
 TEST_P(PolyfaceCut, KeepsEveryTriangleWithinTheCounts) {
@@ -268,6 +273,8 @@ struct Bad {
     std::string layer;
     const char* error;
 };
+
+void PrintTo(const Bad& bad, std::ostream* out) { *out << bad.name; }
 
 ExportToDxf::PartData WithTriangles(std::vector<std::array<std::size_t, 3>> triangles) {
     ExportToDxf::PartData part = TwoTriangles();
