@@ -38,7 +38,9 @@ struct Slanted {
 };
 
 // The segments on the sweep line, ordered by their height just right of the sweep's x: by their
-// height at x, then by their slope. Segments that do not cross keep that order as x grows.
+// height at x, then by their slope. Segments that do not cross keep that order as x grows. Each
+// node holds its segment's ends and slope, so that comparing reads the nodes on the tree's path
+// and nothing else.
 class NestingSweep {
 public:
     explicit NestingSweep(const std::vector<Slanted>& segments)
@@ -48,55 +50,61 @@ public:
           m_handles(segments.size()) {}
 
     void MoveTo(double x) { m_x = x; }
-    void Insert(std::uint32_t s) { m_handles[s] = m_status.insert(s).first; }
+    void Insert(std::uint32_t s) {
+        const Slanted& segment = m_segments[s];
+        m_handles[s] = m_status.insert(Key{segment.left, segment.right, segment.slope, s}).first;
+    }
     void Remove(std::uint32_t s) { m_status.extract(m_handles[s]); }
 
     // The lowest segment above height y and, at that height, above slope `slope`.
     const Slanted* Above(double y, double slope) const {
         const auto it = m_status.upper_bound(Probe{y, slope});
-        return it == m_status.end() ? nullptr : &m_segments[*it];
+        return it == m_status.end() ? nullptr : &m_segments[it->segment];
     }
 
 private:
+    struct Key {
+        Point2d left;
+        Point2d right;
+        double slope;
+        std::uint32_t segment;
+    };
     struct Probe {
         double y;
         double slope;
     };
 
-    double HeightOf(std::uint32_t s) const {
-        const Slanted& segment = m_segments[s];
-        if (m_x <= segment.left.x) return segment.left.y;
-        if (m_x >= segment.right.x) return segment.right.y;
-        return segment.left.y + (m_x - segment.left.x) * segment.slope;
+    double HeightOf(const Key& key) const {
+        if (m_x <= key.left.x) return key.left.y;
+        if (m_x >= key.right.x) return key.right.y;
+        return key.left.y + (m_x - key.left.x) * key.slope;
     }
 
     struct Below {
         using is_transparent = void;
         const NestingSweep* sweep;
-        bool operator()(std::uint32_t a, std::uint32_t b) const {
-            if (a == b) return false;
+        bool operator()(const Key& a, const Key& b) const {
+            if (a.segment == b.segment) return false;
             const double ya = sweep->HeightOf(a);
             const double yb = sweep->HeightOf(b);
             if (ya != yb) return ya < yb;
-            const double sa = sweep->m_segments[a].slope;
-            const double sb = sweep->m_segments[b].slope;
-            if (sa != sb) return sa < sb;
-            return a < b;
+            if (a.slope != b.slope) return a.slope < b.slope;
+            return a.segment < b.segment;
         }
-        bool operator()(const Probe& p, std::uint32_t s) const {
-            const double y = sweep->HeightOf(s);
-            return p.y < y || (p.y == y && p.slope < sweep->m_segments[s].slope);
+        bool operator()(const Probe& p, const Key& k) const {
+            const double y = sweep->HeightOf(k);
+            return p.y < y || (p.y == y && p.slope < k.slope);
         }
-        bool operator()(std::uint32_t s, const Probe& p) const {
-            const double y = sweep->HeightOf(s);
-            return y < p.y || (y == p.y && sweep->m_segments[s].slope < p.slope);
+        bool operator()(const Key& k, const Probe& p) const {
+            const double y = sweep->HeightOf(k);
+            return y < p.y || (y == p.y && k.slope < p.slope);
         }
     };
 
     // Nodes come from one growing buffer: each segment is inserted once, and freeing is left to
     // the end.
-    using Status = std::pmr::set<std::uint32_t, Below>;
-    static constexpr std::size_t kNodeBytes = 40;
+    using Status = std::pmr::set<Key, Below>;
+    static constexpr std::size_t kNodeBytes = 80;
 
     const std::vector<Slanted>& m_segments;
     double m_x = 0;
@@ -186,18 +194,29 @@ std::vector<ContourNesting> NestContours(const std::vector<Polyline2d>& polyline
                                   }),
                    segments.end());
     const std::size_t segmentCount = segments.size();
+    // Sorted with their keys beside them: a sort that looked the keys up would jump through
+    // memory at every comparison.
+    struct Keyed {
+        double x;
+        std::uint32_t rank;  // of the segment's contour, for the order of insertion
+        std::uint32_t segment;
+    };
+    std::vector<Keyed> keyed(segmentCount);
+    for (std::size_t s = 0; s < segmentCount; ++s) {
+        keyed[s] = {segments[s].left.x, rank[segments[s].contour], std::uint32_t(s)};
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (a.x != b.x) return a.x < b.x;
+        return a.rank < b.rank;
+    });
     std::vector<std::uint32_t> byLeft(segmentCount);
+    for (std::size_t k = 0; k < segmentCount; ++k) byLeft[k] = keyed[k].segment;
+    for (std::size_t s = 0; s < segmentCount; ++s) {
+        keyed[s] = {segments[s].right.x, 0, std::uint32_t(s)};
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.x < b.x; });
     std::vector<std::uint32_t> byRight(segmentCount);
-    for (std::size_t s = 0; s < segmentCount; ++s) byLeft[s] = byRight[s] = std::uint32_t(s);
-    std::sort(byLeft.begin(), byLeft.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const Slanted& sa = segments[a];
-        const Slanted& sb = segments[b];
-        if (sa.left.x != sb.left.x) return sa.left.x < sb.left.x;
-        return rank[sa.contour] < rank[sb.contour];
-    });
-    std::sort(byRight.begin(), byRight.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return segments[a].right.x < segments[b].right.x;
-    });
+    for (std::size_t k = 0; k < segmentCount; ++k) byRight[k] = keyed[k].segment;
 
     // Segments are on the sweep line from their left end (exclusive) to their right end
     // (inclusive of neither beyond x): just right of the sweep's x. A contour's segments come
