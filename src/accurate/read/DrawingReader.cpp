@@ -311,7 +311,7 @@ Source DrawingReader::SourceOf(const Entity& entity) {
 }
 
 void DrawingReader::Take(const Entity& entity, const std::vector<Entity>& vertices) {
-    const std::string& type = entity.Type();
+    const std::string_view type = entity.Type();
     if (m_part == Part::Tables) {
         if (type == "LAYER") LayerEntry(entity);
         return;
@@ -322,7 +322,7 @@ void DrawingReader::Take(const Entity& entity, const std::vector<Entity>& vertic
             m_block = nullptr;
             return;
         }
-        if (!m_block) return Skip(type + " outside a block definition");
+        if (!m_block) return Skip(std::string(type) + " outside a block definition");
     }
     if (type == "LINE") return Line(entity);
     if (entity.IntegerOr(67, 0) == 1) return Skip("paper space");
@@ -334,7 +334,7 @@ void DrawingReader::Take(const Entity& entity, const std::vector<Entity>& vertic
     }
     if (type == "HATCH") return Hatch(entity);
     const ShapeReader reader = ShapeReaderOf(type);
-    if (!reader) return Skip(type);
+    if (!reader) return Skip(std::string(type));
     Shape shape;
     if (const char* why = reader(entity, vertices, shape)) return Skip(why);
     if (type == "POLYLINE" && !shape.heights.empty()) NoteHeights(shape.heights);

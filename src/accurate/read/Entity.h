@@ -50,7 +50,7 @@ public:
         m_textSize += size;
     }
 
-    const std::string& Type() const { return m_type; }
+    std::string_view Type() const { return m_type; }
     std::size_t Position() const { return m_position; }
     const std::vector<Group>& Groups() const { return m_groups; }
 
