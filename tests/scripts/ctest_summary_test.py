@@ -6,9 +6,9 @@ import importlib.util
 import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-spec = importlib.util.spec_from_file_location("ctest_summary", sys.argv[1] + "/ctest-summary.py")
-summary = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(summary)
+located = importlib.util.spec_from_file_location("ctest_summary", sys.argv[1] + "/ctest-summary.py")
+summary = importlib.util.module_from_spec(located)
+located.loader.exec_module(summary)
 
 
 def case(name, status, inner=""):
