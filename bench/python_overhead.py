@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # The Python module's cost over the C++ call: the accurate import of one drawing timed in paired
-# runs, each in a fresh process, alternating the C++ measuring program and the module; and two
-# threads importing at once against one, for the GIL.
+# runs, each in a fresh process, alternating the C++ measuring program and the module; and the
+# throughput of two worker threads against one, for the GIL.
 # Usage: /usr/bin/python3 bench/python_overhead.py [--drawing FILE] [--runs N]
 #            [--measure build/python/bench/vexlor_dxf_measure] [--pythonpath build/python/python]
 # SPDX-License-Identifier: MIT
@@ -24,22 +24,24 @@ every = time.perf_counter() - start
 print(int(imported.result), len(imported.contours), points, f"{call:.4f}", f"{every:.4f}")
 """
 
-# Two threads on the drawing at once against the same two imports one after the other.
+# Throughput: the drawing imported `count` times by a pool of one worker thread, then by a pool of
+# two, round after round, each worker warmed by one import first. A worker that lives
+# on reuses its memory, as a long-running pool does; a thread's first import also takes its
+# memory fresh from the system, at a cost the rounds leave out.
 THREADS_RUN = r"""
-import sys, threading, time
+import sys, time
+from concurrent.futures import ThreadPoolExecutor
 import vexlor_dxf
 data = open(sys.argv[1], "rb").read()
-vexlor_dxf.import_contours(data)
-start = time.perf_counter()
-for _ in range(2):
-    vexlor_dxf.import_contours(data)
-serial = time.perf_counter() - start
-threads = [threading.Thread(target=vexlor_dxf.import_contours, args=(data,)) for _ in range(2)]
-start = time.perf_counter()
-for t in threads: t.start()
-for t in threads: t.join()
-parallel = time.perf_counter() - start
-print(f"{serial:.4f}", f"{parallel:.4f}")
+count, rounds = int(sys.argv[2]), int(sys.argv[3])
+def timed(pool):
+    start = time.perf_counter()
+    list(pool.map(vexlor_dxf.import_contours, [data] * count))
+    return time.perf_counter() - start
+with ThreadPoolExecutor(max_workers=1) as one, ThreadPoolExecutor(max_workers=2) as two:
+    list(one.map(vexlor_dxf.import_contours, [data]))
+    list(two.map(vexlor_dxf.import_contours, [data] * 2))
+    print(" ".join(f"{timed(one):.4f},{timed(two):.4f}" for _ in range(rounds)))
 """
 
 
@@ -73,17 +75,15 @@ def main():
     print(f"  and every contour's array median {statistics.median(every):.3f} s  "
           f"cost over C++ (paired) median {100 * (statistics.median(ratios_every) - 1):+.1f} %")
 
-    serial, parallel = [], []
-    for _ in range(max(1, args.runs // 2)):
-        s, p = subprocess.run([python, "-c", THREADS_RUN, args.drawing], check=True,
-                              capture_output=True, text=True, env=environment).stdout.split()
-        serial.append(float(s))
-        parallel.append(float(p))
-    speedup = statistics.median(s / p for s, p in zip(serial, parallel))
-    print(f"two threads against one: throughput x{speedup:.2f} "
-          f"(two imports one after the other {statistics.median(serial):.3f} s, "
-          f"at once {statistics.median(parallel):.3f} s, {os.cpu_count()} cores)")
-
+    # Each round pairs the two pools' imports made at about the same time.
+    fields = subprocess.run([python, "-c", THREADS_RUN, args.drawing, "6", str(args.runs)],
+                            check=True, capture_output=True, text=True,
+                            env=environment).stdout.split()
+    rounds = [tuple(map(float, f.split(","))) for f in fields]
+    speedups = sorted(one / two for one, two in rounds)
+    print(f"two worker threads against one: throughput x{statistics.median(speedups):.2f} "
+          f"(rounds of 6 imports: {', '.join(f'{x:.2f}' for x in speedups)}; "
+          f"{os.cpu_count()} cores)")
 
 if __name__ == "__main__":
     main()
