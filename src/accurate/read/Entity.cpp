@@ -112,6 +112,28 @@ void Entity::Reset(std::string_view type, std::size_t position) {
     m_position = position;
     m_groups.clear();
     m_textSize = 0;
+    m_readsVertices = type == "LWPOLYLINE";
+    m_points.clear();
+    m_bulges.clear();
+    m_vertexError.reset();
+}
+
+void Entity::AddVertexGroup(const Group& group) {
+    if (m_vertexError) return;  // reading stops at the first value that is no number
+    try {
+        if (group.code == 10) {
+            m_points.push_back({Number(group), 0});
+            m_bulges.push_back(0);
+        } else if (m_points.empty()) {
+            return;
+        } else if (group.code == 20) {
+            m_points.back().y = Number(group);
+        } else {
+            m_bulges.back() = Number(group);
+        }
+    } catch (ReadError& error) {
+        m_vertexError = std::move(error);
+    }
 }
 
 void Entity::AddGrowing(const Group& group) {

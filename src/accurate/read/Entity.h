@@ -6,6 +6,7 @@
 #include <cstddef>      // std::size_t
 #include <cstring>      // std::memcpy
 #include <memory>       // std::unique_ptr
+#include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <utility>      // std::exchange, std::move
@@ -30,6 +31,10 @@ public:
         m_text = std::move(other.m_text);
         m_textSize = std::exchange(other.m_textSize, 0);
         m_textRoom = std::exchange(other.m_textRoom, 0);
+        m_readsVertices = other.m_readsVertices;
+        m_points = std::move(other.m_points);
+        m_bulges = std::move(other.m_bulges);
+        m_vertexError = std::move(other.m_vertexError);
         return *this;
     }
     Entity(const Entity&) = delete;
@@ -37,8 +42,12 @@ public:
 
     /// Starts the entity `type` at `position`, keeping the room the last one's groups took.
     void Reset(std::string_view type, std::size_t position);
-    /// Adds a group, copying its value: the source's text lasts only until its next group.
+    /// Adds a group, copying its value: the source's text lasts only until its next group. The
+    /// vertex groups of an LWPOLYLINE (10, 20, 42) are read into its vertices instead.
     void Add(const Group& group) {
+        if (m_readsVertices && (group.code == 10 || group.code == 20 || group.code == 42)) {
+            return AddVertexGroup(group);
+        }
         const std::size_t size = group.value.size();
         if (m_groups.size() == m_groups.capacity() || size > m_textRoom - m_textSize) {
             return AddGrowing(group);
@@ -74,6 +83,15 @@ public:
         for (const Group& group : m_groups) count += group.code == code ? 1 : 0;
         return count;
     }
+    /// An LWPOLYLINE's vertices, read as its groups came: a 10 begins a vertex (bulge 0), a 20
+    /// and a 42 set the last vertex's y and bulge, and come to nothing before the first 10.
+    /// Throws the ReadError of the first vertex group that is not a number.
+    const std::vector<Point2d>& Vertices() const {
+        if (m_vertexError) throw *m_vertexError;
+        return m_points;
+    }
+    const std::vector<double>& Bulges() const { return m_bulges; }
+
     /// The value of the first group `code`, or `fallback`.
     double NumberOr(int code, double fallback) const {
         const Group* group = Find(code);
@@ -99,6 +117,10 @@ public:
 private:
     // Add, when the groups or their values need more room.
     void AddGrowing(const Group& group);
+    // A vertex group of an LWPOLYLINE. A lightweight polyline can hold most of a drawing's
+    // groups: its vertices are read as they come rather than held as groups, and a value that
+    // is no number is reported only when the vertices are asked for, as it would be when read.
+    void AddVertexGroup(const Group& group);
     // A binary number, or text that is not the common plain decimal.
     double OtherNumber(const Group& group) const;
 
@@ -108,6 +130,10 @@ private:
     std::unique_ptr<char[]> m_text;  // the values, which the groups view
     std::size_t m_textSize = 0;
     std::size_t m_textRoom = 0;
+    bool m_readsVertices = false;  // an LWPOLYLINE
+    std::vector<Point2d> m_points;
+    std::vector<double> m_bulges;
+    std::optional<ReadError> m_vertexError;
 };
 
 }  // namespace Vexlor::Dxf

@@ -3,7 +3,7 @@
 // SPDX-License-Identifier: MIT
 #include "accurate/read/EntityReaders.h"
 
-#include <algorithm>  // std::max
+#include <algorithm>  // std::any_of, std::max
 #include <memory>     // std::make_unique
 #include <optional>   // std::optional
 
@@ -56,20 +56,13 @@ const char* LightPolyline(const Entity& entity, const std::vector<Entity>&, Shap
     shape.elevation = entity.NumberOr(38, 0);
     SetFrame(shape, entity.Extrusion());
     // The vertices take exactly their room: a drawing's polylines can hold most of its points.
-    const std::size_t vertices = entity.Count(10);
-    shape.points.reserve(vertices);
-    shape.bulges.reserve(vertices);
-    for (const Group& group : entity.Groups()) {
-        if (group.code == 10) {
-            shape.points.push_back({entity.Number(group), 0});
-            shape.bulges.push_back(0);
-        } else if (group.code == 20 && !shape.points.empty()) {
-            shape.points.back().y = entity.Number(group);
-        } else if (group.code == 42 && !shape.bulges.empty()) {
-            shape.bulges.back() = entity.Number(group);
-        }
+    const std::vector<Point2d>& points = entity.Vertices();
+    shape.points.assign(points.begin(), points.end());
+    // Bulges all zero say no more than none.
+    const std::vector<double>& bulges = entity.Bulges();
+    if (std::any_of(bulges.begin(), bulges.end(), [](double b) { return b != 0; })) {
+        shape.bulges.assign(bulges.begin(), bulges.end());
     }
-    DropStraightBulges(shape);
     return nullptr;
 }
 
