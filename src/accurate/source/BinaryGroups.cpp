@@ -6,14 +6,13 @@
 #include <cstring>    // std::memcpy, std::memchr
 #include <string>     // std::string
 
+#include "VexlorDxfInfo.h"  // kBinaryDxfSentinel
 #include "accurate/source/GroupSource.h"
 #include "accurate/source/ReadError.h"
 
 namespace Vexlor::Dxf {
 
 namespace {
-
-constexpr std::string_view kSentinel{"AutoCAD Binary DXF\r\n\x1a", 22};  // the NUL ends it
 
 // How a group's value is stored, decided by its code alone.
 enum class Stored { String, Double, Int16, Int32, Int64, Boolean, Chunk };
@@ -45,8 +44,8 @@ Stored StoredAs(std::int64_t code) {
 class BinaryGroupSource final : public GroupSource {
 public:
     explicit BinaryGroupSource(ByteStream& bytes) : m_bytes(bytes) {
-        m_bytes.Fill(kSentinel.size() + 2);
-        m_bytes.Advance(kSentinel.size());
+        m_bytes.Fill(kBinaryDxfSentinel.size() + 2);
+        m_bytes.Advance(kBinaryDxfSentinel.size());
         // The first group is 0 "SECTION": with 2-byte codes the byte after the first is the
         // code's high byte, 0; with 1-byte codes it is the "S" of the value.
         m_wideCodes = m_bytes.Available() < 2 || m_bytes.Cursor()[1] == 0;
@@ -173,7 +172,8 @@ private:
 }  // namespace
 
 bool IsBinaryDxf(std::string_view bytes) {
-    return bytes.size() >= kSentinel.size() && bytes.substr(0, kSentinel.size()) == kSentinel;
+    return bytes.size() >= kBinaryDxfSentinel.size() &&
+           bytes.substr(0, kBinaryDxfSentinel.size()) == kBinaryDxfSentinel;
 }
 
 std::unique_ptr<GroupSource> BinaryGroups(ByteStream& bytes) {
@@ -181,8 +181,9 @@ std::unique_ptr<GroupSource> BinaryGroups(ByteStream& bytes) {
 }
 
 std::unique_ptr<GroupSource> OpenGroups(ByteStream& bytes) {
-    bytes.Fill(kSentinel.size());
-    const std::string_view start(bytes.Cursor(), std::min(bytes.Available(), kSentinel.size()));
+    bytes.Fill(kBinaryDxfSentinel.size());
+    const std::string_view start(bytes.Cursor(),
+                                 std::min(bytes.Available(), kBinaryDxfSentinel.size()));
     return IsBinaryDxf(start) ? BinaryGroups(bytes) : TextGroups(bytes);
 }
 
