@@ -195,9 +195,11 @@ private:
         import.maximum = box.maximum;
         import.contours.reserve(polylines.size());
         for (std::size_t i = 0; i < polylines.size(); ++i) {
-            Source& source = pieces.sources[origins[i]];
+            const Source& source = pieces.sources[origins[i]];
+            // Copies of a placed block share their handle: each contour gets its own copy.
             import.contours.push_back({std::move(polylines[i]), m_drawing.layers[source.layer],
-                                       m_drawing.kinds[source.entity], std::move(source.handle)});
+                                       m_drawing.kinds[source.entity],
+                                       std::string(m_drawing.handles[source.handle])});
         }
         import.skipped = std::move(m_drawing.skipped);
         import.approximations = std::move(m_drawing.approximations);

@@ -17,11 +17,13 @@
 namespace Vexlor::Dxf {
 
 /// Where a contour's first piece came from: its entity kind and layer as indices into the
-/// import's names (a drawing has few of them, and many pieces), and its handle.
+/// import's names (a drawing has few of them, and many pieces), and its handle as an index into
+/// the import's handles (0: none). Every piece carries one, and every copy a block placement
+/// makes: it is kept small and copied without allocating.
 struct Source {
     std::uint32_t entity = 0;
     std::uint32_t layer = 0;
-    std::string handle;
+    std::uint32_t handle = 0;
 };
 
 /// What a spline adds to a shape.

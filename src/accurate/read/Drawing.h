@@ -49,6 +49,23 @@ private:
     const std::pair<const std::string, std::uint32_t>* m_last = nullptr;
 };
 
+/// Entities' handles, one after another in one text: a drawing can hold millions, most of a few
+/// bytes. Index 0 is the empty handle of an entity without one.
+class Handles {
+public:
+    /// The index of `handle`, added.
+    std::uint32_t Add(const std::string& handle);
+    std::string_view operator[](std::uint32_t index) const {
+        if (index == 0) return {};
+        return std::string_view(m_text).substr(m_ends[index - 1],
+                                               m_ends[index] - m_ends[index - 1]);
+    }
+
+private:
+    std::string m_text;
+    std::vector<std::size_t> m_ends{0};  // where each handle ends in m_text; the first is none
+};
+
 /// DXF names of layers and blocks compare without regard to case: the key of a name.
 std::string NameKey(std::string_view name);
 
@@ -107,6 +124,8 @@ struct Drawing {
     std::unique_ptr<TextDecoder> decoder;
     Names kinds;
     Names layers;
+    /// The entities' handles as UTF-8, by Source::handle.
+    Handles handles;
     std::unordered_map<std::string, LayerState> layerTable;  // by NameKey of the name as written
     std::unordered_map<std::string, Block> blocks;           // by NameKey of the name as written
     /// The model space's curves and inserts; its straight pieces in world coordinates go to
@@ -134,6 +153,10 @@ struct Drawing {
     }
     std::uint32_t KindIndex(std::string_view name) {
         return kinds.Of(name, [](std::string_view t) { return ValidUtf8(t); });
+    }
+    /// The index of a handle as written (blanks around it left out), 0 for none.
+    std::uint32_t HandleIndex(std::string_view written) {
+        return written.empty() ? 0 : handles.Add(ValidUtf8(written));
     }
     void Approximate(const std::string& what) { ++approximations[what]; }
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>  // std::minmax_element, std::min, std::max
 #include <iterator>   // std::size
+#include <limits>     // std::numeric_limits
 #include <optional>   // std::optional
 #include <utility>    // std::move
 
@@ -63,6 +64,16 @@ std::string Drawing::Decode(std::string_view text) {
             codePage.empty() ? std::string_view("ANSI_1252") : codePage, utf8);
     }
     return decoder->Decode(text);
+}
+
+std::uint32_t Handles::Add(const std::string& handle) {
+    // Four thousand million entities would take a file of tens of gigabytes, far past the budget.
+    if (m_ends.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw ReadError{kNoPosition, "more entity handles than can be counted"};
+    }
+    m_text += handle;
+    m_ends.push_back(m_text.size());
+    return static_cast<std::uint32_t>(m_ends.size() - 1);
 }
 
 bool DrawingReader::Next(GroupSource& source, Group& group) {
@@ -307,7 +318,8 @@ void DrawingReader::Skip(const std::string& what) {
 Source DrawingReader::SourceOf(const Entity& entity) {
     const Group* layer = entity.Find(8);
     return {m_drawing.KindIndex(entity.Type()),
-            m_drawing.LayerIndex(layer ? Trim(layer->value) : "0"), entity.TextOr(5, "")};
+            m_drawing.LayerIndex(layer ? Trim(layer->value) : "0"),
+            m_drawing.HandleIndex(entity.RawText(5))};
 }
 
 void DrawingReader::Take(const Entity& entity, const std::vector<Entity>& vertices) {
@@ -400,9 +412,10 @@ void DrawingReader::Line(const Entity& entity) {
     const auto number = [&](int slot) { return found[slot] ? entity.Number(*found[slot]) : 0.0; };
     Shape shape;
     shape.points = {{number(kFromX), number(kFromY)}, {number(kToX), number(kToY)}};
-    shape.source = {m_drawing.KindIndex(entity.Type()),
-                    m_drawing.LayerIndex(found[kLayer] ? Trim(found[kLayer]->value) : "0"),
-                    found[kHandle] ? ValidUtf8(Trim(found[kHandle]->value)) : std::string()};
+    shape.source = {
+        m_drawing.KindIndex(entity.Type()),
+        m_drawing.LayerIndex(found[kLayer] ? Trim(found[kLayer]->value) : "0"),
+        m_drawing.HandleIndex(found[kHandle] ? Trim(found[kHandle]->value) : std::string_view())};
     if (m_block == &m_drawing.model) {
         // Seen from above in the world, the heights change nothing.
         m_budget.SpendPiece(2);
