@@ -69,10 +69,11 @@ public:
             const std::unique_ptr<GroupSource> source = OpenGroups(bytes);
             binary = source->Binary();
             import.binary = binary;
-            // About one piece per hundred bytes or more (a LINE takes some ninety): few moves of
-            // the pieces as they come; no more than a million asked for ahead, so that a huge
-            // file asks for no more memory than its pieces take.
-            const std::size_t expected = std::min<std::size_t>(size / 128, std::size_t{1} << 20);
+            // Room for a piece per 64 bytes: an entity drawn directly takes more (the barest
+            // LINE some ninety), so the pieces seldom move as they come, unless blocks placed
+            // many times make them. Room not filled is asked for but never touched, and no more
+            // than a million pieces' worth is asked ahead.
+            const std::size_t expected = std::min<std::size_t>(size / 64, std::size_t{1} << 20);
             m_drawing.pieces.polylines.reserve(expected);
             m_drawing.pieces.sources.reserve(expected);
             DrawingReader(m_drawing, m_budget, m_options.strictStructure).Read(*source);
