@@ -4,6 +4,7 @@
 #include "accurate/read/DrawingReader.h"
 
 #include <algorithm>  // std::minmax_element, std::min, std::max
+#include <array>      // std::array
 #include <iterator>   // std::size
 #include <limits>     // std::numeric_limits
 #include <optional>   // std::optional
@@ -14,21 +15,6 @@
 namespace Vexlor::Dxf {
 
 namespace {
-
-// A field table: the first group of each of `codes`, found in one pass (the first of each code
-// counts, as everywhere).
-template <std::size_t N>
-void FirstOf(const Entity& entity, const int (&codes)[N], const Group* (&found)[N]) {
-    for (const Group*& slot : found) slot = nullptr;
-    for (const Group& group : entity.Groups()) {
-        for (std::size_t k = 0; k < N; ++k) {
-            if (group.code == codes[k]) {
-                if (!found[k]) found[k] = &group;
-                break;
-            }
-        }
-    }
-}
 
 // The sections a drawing can hold, by name: a group 2 outside a section that names one begins
 // it, and each is noted when it comes again. -1 for another name.
@@ -405,23 +391,37 @@ void DrawingReader::BeginBlock(const Entity& entity) {
 // A LINE, the commonest entity, read by a table of its groups in one pass.
 void DrawingReader::Line(const Entity& entity) {
     enum { kFromX, kFromY, kFromZ, kToX, kToY, kToZ, kLayer, kHandle, kSpace, kCount };
-    static constexpr int kCodes[kCount] = {10, 20, 30, 11, 21, 31, 8, 5, 67};
-    const Group* found[kCount];
-    FirstOf(entity, kCodes, found);
+    // Each group's slot by its code, one more than the slot (0: a code the LINE does not read).
+    static constexpr auto kSlots = [] {
+        std::array<unsigned char, 68> slots{};
+        const int codes[kCount] = {10, 20, 30, 11, 21, 31, 8, 5, 67};
+        for (int k = 0; k < kCount; ++k) slots[codes[k]] = static_cast<unsigned char>(k + 1);
+        return slots;
+    }();
+    // The first group of each code counts, as everywhere.
+    const Group* found[kCount] = {};
+    for (const Group& group : entity.Groups()) {
+        const auto code = static_cast<unsigned>(group.code);
+        if (code >= kSlots.size() || kSlots[code] == 0) continue;
+        const Group*& slot = found[kSlots[code] - 1];
+        if (!slot) slot = &group;
+    }
     if (found[kSpace] && entity.Integer(*found[kSpace]) == 1) return Skip("paper space");
     const auto number = [&](int slot) { return found[slot] ? entity.Number(*found[slot]) : 0.0; };
-    Shape shape;
-    shape.points = {{number(kFromX), number(kFromY)}, {number(kToX), number(kToY)}};
-    shape.source = {
+    std::vector<Point2d> points{{number(kFromX), number(kFromY)}, {number(kToX), number(kToY)}};
+    const Source source{
         m_drawing.KindIndex(entity.Type()),
         m_drawing.LayerIndex(found[kLayer] ? Trim(found[kLayer]->value) : "0"),
         m_drawing.HandleIndex(found[kHandle] ? Trim(found[kHandle]->value) : std::string_view())};
     if (m_block == &m_drawing.model) {
         // Seen from above in the world, the heights change nothing.
         m_budget.SpendPiece(2);
-        m_drawing.pieces.Add(std::move(shape.points), false, std::move(shape.source));
+        m_drawing.pieces.Add(std::move(points), false, source);
         return;
     }
+    Shape shape;
+    shape.points = std::move(points);
+    shape.source = source;
     // In a block, heights count when the block is placed tilted.
     const double fromZ = number(kFromZ), toZ = number(kToZ);
     if (fromZ != 0 || toZ != 0) shape.heights = {fromZ, toZ};
