@@ -128,6 +128,13 @@ private:
     Point2d m_own[2];
 };
 
+// A search for the partner of an end of the current piece, and what it found (kNone: none).
+struct Search {
+    Point2d end;
+    std::uint32_t place = kNone;
+    bool valid = false;
+};
+
 class Linker {
 public:
     Linker(std::vector<Polyline2d>& polylines, const MeetDistance& meet)
@@ -155,6 +162,7 @@ public:
         // ever joins more than once, and every partner is a piece as it came in.
         for (m_current = 0; m_current < m_polylines.size(); ++m_current) {
             if (m_usedUp[m_current] || !Takes(m_current)) continue;
+            m_searches[0].valid = m_searches[1].valid = false;  // they were for an earlier piece
             while (const std::optional<std::uint32_t> place = LowestPartner()) Link(*place);
             if (m_chain) {
                 m_polylines[m_current].points = m_chain->TakePoints();
@@ -183,10 +191,40 @@ private:
     const Point2d& Front() const { return At(0); }
     const Point2d& Back() const { return At(Size() - 1); }
 
-    // The place of an end of the lowest piece after the current one that meets an end of it.
+    // The place of an end of the lowest piece after the current one that meets an end of it;
+    // the front's on a tie.
+    std::optional<std::uint32_t> LowestPartner() {
+        const Search known[2] = {m_searches[0], m_searches[1]};
+        m_searches[0] = Searched(Front(), known);
+        m_searches[1] = Searched(Back(), known);
+        const std::uint32_t front = m_searches[0].place;
+        const std::uint32_t back = m_searches[1].place;
+        const std::uint32_t lowest =
+            back != kNone && (front == kNone || m_index.At(back).piece < m_index.At(front).piece)
+                ? back
+                : front;
+        return lowest == kNone ? std::nullopt : std::optional<std::uint32_t>(lowest);
+    }
+
+    // The search for the partner of `end`: one of the `known` searches of the current piece
+    // when it was made from the same point and what it found is not used up since, a new one
+    // otherwise. A join only uses pieces up, never adds one, so such a search still stands: the
+    // end that a join leaves where it was is not searched from again.
+    Search Searched(const Point2d& end, const Search (&known)[2]) {
+        for (const Search& search : known) {
+            if (search.valid && Equal(search.end, end) &&
+                (search.place == kNone || m_index.At(search.place).piece != kNone)) {
+                return search;
+            }
+        }
+        return {end, FindPartner(end), true};
+    }
+
+    // The place of an end of the lowest piece after the current one that meets `end`, or kNone.
     // The ends that can be partners still belong to the pieces they were placed for, so within
     // a bucket they come in ascending order of piece.
-    std::optional<std::uint32_t> LowestPartner() {
+    std::uint32_t FindPartner(const Point2d& end) {
+        if (!CanMeet(end)) return kNone;
         const auto current = static_cast<std::uint32_t>(m_current);
         // Used up, or of the current piece or an earlier one: for every later search too, since
         // the searches move on to higher pieces.
@@ -195,19 +233,16 @@ private:
             return piece == kNone || piece <= current;
         };
         std::uint32_t lowest = kNone;
-        std::optional<std::uint32_t> found;
-        for (const Point2d& end : {Front(), Back()}) {
-            if (!CanMeet(end)) continue;
-            m_index.ForEachNear(end, gone, [&](std::uint32_t place) {
-                const End& other = m_index.At(place);
-                if (other.piece == kNone || other.piece <= current) return false;
-                if (other.piece >= lowest) return true;  // so are the rest of the bucket
-                if (!Meet(end, other.point, m_meet.squared)) return false;
-                lowest = other.piece;
-                found = place;
-                return true;
-            });
-        }
+        std::uint32_t found = kNone;
+        m_index.ForEachNear(end, gone, [&](std::uint32_t place) {
+            const End& other = m_index.At(place);
+            if (other.piece == kNone || other.piece <= current) return false;
+            if (other.piece >= lowest) return true;  // so are the rest of the bucket
+            if (!Meet(end, other.point, m_meet.squared)) return false;
+            lowest = other.piece;
+            found = place;
+            return true;
+        });
         return found;
     }
 
@@ -296,6 +331,7 @@ private:
     std::size_t m_current = 0;
     std::optional<Chain> m_chain;  // the current piece's points once it has joined another
     EndIndex m_index;
+    Search m_searches[2];  // the last searches from the current piece's front and back
 };
 
 }  // namespace
