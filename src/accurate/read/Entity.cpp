@@ -108,7 +108,7 @@ bool PlainDecimal(std::string_view text, double& value) {
 }  // namespace
 
 void Entity::Reset(std::string_view type, std::size_t position) {
-    m_type.assign(type);
+    if (m_type != type) m_type.assign(type);  // entities come in runs of one kind
     m_position = position;
     m_groups.clear();
     m_textSize = 0;
