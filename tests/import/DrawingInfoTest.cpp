@@ -69,12 +69,13 @@ TEST(DrawingInfo, HeaderValuesAndTheReleaseTheyName) {
 }
 
 TEST(DrawingInfo, LayersByTableThenByEntitiesWithoutRegardToCase) {
-    // The table lists Walls twice (the first stands) and Glass locked; entities name walls, GLASS,
-    // a layer the table lacks, and none (layer 0). Names of a drawing before R2007 are in its code
-    // page: 0xC0 is U+0410 in ANSI_1251.
+    // The table lists Walls twice (the first stands) and Glass locked, of colour 0 (only a
+    // negative colour is off); entities name walls, GLASS, a layer the table lacks, and none
+    // (layer 0). Names of a drawing before R2007 are in its code page: 0xC0 is U+0410 in
+    // ANSI_1251.
     const std::string tables =
         "0\nTABLE\n2\nLAYER\n0\nLAYER\n2\nWalls\n70\n1\n62\n-5\n0\nLAYER\n2\nWALLS\n70\n0\n0\n"
-        "LAYER\n2\nGlass\n70\n4\n0\nLAYER\n2\n\xC0\n0\nENDTAB\n";
+        "LAYER\n2\nGlass\n70\n4\n62\n0\n0\nLAYER\n2\n\xC0\n0\nENDTAB\n";
     const std::string entities =
         "0\nLINE\n8\nwalls\n0\nCIRCLE\n8\nGLASS\n0\nARC\n8\nNew\n0\nTEXT\n0\nLINE\n8\nNew\n";
     const DrawingInfo info = ReadDrawingInfoFromMemory(
