@@ -6,7 +6,6 @@
 #include <algorithm>  // std::minmax_element, std::min, std::max
 #include <array>      // std::array
 #include <iterator>   // std::size
-#include <limits>     // std::numeric_limits
 #include <optional>   // std::optional
 #include <utility>    // std::move
 
@@ -34,33 +33,6 @@ std::string Called(const std::string& name) {
 }
 
 }  // namespace
-
-std::string NameKey(std::string_view name) {
-    std::string key(name);
-    for (char& c : key) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return key;
-}
-
-std::string Drawing::Decode(std::string_view text) {
-    if (!decoder) {
-        const bool utf8 = version >= "AC1021" || (version.empty() && codePage.empty());
-        decoder = std::make_unique<TextDecoder>(
-            codePage.empty() ? std::string_view("ANSI_1252") : codePage, utf8);
-    }
-    return decoder->Decode(text);
-}
-
-std::uint32_t Handles::Add(const std::string& handle) {
-    // Four thousand million entities would take a file of tens of gigabytes, far past the budget.
-    if (m_ends.size() > std::numeric_limits<std::uint32_t>::max()) {
-        throw ReadError{kNoPosition, "more entity handles than can be counted"};
-    }
-    m_text += handle;
-    m_ends.push_back(m_text.size());
-    return static_cast<std::uint32_t>(m_ends.size() - 1);
-}
 
 bool DrawingReader::Next(GroupSource& source, Group& group) {
     if (m_holding) {
