@@ -3,7 +3,7 @@
 // SPDX-License-Identifier: MIT
 #include "accurate/read/EntityReaders.h"
 
-#include <algorithm>  // std::any_of, std::max
+#include <algorithm>  // std::all_of, std::max
 #include <memory>     // std::make_unique
 #include <optional>   // std::optional
 
@@ -16,11 +16,17 @@ void SetFrame(Shape& shape, const Point3d& extrusion) {
     if (shape.ocs) shape.axes = ArbitraryAxes(extrusion);
 }
 
+namespace {
+
+// Whether bulges all zero: they say no more than none.
+bool AllStraight(const std::vector<double>& bulges) {
+    return std::all_of(bulges.begin(), bulges.end(), [](double bulge) { return bulge == 0; });
+}
+
+}  // namespace
+
 void DropStraightBulges(Shape& shape) {
-    for (const double bulge : shape.bulges) {
-        if (bulge != 0) return;
-    }
-    shape.bulges.clear();
+    if (AllStraight(shape.bulges)) shape.bulges.clear();
 }
 
 void CircleShape(Shape& shape, const Point3d& center, double radius, double start, double end,
@@ -58,11 +64,9 @@ const char* LightPolyline(const Entity& entity, const std::vector<Entity>&, Shap
     // The vertices take exactly their room: a drawing's polylines can hold most of its points.
     const std::vector<Point2d>& points = entity.Vertices();
     shape.points.assign(points.begin(), points.end());
-    // Bulges all zero say no more than none.
+    // Straight ones are dropped before they are copied.
     const std::vector<double>& bulges = entity.Bulges();
-    if (std::any_of(bulges.begin(), bulges.end(), [](double b) { return b != 0; })) {
-        shape.bulges.assign(bulges.begin(), bulges.end());
-    }
+    if (!AllStraight(bulges)) shape.bulges.assign(bulges.begin(), bulges.end());
     return nullptr;
 }
 
