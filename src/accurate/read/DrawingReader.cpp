@@ -280,7 +280,7 @@ Source DrawingReader::SourceOf(const Entity& entity) {
             m_drawing.HandleIndex(entity.RawText(5))};
 }
 
-void DrawingReader::Take(const Entity& entity, const std::vector<Entity>& vertices) {
+void DrawingReader::Take(Entity& entity, const std::vector<Entity>& vertices) {
     const std::string_view type = entity.Type();
     if (m_part == Part::Tables) {
         if (type == "LAYER") LayerEntry(entity);

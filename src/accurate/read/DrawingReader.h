@@ -63,7 +63,7 @@ private:
     // Passes over groups to the next group 0 (left in `group`); false when the drawing ends first.
     bool SkipToGroupZero(GroupSource& source, Group& group);
     // An entity of a table, a block or the model space, with the VERTEX entities of a POLYLINE.
-    void Take(const Entity& entity, const std::vector<Entity>& vertices);
+    void Take(Entity& entity, const std::vector<Entity>& vertices);
     void Skip(const std::string& what);
     // Counts a 3D polyline whose vertices' `heights` differ, and widens the range of z.
     void NoteHeights(const std::vector<double>& heights);

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "accurate/read/Entity.h"
 
-#include <algorithm>  // std::max
+#include <algorithm>  // std::max, std::min
 #include <charconv>   // std::from_chars, std::to_chars
 #include <cmath>      // std::isfinite
 #include <cstdint>    // std::uint64_t
@@ -134,6 +134,33 @@ void Entity::AddVertexGroup(const Group& group) {
     } catch (ReadError& error) {
         m_vertexError = std::move(error);
     }
+}
+
+void Entity::ReserveVertices(const Group& group) {
+    constexpr long long kMostReserved = 1 << 20;  // 24 MiB of points and bulges
+    long long count = 0;
+    if (group.kind == Group::Kind::Integer) {
+        count = group.integer;
+    } else if (group.kind == Group::Kind::Text) {
+        const std::string_view text = Trim(group.value);
+        // A count that is no whole number is the reading's to report, not this one's.
+        if (std::from_chars(text.data(), text.data() + text.size(), count).ptr !=
+            text.data() + text.size()) {
+            return;
+        }
+    }
+    if (count <= 0) return;
+    const auto room = static_cast<std::size_t>(std::min(count, kMostReserved));
+    m_points.reserve(room);
+    m_bulges.reserve(room);
+}
+
+std::vector<Point2d> Entity::TakeVertices() {
+    const std::vector<Point2d>& points = Vertices();
+    if (points.size() == points.capacity()) return std::move(m_points);
+    std::vector<Point2d> copy(points.begin(), points.end());
+    m_points.clear();  // its room stays, for the next entity
+    return copy;
 }
 
 void Entity::AddGrowing(const Group& group) {

@@ -48,6 +48,7 @@ public:
         if (m_readsVertices && (group.code == 10 || group.code == 20 || group.code == 42)) {
             return AddVertexGroup(group);
         }
+        if (m_readsVertices && group.code == 90) ReserveVertices(group);
         const std::size_t size = group.value.size();
         if (m_groups.size() == m_groups.capacity() || size > m_textRoom - m_textSize) {
             return AddGrowing(group);
@@ -91,6 +92,9 @@ public:
         return m_points;
     }
     const std::vector<double>& Bulges() const { return m_bulges; }
+    /// The vertices, as Vertices gives them, in exactly their room: handed over when the count
+    /// in the group 90 gave that room, copied otherwise. The entity holds none of them after.
+    std::vector<Point2d> TakeVertices();
 
     /// The value of the first group `code`, or `fallback`.
     double NumberOr(int code, double fallback) const {
@@ -121,6 +125,10 @@ private:
     // groups: its vertices are read as they come rather than held as groups, and a value that
     // is no number is reported only when the vertices are asked for, as it would be when read.
     void AddVertexGroup(const Group& group);
+    // Room for as many vertices as an LWPOLYLINE's group 90 counts, asked for before they come,
+    // so that they never move as they are read and can be handed over whole. Up to a bound: the
+    // count is the drawing's word, and room asked for is not touched until vertices fill it.
+    void ReserveVertices(const Group& group);
     // A binary number, or text that is not the common plain decimal.
     double OtherNumber(const Group& group) const;
 

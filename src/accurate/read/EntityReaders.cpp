@@ -57,20 +57,19 @@ Insert ReadInsert(const Entity& entity) {
 
 namespace {
 
-const char* LightPolyline(const Entity& entity, const std::vector<Entity>&, Shape& shape) {
+const char* LightPolyline(Entity& entity, const std::vector<Entity>&, Shape& shape) {
     shape.closed = (entity.IntegerOr(70, 0) & 1) != 0;
     shape.elevation = entity.NumberOr(38, 0);
     SetFrame(shape, entity.Extrusion());
     // The vertices take exactly their room: a drawing's polylines can hold most of its points.
-    const std::vector<Point2d>& points = entity.Vertices();
-    shape.points.assign(points.begin(), points.end());
+    shape.points = entity.TakeVertices();
     // Straight ones are dropped before they are copied.
     const std::vector<double>& bulges = entity.Bulges();
     if (!AllStraight(bulges)) shape.bulges.assign(bulges.begin(), bulges.end());
     return nullptr;
 }
 
-const char* Polyline(const Entity& entity, const std::vector<Entity>& vertices, Shape& shape) {
+const char* Polyline(Entity& entity, const std::vector<Entity>& vertices, Shape& shape) {
     const long long flags = entity.IntegerOr(70, 0);
     if (flags & 16) return "POLYGON MESH";
     if (flags & 64) return "POLYFACE MESH";
@@ -112,7 +111,7 @@ const char* Circle(const Entity& entity, bool arc, Shape& shape) {
     return nullptr;
 }
 
-const char* Ellipse(const Entity& entity, const std::vector<Entity>&, Shape& shape) {
+const char* Ellipse(Entity& entity, const std::vector<Entity>&, Shape& shape) {
     shape.kind = Shape::Kind::Conic;
     const double ratio = entity.NumberOr(40, 1);
     if (!(ratio > 0)) entity.Fail("the axis ratio is not positive");
@@ -126,7 +125,7 @@ const char* Ellipse(const Entity& entity, const std::vector<Entity>&, Shape& sha
     return nullptr;
 }
 
-const char* Spline(const Entity& entity, const std::vector<Entity>&, Shape& shape) {
+const char* Spline(Entity& entity, const std::vector<Entity>&, Shape& shape) {
     const long long flags = entity.IntegerOr(70, 0);
     shape.spline = std::make_unique<SplineData>();
     NurbsCurve& nurbs = shape.spline->nurbs;
@@ -199,10 +198,8 @@ struct Reader {
 constexpr Reader kReaders[] = {
     {"LWPOLYLINE", LightPolyline},
     {"POLYLINE", Polyline},
-    {"ARC",
-     [](const Entity& e, const std::vector<Entity>&, Shape& s) { return Circle(e, true, s); }},
-    {"CIRCLE",
-     [](const Entity& e, const std::vector<Entity>&, Shape& s) { return Circle(e, false, s); }},
+    {"ARC", [](Entity& e, const std::vector<Entity>&, Shape& s) { return Circle(e, true, s); }},
+    {"CIRCLE", [](Entity& e, const std::vector<Entity>&, Shape& s) { return Circle(e, false, s); }},
     {"ELLIPSE", Ellipse},
     {"SPLINE", Spline},
 };

@@ -14,9 +14,10 @@ namespace Vexlor::Dxf {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegree = kPi / 180;
 
-/// Reads an entity (with the VERTEX entities of a POLYLINE) into `shape`. A reason, such as
-/// "POLYFACE MESH" or "ARC of zero radius", when it gives no contour; null otherwise.
-using ShapeReader = const char* (*)(const Entity& entity, const std::vector<Entity>& vertices,
+/// Reads an entity (with the VERTEX entities of a POLYLINE) into `shape`, taking what the
+/// entity holds where it can (an LWPOLYLINE's vertices). A reason, such as "POLYFACE MESH" or
+/// "ARC of zero radius", when it gives no contour; null otherwise.
+using ShapeReader = const char* (*)(Entity& entity, const std::vector<Entity>& vertices,
                                     Shape& shape);
 
 /// The reader of entities of kind `type`, or null for a kind that gives no contour this way
