@@ -12,6 +12,7 @@
 #include <utility>      // std::exchange, std::move
 #include <vector>       // std::vector
 
+#include "accurate/read/PlainDecimal.h"
 #include "accurate/source/GroupSource.h"
 #include "accurate/source/ReadError.h"
 #include "accurate/source/Text.h"
@@ -65,7 +66,11 @@ public:
     const std::vector<Group>& Groups() const { return m_groups; }
 
     /// The group's value as a finite number; a ReadError names it otherwise.
-    double Number(const Group& group) const;
+    double Number(const Group& group) const {
+        double value = 0;
+        if (group.kind == Group::Kind::Text && PlainDecimal(group.value, value)) return value;
+        return OtherNumber(group);
+    }
     /// The group's value as a whole number; a ReadError names it otherwise.
     long long Integer(const Group& group) const;
     [[noreturn]] void Fail(const Group& group, const std::string& what) const;
