@@ -74,7 +74,7 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
 Box2d BoxOf(const std::vector<Polyline2d>& polylines) {
     Box2d box;
     for (const Polyline2d& polyline : polylines) {
-        for (const Point2d& p : polyline.points) box.Extend(p);
+        box.Extend(polyline.points);
     }
     return box;
 }

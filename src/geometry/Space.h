@@ -4,6 +4,8 @@
 #pragma once
 
 #include <algorithm>  // std::min, std::max
+#include <cstddef>    // std::size_t
+#include <vector>     // std::vector
 
 #include "point.h"
 #include "polyline.h"
@@ -27,6 +29,21 @@ struct Box2d {
         }
         minimum = {std::min(minimum.x, p.x), std::min(minimum.y, p.y)};
         maximum = {std::max(maximum.x, p.x), std::max(maximum.y, p.y)};
+    }
+    /// Extend by each of `points` in turn, in registers rather than through the box.
+    void Extend(const std::vector<Point2d>& points) {
+        if (points.empty()) return;
+        Extend(points.front());
+        double minX = minimum.x, minY = minimum.y, maxX = maximum.x, maxY = maximum.y;
+        for (std::size_t k = 1; k < points.size(); ++k) {
+            const Point2d& p = points[k];
+            minX = std::min(minX, p.x);
+            minY = std::min(minY, p.y);
+            maxX = std::max(maxX, p.x);
+            maxY = std::max(maxY, p.y);
+        }
+        minimum = {minX, minY};
+        maximum = {maxX, maxY};
     }
     /// The longer side.
     double Extent() const { return std::max(maximum.x - minimum.x, maximum.y - minimum.y); }

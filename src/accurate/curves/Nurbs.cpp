@@ -39,6 +39,8 @@ public:
           m_rational(!curve.weights.empty()),
           m_toleranceSquared(tolerance * tolerance),
           m_work(m_degree + 1),
+          m_levels((m_degree + 1) * (m_degree + 1)),
+          m_endWeights((m_degree + 1) * (m_degree + 1)),
           m_low(m_degree + 1),
           m_high(m_degree + 1) {
         m_control.reserve(curve.controlPoints.size());
@@ -97,20 +99,39 @@ private:
 
     /// The Bezier points of knot span `span` into `bezier`: point k is the blossom of the span's
     /// polynomial at its start repeated degree - k times and its end k times, each evaluated by
-    /// the de Boor recursion with one argument per level.
+    /// the de Boor recursion with one argument per level, the start's levels first. Blossoms
+    /// share the levels of the start they begin with: those are worked out once, in
+    /// m_levels, and each level's weights at the end once, in m_endWeights.
     void _SpanBezier(std::size_t span, Weighted* bezier) {
         const std::size_t p = m_degree;
+        const std::size_t row = p + 1;
         const double a = m_knots[span];
         const double b = m_knots[span + 1];
-        for (std::size_t k = 0; k <= p; ++k) {
-            std::copy(m_control.begin() + (span - p), m_control.begin() + (span + 1),
-                      m_work.begin());
-            for (std::size_t r = 1; r <= p; ++r) {
-                const double t = r <= p - k ? a : b;
+        const auto weight = [&](double t, std::size_t r, std::size_t j) {
+            const double left = m_knots[span - p + j];
+            const double right = m_knots[span + j - r + 1];
+            return (t - left) / (right - left);
+        };
+        // Level r holds, at r..p, the points after r levels at the start.
+        std::copy(m_control.begin() + (span - p), m_control.begin() + (span + 1), m_levels.begin());
+        for (std::size_t r = 1; r <= p; ++r) {
+            const Weighted* last = &m_levels[(r - 1) * row];
+            Weighted* level = &m_levels[r * row];
+            for (std::size_t j = p; j >= r; --j) {
+                level[j] = Mix(last[j - 1], last[j], weight(a, r, j));
+                m_endWeights[r * row + j] = weight(b, r, j);
+            }
+        }
+        bezier[0] = m_levels[p * row + p];
+        // Blossom k: the start's first p - k levels, then the end's.
+        for (std::size_t k = 1; k <= p; ++k) {
+            const std::size_t from = p - k;
+            std::copy(m_levels.begin() + static_cast<std::ptrdiff_t>(from * row + from),
+                      m_levels.begin() + static_cast<std::ptrdiff_t>(from * row + row),
+                      m_work.begin() + static_cast<std::ptrdiff_t>(from));
+            for (std::size_t r = from + 1; r <= p; ++r) {
                 for (std::size_t j = p; j >= r; --j) {
-                    const double left = m_knots[span - p + j];
-                    const double right = m_knots[span + j - r + 1];
-                    m_work[j] = Mix(m_work[j - 1], m_work[j], (t - left) / (right - left));
+                    m_work[j] = Mix(m_work[j - 1], m_work[j], m_endWeights[r * row + j]);
                 }
             }
             bezier[k] = m_work[p];
@@ -159,6 +180,8 @@ private:
     const double m_toleranceSquared;
     std::vector<Weighted> m_control;
     std::vector<Weighted> m_work;
+    std::vector<Weighted> m_levels;    // a span's de Boor levels at its start, a row each
+    std::vector<double> m_endWeights;  // the weights of each level at its end, a row each
     std::vector<Weighted> m_low;
     std::vector<Weighted> m_high;
     /// Pieces still to flatten, degree + 1 points each, the next one last; and their halvings.

@@ -44,7 +44,7 @@ Box2d Placer::Extent() {
     const Pieces& pieces = m_drawing.pieces;
     for (std::size_t i = 0; i < pieces.polylines.size(); ++i) {
         if (!m_layers.Visible(pieces.sources[i].layer)) continue;
-        for (const Point2d& p : pieces.polylines[i].points) m_box.Extend(p);
+        m_box.Extend(pieces.polylines[i].points);
     }
     const std::deque<Shape>& shapes = m_drawing.model.shapes;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
@@ -140,7 +140,7 @@ void Placer::Walk(Pass pass, const Insert& insert, const Affine3& outer, std::ui
                     if (shape.Straight()) {
                         m_points.clear();
                         FlattenShape(shape, placement, 1, m_points, &Unnoted, nullptr);
-                        for (const Point2d& p : m_points) m_box.Extend(p);
+                        m_box.Extend(m_points);
                     } else {
                         NoteExtent(shape, placement, m_box);
                     }
