@@ -41,13 +41,19 @@ void Entity::AddVertexGroup(const Group& group) {
     try {
         if (group.code == 10) {
             m_points.push_back({Number(group), 0});
-            m_bulges.push_back(0);
+            if (!m_bulges.empty()) m_bulges.push_back(0);
         } else if (m_points.empty()) {
             return;
         } else if (group.code == 20) {
             m_points.back().y = Number(group);
         } else {
-            m_bulges.back() = Number(group);
+            const double bulge = Number(group);
+            // Most polylines are straight: their bulges are kept from the first that is not 0.
+            if (m_bulges.empty()) {
+                if (bulge == 0) return;
+                m_bulges.resize(m_points.size(), 0);
+            }
+            m_bulges.back() = bulge;
         }
     } catch (ReadError& error) {
         m_vertexError = std::move(error);
@@ -55,7 +61,7 @@ void Entity::AddVertexGroup(const Group& group) {
 }
 
 void Entity::ReserveVertices(const Group& group) {
-    constexpr long long kMostReserved = 1 << 20;  // 24 MiB of points and bulges
+    constexpr long long kMostReserved = 1 << 20;  // 16 MiB of points
     long long count = 0;
     if (group.kind == Group::Kind::Integer) {
         count = group.integer;
@@ -70,7 +76,6 @@ void Entity::ReserveVertices(const Group& group) {
     if (count <= 0) return;
     const auto room = static_cast<std::size_t>(std::min(count, kMostReserved));
     m_points.reserve(room);
-    m_bulges.reserve(room);
 }
 
 std::vector<Point2d> Entity::TakeVertices() {

@@ -96,6 +96,7 @@ public:
         if (m_vertexError) throw *m_vertexError;
         return m_points;
     }
+    /// Their bulges, one per vertex; none when they are all 0.
     const std::vector<double>& Bulges() const { return m_bulges; }
     /// The vertices, as Vertices gives them, in exactly their room: handed over when the count
     /// in the group 90 gave that room, copied otherwise. The entity holds none of them after.
