@@ -386,7 +386,8 @@ TEST(Curves, DegenerateAndRefusedInput) {
     };
     NurbsCurve nanPoint = UnitCircle(), zeroWeight = UnitCircle(), fewWeights = UnitCircle(),
                decreasing = UnitCircle(), noDomain = UnitCircle(), degree0 = UnitCircle(),
-               tooHigh = UnitCircle(), fewKnots = UnitCircle(), tooFewPoints = UnitCircle();
+               tooHigh = UnitCircle(), fewKnots = UnitCircle(), manyKnots = UnitCircle(),
+               infiniteKnot = UnitCircle(), tooFewPoints = UnitCircle();
     nanPoint.controlPoints[3].y = kNaN;
     zeroWeight.weights[1] = 0;
     fewWeights.weights.pop_back();
@@ -395,6 +396,8 @@ TEST(Curves, DegenerateAndRefusedInput) {
     degree0.degree = 0;
     tooHigh.degree = Vexlor::Dxf::kMaxNurbsDegree + 1;
     fewKnots.knots.pop_back();
+    manyKnots.knots.push_back(manyKnots.knots.back());
+    infiniteKnot.knots.back() = HUGE_VAL;  // the last knot, which no span uses
     tooFewPoints = {3, {}, {{0, 0}, {1, 1}, {2, 0}}, {}};
     const NurbsCurve onePoint{2, {}, {{4, 4}, {4, 4}, {4, 4}}, {}};
     const auto skip = CurveStart::Skip;
@@ -425,10 +428,13 @@ TEST(Curves, DegenerateAndRefusedInput) {
         {"DecreasingKnots", nurbs(decreasing, 1e-3), false, {}},
         {"KnotsWithoutDomain", nurbs(noDomain, 1e-3), false, {}},
         {"KnotMissing", nurbs(fewKnots, 1e-3), false, {}},
+        {"KnotTooMany", nurbs(manyKnots, 1e-3), false, {}},
+        {"InfiniteKnot", nurbs(infiniteKnot, 1e-3), false, {}},
         {"DegreeZero", nurbs(degree0, 1e-3), false, {}},
         {"DegreeTooHigh", nurbs(tooHigh, 1e-3), false, {}},
         {"FewerPointsThanTheDegreeNeeds", nurbs(tooFewPoints, 1e-3), false, {}},
         {"NegativeNurbsTolerance", nurbs(UnitCircle(), -1), false, {}},
+        {"ZeroNurbsTolerance", nurbs(UnitCircle(), 0), false, {}},
         {"ZeroRatio", ellipse(0), false, {}},
         {"NoFitPoint", fit({}), false, {}},
         {"OneFitPoint", fit({{3, 1}, {3, 1}}), true, {{3, 1}}},
