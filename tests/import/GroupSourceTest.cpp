@@ -4,6 +4,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <algorithm>    // std::min
 #include <charconv>     // std::from_chars
 #include <cmath>        // std::isfinite
 #include <cstdint>      // std::int64_t, std::uint64_t
@@ -211,6 +212,75 @@ TEST(GroupSource, NumbersReadAsTheStandardConversion) {
         }
         const double read = entity.Number(group);
         ASSERT_EQ(0, std::memcmp(&expected, &read, sizeof read)) << text;
+    }
+}
+
+// An LWPOLYLINE's vertex groups read at once after each 10 where they are plain, and one by one
+// otherwise, against all of them read one by one: the same vertices to the bit, the same other
+// groups at the same positions, and the same last position, from memory and in blocks of every
+// size. The groups come in random forms: blanks, line ends of three kinds, numbers plain and not,
+// and groups between the vertices.
+TEST(GroupSource, PlainVerticesReadAsOneByOne) {
+    std::mt19937_64 random(5);
+    const auto pick = [&](std::initializer_list<const char*> forms) {
+        return std::string(forms.begin()[random() % forms.size()]);
+    };
+    struct Reading {
+        std::vector<Vexlor::Dxf::Point2d> points;
+        std::vector<Seen> others;
+        std::size_t last = 0;
+    };
+    const auto read = [](const std::string& bytes, std::size_t block, bool atOnce) {
+        std::istringstream in(bytes);
+        ByteStream stream = block ? ByteStream(in, block) : ByteStream(bytes);
+        const auto source = Vexlor::Dxf::OpenGroups(stream);
+        Reading r;
+        for (Group g; source->Next(g);) {
+            r.last = g.position;
+            const std::string text = ValueText(g);
+            // A number as the entity reads it: without blanks around it and a plus sign.
+            std::string_view number = text;
+            number.remove_prefix(std::min(number.find_first_not_of(" +"), number.size()));
+            double value = 0;
+            std::from_chars(number.data(), number.data() + number.size(), value);
+            if (g.code == 10) {
+                r.points.push_back({value, 0});
+                if (!atOnce) continue;
+                const std::size_t last = source->PlainVertices(r.points);
+                if (last != Vexlor::Dxf::kNoPosition) r.last = last;
+            } else if (g.code == 20 && !r.points.empty()) {
+                r.points.back().y = value;
+            } else {
+                r.others.push_back({g.code, text, g.position});
+            }
+        }
+        return r;
+    };
+    for (int round = 0; round < 150; ++round) {
+        std::string text;
+        const int groups = 2 + static_cast<int>(random() % 12);
+        for (int k = 0; k < groups; ++k) {
+            const std::string end = pick({"\n", "\n", "\n", "\r\n", "\r"});
+            const int code = random() % 6 == 0 ? std::stoi(pick({"42", "999", "8"}))
+                             : k % 2 == 0      ? 10
+                                               : 20;
+            std::string number = std::to_string(random() % 2000) + "." +
+                                 std::to_string(random() % 1000000);
+            if (random() % 8 == 0) number += "e1";
+            if (random() % 8 == 0) number = pick({" ", "+", "-"}) + number;
+            text += pick({"", " ", "  ", "   ", "0"}) + std::to_string(code) + end + number + end;
+        }
+        if (random() % 2 == 0) text += "0\nSEQEND\n";  // or the drawing ends in vertices
+        const Reading expected = read(text, 0, false);
+        for (std::size_t block = 0; block <= text.size() + 1; ++block) {
+            const Reading got = read(text, block, true);
+            ASSERT_EQ(expected.others, got.others) << text << "blocks of " << block;
+            ASSERT_EQ(expected.last, got.last) << text << "blocks of " << block;
+            ASSERT_EQ(expected.points.size(), got.points.size()) << text;
+            EXPECT_EQ(0, std::memcmp(expected.points.data(), got.points.data(),
+                                     got.points.size() * sizeof got.points[0]))
+                << text << "blocks of " << block;
+        }
     }
 }
 

@@ -237,6 +237,9 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
             Header(group, source);
         } else if (open) {
             entity.Add(group);
+            // Most of a lightweight polyline is its vertices: read on at once while they are
+            // plain. Nothing is held back then, so the source is where reading stands.
+            if (group.code == 10 && !m_holding) entity.AddPlainVertices(source, m_last);
         }
     }
     Recover(position, Called(name) + " has no ENDSEC, read to the end of the file", position,

@@ -12,7 +12,7 @@
 #include <utility>      // std::exchange, std::move
 #include <vector>       // std::vector
 
-#include "accurate/read/PlainDecimal.h"
+#include "accurate/source/PlainDecimal.h"
 #include "accurate/source/GroupSource.h"
 #include "accurate/source/ReadError.h"
 #include "accurate/source/Text.h"
@@ -59,6 +59,17 @@ public:
         std::memcpy(m_text.get() + m_textSize, group.value.data(), size);
         m_groups.back().value = {m_text.get() + m_textSize, size};
         m_textSize += size;
+    }
+
+    /// After a group 10 added, reads on the vertex groups that `source` gives in the common form
+    /// at once (GroupSource::PlainVertices), as Add would read them; the position of the last
+    /// group read goes to `last`.
+    void AddPlainVertices(GroupSource& source, std::size_t& last) {
+        if (!m_readsVertices || m_vertexError || m_points.empty()) return;
+        const std::size_t read = source.PlainVertices(m_points);
+        if (read == kNoPosition) return;
+        last = read;
+        if (!m_bulges.empty()) m_bulges.resize(m_points.size(), 0);  // a 0 per vertex after them
     }
 
     std::string_view Type() const { return m_type; }

@@ -4,6 +4,7 @@
 #include <string>    // std::to_string
 
 #include "accurate/source/GroupSource.h"
+#include "accurate/source/PlainDecimal.h"
 #include "accurate/source/ReadError.h"
 #include "accurate/source/Text.h"
 #include "text/LineBreak.h"
@@ -39,20 +40,52 @@ public:
 
     bool Binary() const override { return false; }
 
+    std::size_t PlainVertices(std::vector<Point2d>& points) override {
+        std::size_t last = kNoPosition;
+        if (points.empty()) return last;
+        Group group;
+        for (int code = 20;; code = 30 - code) {  // 20, 10, 20, ...
+            const char* next = Peek(group);
+            double value = 0;
+            if (!next || group.code != code || !PlainDecimal(group.value, value)) return last;
+            if (code == 20) {
+                points.back().y = value;
+            } else {
+                points.push_back({value, 0});
+            }
+            last = Take(group, next);
+        }
+    }
+
 private:
-    // The common group at once: blanks and a code of at most four digits, then a value line,
-    // each ended by LF or CR LF, both in memory. False, having read nothing, for anything else,
-    // which the general reading takes.
+    // The common group at once (Peek), read.
     bool Quick(Group& group) {
+        const char* next = Peek(group);
+        if (!next) return false;
+        Take(group, next);
+        return true;
+    }
+
+    // Moves past `group`, which Peek gave with `next`; its position.
+    std::size_t Take(Group& group, const char* next) {
+        group.position = m_line;
+        m_line += 2;
+        m_bytes.Advance(static_cast<std::size_t>(next - m_bytes.Cursor()));
+        return group.position;
+    }
+
+    // The common group, without reading it: blanks and a code of at most four digits, then a
+    // value line, each ended by LF or CR LF, both in memory. Where the group ends, or null for
+    // anything else, which the general reading takes.
+    const char* Peek(Group& group) const {
         const char* p = m_bytes.Cursor();
         const char* end = p + m_bytes.Available();
-        const char* start = p;
         int code = 0;
         if (end - p >= 8) {
             // Three blanks and four digits at most lie within the eight bytes: no test of the end.
             for (int blanks = 0; blanks < 3 && *p == ' '; ++blanks) ++p;
             auto digit = static_cast<unsigned>(*p - '0');
-            if (digit > 9) return false;
+            if (digit > 9) return nullptr;
             code = static_cast<int>(digit);
             for (int more = 0; more < 3 && (digit = static_cast<unsigned>(p[1] - '0')) <= 9;
                  ++more) {
@@ -66,20 +99,17 @@ private:
             while (p < end && *p >= '0' && *p <= '9' && p - digits < 4) {
                 code = code * 10 + (*p++ - '0');
             }
-            if (p == digits) return false;
+            if (p == digits) return nullptr;
         }
-        if (!(p = LineBreak(p, end))) return false;
+        if (!(p = LineBreak(p, end))) return nullptr;
         const char* value = p;
         p = FindLineBreak(p, end);
         const char* next = LineBreak(p, end);
-        if (!next || static_cast<std::size_t>(p - value) > ByteStream::kMaxRun) return false;
+        if (!next || static_cast<std::size_t>(p - value) > ByteStream::kMaxRun) return nullptr;
         group.code = code;
         group.kind = Group::Kind::Text;
         group.value = {value, static_cast<std::size_t>(p - value)};
-        group.position = m_line;
-        m_line += 2;
-        m_bytes.Advance(static_cast<std::size_t>(next - start));
-        return true;
+        return next;
     }
 
     // Past the LF or CR LF at `p`, or null when there is none in memory.
