@@ -163,6 +163,10 @@ TEST(GroupSource, RunsLongerThanTheLimitAreErrors) {
     const std::string longLine(ByteStream::kMaxRun + 1, 'x');
     EXPECT_EQ((std::vector<Seen>{{0, "SECTION", 1}, {-1, "a line longer than 1048576 bytes", 4}}),
               ReadAll("0\nSECTION\n999\n" + longLine + "\n", 4096));
+    // A line of exactly the limit is read.
+    const std::string limitLine(ByteStream::kMaxRun, 'x');
+    EXPECT_EQ((std::vector<Seen>{{0, "SECTION", 1}, {999, limitLine, 3}}),
+              ReadAll("0\nSECTION\n999\n" + limitLine + "\n", 4096));
     Writer w(true);
     w.Text(0, "SECTION").Text(999, longLine);
     EXPECT_EQ(
