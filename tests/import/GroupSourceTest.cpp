@@ -268,8 +268,8 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
             const int code = random() % 6 == 0 ? std::stoi(pick({"42", "999", "8"}))
                              : k % 2 == 0      ? 10
                                                : 20;
-            std::string number = std::to_string(random() % 2000) + "." +
-                                 std::to_string(random() % 1000000);
+            std::string number =
+                std::to_string(random() % 2000) + "." + std::to_string(random() % 1000000);
             if (random() % 8 == 0) number += "e1";
             if (random() % 8 == 0) number = pick({" ", "+", "-"}) + number;
             text += pick({"", " ", "  ", "   ", "0"}) + std::to_string(code) + end + number + end;

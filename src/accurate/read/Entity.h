@@ -12,8 +12,8 @@
 #include <utility>      // std::exchange, std::move
 #include <vector>       // std::vector
 
-#include "accurate/source/PlainDecimal.h"
 #include "accurate/source/GroupSource.h"
+#include "accurate/source/PlainDecimal.h"
 #include "accurate/source/ReadError.h"
 #include "accurate/source/Text.h"
 #include "geometry/Space.h"

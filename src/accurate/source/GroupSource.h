@@ -93,8 +93,8 @@ public:
     /// form: a 20 and a 10 in turn, each a plain decimal (PlainDecimal), beginning with a 20. A
     /// 20 sets the y of the last of `points`, a 10 appends the point (x, 0). Stops before the
     /// first group of any other form, which it leaves unread, and returns the position of the
-    /// last group it read, or kNoPosition when it read none. Reading the same groups one by one gives
-    /// the same points: a producer may read none at all, as binary drawings do.
+    /// last group it read, or kNoPosition when it read none. Reading the same groups one by one
+    /// gives the same points: a producer may read none at all, as binary drawings do.
     virtual std::size_t PlainVertices(std::vector<Point2d>& points) {
         (void)points;
         return kNoPosition;
