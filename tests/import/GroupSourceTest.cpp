@@ -281,6 +281,7 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
             ASSERT_EQ(expected.others, got.others) << text << "blocks of " << block;
             ASSERT_EQ(expected.last, got.last) << text << "blocks of " << block;
             ASSERT_EQ(expected.points.size(), got.points.size()) << text;
+            if (got.points.empty()) continue;  // no storage to compare
             EXPECT_EQ(0, std::memcmp(expected.points.data(), got.points.data(),
                                      got.points.size() * sizeof got.points[0]))
                 << text << "blocks of " << block;
