@@ -24,30 +24,31 @@ struct Weighted {
     double w;
 };
 
-/// (1 - t) a + t b, which gives a itself at t = 0 and b at t = 1.
+/// (1 - t) a + t b, which gives a itself at t = 0 and b at t = 1. Weights all 1 stay as they
+/// are: nothing reads them.
+template <bool kRational>
 Weighted Mix(const Weighted& a, const Weighted& b, double t) {
     const double s = 1 - t;
-    return {s * a.x + t * b.x, s * a.y + t * b.y, s * a.w + t * b.w};
+    return {s * a.x + t * b.x, s * a.y + t * b.y, kRational ? s * a.w + t * b.w : 1.0};
 }
 
 /// Splits NURBS curves into Bezier pieces and halves them until flat, appending piece ends.
+/// Curves without weights (kRational false) leave the weight out of every step.
+template <bool kRational>
 class NurbsFlattener {
 public:
     NurbsFlattener(const NurbsCurve& curve, const std::vector<double>& knots, double tolerance)
         : m_degree(static_cast<std::size_t>(curve.degree)),
           m_knots(knots),
-          m_rational(!curve.weights.empty()),
           m_toleranceSquared(tolerance * tolerance),
           m_work(m_degree + 1),
           m_levels((m_degree + 1) * (m_degree + 1)),
-          m_endWeights((m_degree + 1) * (m_degree + 1)),
-          m_low(m_degree + 1),
-          m_high(m_degree + 1) {
+          m_endWeights((m_degree + 1) * (m_degree + 1)) {
         m_control.reserve(curve.controlPoints.size());
         for (std::size_t i = 0; i < curve.controlPoints.size(); ++i) {
-            const double w = m_rational ? curve.weights[i] : 1;
+            const double w = kRational ? curve.weights[i] : 1;
             const Point2d& p = curve.controlPoints[i];
-            m_control.push_back(m_rational ? Weighted{w * p.x, w * p.y, w} : Weighted{p.x, p.y, 1});
+            m_control.push_back(kRational ? Weighted{w * p.x, w * p.y, w} : Weighted{p.x, p.y, 1});
         }
     }
 
@@ -73,9 +74,7 @@ public:
                 const std::size_t top = (m_depths.size() - 1) * (m_degree + 1);
                 const int depth = m_depths.back();
                 if (depth < kMaxHalvings && planned < kMaxCurveSegments && !_Flat(&m_stack[top])) {
-                    _Halve(&m_stack[top]);
-                    std::copy(m_high.begin(), m_high.end(), m_stack.begin() + top);
-                    m_stack.insert(m_stack.end(), m_low.begin(), m_low.end());
+                    _Halve(top);
                     m_depths.back() = depth + 1;
                     m_depths.push_back(depth + 1);
                     ++planned;
@@ -94,7 +93,7 @@ private:
     bool _Broken(std::size_t span) const { return m_knots[span - m_degree] == m_knots[span]; }
 
     Point2d _Project(const Weighted& p) const {
-        return m_rational ? Point2d{p.x / p.w, p.y / p.w} : Point2d{p.x, p.y};
+        return kRational ? Point2d{p.x / p.w, p.y / p.w} : Point2d{p.x, p.y};
     }
 
     /// The Bezier points of knot span `span` into `bezier`: point k is the blossom of the span's
@@ -118,7 +117,7 @@ private:
             const Weighted* last = &m_levels[(r - 1) * row];
             Weighted* level = &m_levels[r * row];
             for (std::size_t j = p; j >= r; --j) {
-                level[j] = Mix(last[j - 1], last[j], weight(a, r, j));
+                level[j] = Mix<kRational>(last[j - 1], last[j], weight(a, r, j));
                 m_endWeights[r * row + j] = weight(b, r, j);
             }
         }
@@ -131,7 +130,7 @@ private:
                       m_work.begin() + static_cast<std::ptrdiff_t>(from));
             for (std::size_t r = from + 1; r <= p; ++r) {
                 for (std::size_t j = p; j >= r; --j) {
-                    m_work[j] = Mix(m_work[j - 1], m_work[j], m_endWeights[r * row + j]);
+                    m_work[j] = Mix<kRational>(m_work[j - 1], m_work[j], m_endWeights[r * row + j]);
                 }
             }
             bezier[k] = m_work[p];
@@ -161,29 +160,31 @@ private:
         return true;
     }
 
-    /// The halves of a piece at its middle parameter into m_low and m_high (de Casteljau).
-    void _Halve(const Weighted* piece) {
+    /// Halves the piece at `top`, the last on the stack, at its middle parameter (de Casteljau):
+    /// its second half takes its place and its first half goes on top, to be flattened next.
+    void _Halve(std::size_t top) {
         const std::size_t p = m_degree;
-        std::copy(piece, piece + p + 1, m_work.begin());
-        m_low[0] = m_work[0];
-        m_high[p] = m_work[p];
+        m_stack.resize(top + 2 * (p + 1));
+        Weighted* high = &m_stack[top];
+        Weighted* low = high + (p + 1);
+        std::copy(high, high + p + 1, m_work.begin());
+        low[0] = m_work[0];
         for (std::size_t r = 1; r <= p; ++r) {
-            for (std::size_t j = 0; j + r <= p; ++j) m_work[j] = Mix(m_work[j], m_work[j + 1], 0.5);
-            m_low[r] = m_work[0];
-            m_high[p - r] = m_work[p - r];
+            for (std::size_t j = 0; j + r <= p; ++j) {
+                m_work[j] = Mix<kRational>(m_work[j], m_work[j + 1], 0.5);
+            }
+            low[r] = m_work[0];
+            high[p - r] = m_work[p - r];
         }
     }
 
     const std::size_t m_degree;
     const std::vector<double>& m_knots;
-    const bool m_rational;
     const double m_toleranceSquared;
     std::vector<Weighted> m_control;
     std::vector<Weighted> m_work;
     std::vector<Weighted> m_levels;    // a span's de Boor levels at its start, a row each
     std::vector<double> m_endWeights;  // the weights of each level at its end, a row each
-    std::vector<Weighted> m_low;
-    std::vector<Weighted> m_high;
     /// Pieces still to flatten, degree + 1 points each, the next one last; and their halvings.
     std::vector<Weighted> m_stack;
     std::vector<int> m_depths;
@@ -260,7 +261,11 @@ bool AppendNurbs(const NurbsCurve& curve, double tolerance, std::vector<Point2d>
         if (start == CurveStart::Append) out.push_back(anchor);
         return true;
     }
-    NurbsFlattener(curve, knots, tolerance).Append(out, start);
+    if (curve.weights.empty()) {
+        NurbsFlattener<false>(curve, knots, tolerance).Append(out, start);
+    } else {
+        NurbsFlattener<true>(curve, knots, tolerance).Append(out, start);
+    }
     return true;
 }
 
