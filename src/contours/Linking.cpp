@@ -11,6 +11,7 @@
 #include <vector>     // std::vector
 
 #include "contours/EndIndex.h"
+#include "geometry/Prefetch.h"
 
 namespace Vexlor::Dxf {
 
@@ -128,13 +129,6 @@ private:
     Point2d m_own[2];
 };
 
-// A search for the partner of an end of the current piece, and what it found (kNone: none).
-struct Search {
-    Point2d end;
-    std::uint32_t place = kNone;
-    bool valid = false;
-};
-
 class Linker {
 public:
     Linker(std::vector<Polyline2d>& polylines, const MeetDistance& meet)
@@ -144,6 +138,7 @@ public:
         // Ends that cannot meet stay out of the index; a piece of one point has one end.
         m_index.Build([&](auto&& visit) {
             for (std::size_t i = 0; i < m_polylines.size(); ++i) {
+                FetchAhead(m_polylines, i);
                 if (!Takes(i)) continue;
                 const std::vector<Point2d>& points = m_polylines[i].points;
                 const Point2d* front = CanMeet(points.front()) ? &points.front() : nullptr;
@@ -162,7 +157,7 @@ public:
         // ever joins more than once, and every partner is a piece as it came in.
         for (m_current = 0; m_current < m_polylines.size(); ++m_current) {
             if (m_usedUp[m_current] || !Takes(m_current)) continue;
-            m_searches[0].valid = m_searches[1].valid = false;  // they were for an earlier piece
+            m_searched[0] = m_searched[1] = false;  // they were for an earlier piece
             while (const std::optional<std::uint32_t> place = LowestPartner()) Link(*place);
             if (m_chain) {
                 m_polylines[m_current].points = m_chain->TakePoints();
@@ -194,11 +189,19 @@ private:
     // The place of an end of the lowest piece after the current one that meets an end of it;
     // the front's on a tie.
     std::optional<std::uint32_t> LowestPartner() {
-        const Search known[2] = {m_searches[0], m_searches[1]};
-        m_searches[0] = Searched(Front(), known);
-        m_searches[1] = Searched(Back(), known);
-        const std::uint32_t front = m_searches[0].place;
-        const std::uint32_t back = m_searches[1].place;
+        const Point2d& frontEnd = Front();
+        const Point2d& backEnd = Back();
+        const int frontKnown = Standing(frontEnd);
+        const int backKnown = Standing(backEnd);
+        const std::uint32_t front = frontKnown >= 0 ? m_found[frontKnown] : FindPartner(frontEnd);
+        const std::uint32_t back = backKnown >= 0 ? m_found[backKnown] : FindPartner(backEnd);
+        // Kept field by field, as Standing reads them: a record written in parts and then
+        // copied whole makes the copy wait for the parts to reach memory.
+        m_searchedFrom[0] = frontEnd;
+        m_searchedFrom[1] = backEnd;
+        m_found[0] = front;
+        m_found[1] = back;
+        m_searched[0] = m_searched[1] = true;
         const std::uint32_t lowest =
             back != kNone && (front == kNone || m_index.At(back).piece < m_index.At(front).piece)
                 ? back
@@ -206,18 +209,18 @@ private:
         return lowest == kNone ? std::nullopt : std::optional<std::uint32_t>(lowest);
     }
 
-    // The search for the partner of `end`: one of the `known` searches of the current piece
-    // when it was made from the same point and what it found is not used up since, a new one
-    // otherwise. A join only uses pieces up, never adds one, so such a search still stands: the
-    // end that a join leaves where it was is not searched from again.
-    Search Searched(const Point2d& end, const Search (&known)[2]) {
-        for (const Search& search : known) {
-            if (search.valid && Equal(search.end, end) &&
-                (search.place == kNone || m_index.At(search.place).piece != kNone)) {
-                return search;
+    // Which of the last searches of the current piece (0 or 1) was made from `end` and still
+    // stands: what it found is not used up since. -1 when none. A join only uses pieces up,
+    // never adds one, so such a search finds what a new one would: the end that a join leaves
+    // where it was is not searched from again.
+    int Standing(const Point2d& end) const {
+        for (int k = 0; k < 2; ++k) {
+            if (m_searched[k] && Equal(m_searchedFrom[k], end) &&
+                (m_found[k] == kNone || m_index.At(m_found[k]).piece != kNone)) {
+                return k;
             }
         }
-        return {end, FindPartner(end), true};
+        return -1;
     }
 
     // The place of an end of the lowest piece after the current one that meets `end`, or kNone.
@@ -331,7 +334,11 @@ private:
     std::size_t m_current = 0;
     std::optional<Chain> m_chain;  // the current piece's points once it has joined another
     EndIndex m_index;
-    Search m_searches[2];  // the last searches from the current piece's front and back
+    // The last searches from the current piece's front [0] and back [1]: made or not, from
+    // where, and the place they found (kNone: none).
+    bool m_searched[2] = {false, false};
+    Point2d m_searchedFrom[2] = {};
+    std::uint32_t m_found[2] = {kNone, kNone};
 };
 
 }  // namespace
