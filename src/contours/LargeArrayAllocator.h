@@ -6,6 +6,7 @@
 #include <cstdlib>  // std::free, posix_memalign
 #include <limits>   // std::numeric_limits
 #include <new>      // std::bad_alloc, std::bad_array_new_length
+#include <utility>  // std::forward
 
 #if defined(__linux__)
 #include <sys/mman.h>  // madvise, MADV_HUGEPAGE
@@ -49,6 +50,18 @@ public:
         } else {
             ::operator delete(storage);
         }
+    }
+
+    // An element made without a value is left as its type leaves it (plain data: unset). Every
+    // array this serves is filled all over before it is read, so resizing one touches it once
+    // rather than zeroing several MiB first.
+    template <typename U>
+    void construct(U* element) {
+        ::new (static_cast<void*>(element)) U;
+    }
+    template <typename U, typename... Arguments>
+    void construct(U* element, Arguments&&... arguments) {
+        ::new (static_cast<void*>(element)) U(std::forward<Arguments>(arguments)...);
     }
 
     template <typename U>
