@@ -21,6 +21,7 @@
 #include "contours/Analysis.h"
 #include "contours/Crossing.h"
 #include "contours/Finishing.h"
+#include "geometry/Prefetch.h"
 
 namespace Vexlor::Dxf {
 
@@ -165,6 +166,7 @@ private:
         // others; a shape of a hidden layer has no points and is counted already.
         std::vector<Dropped> dropped(polylines.size(), Dropped::No);
         for (std::size_t i = 0; i < polylines.size(); ++i) {
+            FetchAhead(polylines, i);
             if (m_layers.Hidden(pieces.sources[i].layer)) continue;
             if (polylines[i].points.empty()) {
                 dropped[i] = Dropped::NoPoint;

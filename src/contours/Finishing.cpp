@@ -7,6 +7,7 @@
 
 #include "contours/Linking.h"
 #include "contours/Reduction.h"
+#include "geometry/Prefetch.h"
 
 namespace Vexlor::Dxf {
 
@@ -39,7 +40,9 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
         origins->resize(polylines.size());
         std::iota(origins->begin(), origins->end(), std::size_t{0});
     }
-    for (Polyline2d& polyline : polylines) {
+    for (std::size_t i = 0; i < polylines.size(); ++i) {
+        FetchAhead(polylines, i);
+        Polyline2d& polyline = polylines[i];
         // A closed shape ends where it starts (a full turn, a closed spline): once, and its
         // first point stays first.
         while (options.closeRings && polyline.closed && polyline.points.size() > 1 &&
@@ -52,7 +55,9 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
     Compact(polylines, origins, [](const Polyline2d& p) { return p.points.size() >= 2; });
     if (options.link) {
         LinkOpenPolylines(polylines, options.meet);
-        for (Polyline2d& polyline : polylines) {
+        for (std::size_t i = 0; i < polylines.size(); ++i) {
+            FetchAhead(polylines, i);
+            Polyline2d& polyline = polylines[i];
             // A contour whose ends meet is a ring.
             auto& points = polyline.points;
             if (options.closeRings && !polyline.closed && points.size() > 2 &&

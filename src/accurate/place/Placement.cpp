@@ -7,6 +7,7 @@
 
 #include "accurate/curves/Ocs.h"
 #include "accurate/read/EntityReaders.h"
+#include "geometry/Prefetch.h"
 
 namespace Vexlor::Dxf {
 
@@ -43,6 +44,7 @@ Box2d Placer::Extent() {
     m_box = Box2d();
     const Pieces& pieces = m_drawing.pieces;
     for (std::size_t i = 0; i < pieces.polylines.size(); ++i) {
+        FetchAhead(pieces.polylines, i);
         if (!m_layers.Visible(pieces.sources[i].layer)) continue;
         m_box.Extend(pieces.polylines[i].points);
     }
