@@ -14,6 +14,7 @@
 
 #include "contours/CrossingSweep.h"
 #include "contours/Segments.h"
+#include "geometry/Prefetch.h"
 
 namespace Vexlor::Dxf {
 
@@ -244,6 +245,7 @@ std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines) 
     std::vector<Box> boxes;
     std::vector<std::uint32_t> owner;
     for (std::size_t i = 0; i < polylines.size(); ++i) {
+        FetchAhead(polylines, i);
         if (SegmentCount(polylines[i]) == 0) continue;
         constexpr double kInfinity = std::numeric_limits<double>::infinity();
         Box box{kInfinity, -kInfinity, kInfinity, -kInfinity};

@@ -78,8 +78,9 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
 
 Box2d BoxOf(const std::vector<Polyline2d>& polylines) {
     Box2d box;
-    for (const Polyline2d& polyline : polylines) {
-        box.Extend(polyline.points);
+    for (std::size_t i = 0; i < polylines.size(); ++i) {
+        FetchAhead(polylines, i);
+        box.Extend(polylines[i].points);
     }
     return box;
 }

@@ -156,6 +156,7 @@ public:
         // it: the next lowest pair starts at `current` or later. So only the current piece
         // ever joins more than once, and every partner is a piece as it came in.
         for (m_current = 0; m_current < m_polylines.size(); ++m_current) {
+            FetchAhead(m_polylines, m_current);
             if (m_usedUp[m_current] || !Takes(m_current)) continue;
             m_searched[0] = m_searched[1] = false;  // they were for an earlier piece
             while (const std::optional<std::uint32_t> place = LowestPartner()) Link(*place);
