@@ -168,6 +168,7 @@ public:
         // Used-up pieces give their storage back in one pass in order, rather than each at its
         // join, which would reach into memory far from the contour being followed.
         for (std::size_t i = 0; i < m_polylines.size(); ++i) {
+            FetchAhead(m_polylines, i);  // the allocator reads beside both ends of the storage
             if (m_usedUp[i]) std::vector<Point2d>().swap(m_polylines[i].points);
         }
     }
