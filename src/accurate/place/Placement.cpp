@@ -48,7 +48,7 @@ Box2d Placer::Extent() {
         if (!m_layers.Visible(pieces.sources[i].layer)) continue;
         m_box.Extend(pieces.polylines[i].points);
     }
-    const std::deque<Shape>& shapes = m_drawing.model.shapes;
+    const ShapeList& shapes = m_drawing.model.shapes;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         if (m_layers.Visible(pieces.sources[m_drawing.modelSlots[i]].layer)) {
             NoteExtent(shapes[i], m_top, m_box);
@@ -65,7 +65,7 @@ Box2d Placer::Extent() {
 void Placer::Place(double tolerance) {
     m_tolerance = tolerance;
     Pieces& pieces = m_drawing.pieces;
-    const std::deque<Shape>& shapes = m_drawing.model.shapes;
+    const ShapeList& shapes = m_drawing.model.shapes;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         const std::size_t slot = m_drawing.modelSlots[i];
         if (!m_layers.Visible(pieces.sources[slot].layer)) continue;

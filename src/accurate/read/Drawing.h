@@ -5,7 +5,6 @@
 
 #include <cstddef>        // std::size_t
 #include <cstdint>        // std::uint32_t
-#include <deque>          // std::deque
 #include <map>            // std::map
 #include <memory>         // std::unique_ptr
 #include <string>         // std::string
@@ -84,13 +83,51 @@ struct Insert {
     double rowSpacing = 0;
 };
 
+/// Shapes in their order, in runs of kRun: the model space holds many, which neither move as it
+/// grows nor take an allocation each. The first run grows as it fills, since most blocks hold
+/// few; every later run takes room for kRun at once.
+class ShapeList {
+public:
+    void push_back(Shape&& shape) {
+        if (m_runs.empty() || m_runs.back().size() == kRun) {
+            m_runs.emplace_back();
+            if (m_runs.size() > 1) m_runs.back().reserve(kRun);
+        }
+        m_runs.back().push_back(std::move(shape));
+        ++m_size;
+    }
+    std::size_t size() const { return m_size; }
+    const Shape& operator[](std::size_t i) const { return m_runs[i / kRun][i % kRun]; }
+
+    class const_iterator {
+    public:
+        const_iterator(const ShapeList& list, std::size_t i) : m_list(&list), m_i(i) {}
+        const Shape& operator*() const { return (*m_list)[m_i]; }
+        const_iterator& operator++() {
+            ++m_i;
+            return *this;
+        }
+        bool operator!=(const const_iterator& other) const { return m_i != other.m_i; }
+
+    private:
+        const ShapeList* m_list;
+        std::size_t m_i;
+    };
+    const_iterator begin() const { return {*this, 0}; }
+    const_iterator end() const { return {*this, m_size}; }
+
+private:
+    static constexpr std::size_t kRun = 64;
+    std::vector<std::vector<Shape>> m_runs;  // all full but the last
+    std::size_t m_size = 0;
+};
+
 /// A block definition, or the model space: its curves, the blocks it places, and what it holds
 /// that gives no contour.
 struct Block {
     std::string name;  // UTF-8
     Point3d base{0, 0, 0};
-    /// A deque: the model space holds many, which it does not copy as it grows.
-    std::deque<Shape> shapes;
+    ShapeList shapes;
     std::vector<Insert> inserts;
     std::map<std::string, std::size_t> skipped;
     bool placing = false;  // on the chain of blocks being placed now: a cycle if met again
