@@ -3,7 +3,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include <cmath>    // std::nan
+#include <cmath>    // std::hypot, std::nan
 #include <cstring>  // std::memcpy
 #include <sstream>  // std::istringstream, std::ostringstream
 #include <string>   // std::string
@@ -75,6 +75,34 @@ TEST(AccurateImport, BinaryDrawingsReadAsTheirText) {
          std::vector<std::string>{"byte " + std::to_string(badAt) + ':', "LINE", "group 11"})
         EXPECT_NE(std::string::npos, bad.error.find(part)) << bad.error;
     EXPECT_EQ(Result::eReadError, ImportContoursFromMemory(data.substr(0, badAt + 3)).result);
+}
+
+// Curves wait in the model space and in blocks until the tolerance is known: across several
+// runs of them, each comes back as its own contour, in the drawing's order. Circle k has radius
+// k + 1 about the origin, so no two meet or cross.
+TEST(AccurateImport, ManyCurvesKeepTheirOrder) {
+    const auto circles = [](int count) {
+        std::string text;
+        for (int k = 0; k < count; ++k) {
+            text += "0\nCIRCLE\n10\n0\n20\n0\n40\n" + std::to_string(k + 1) + "\n";
+        }
+        return text;
+    };
+    constexpr int kModel = 150;
+    constexpr int kInBlock = 130;
+    const std::string text = "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nB\n10\n0\n20\n0\n" +
+                             circles(kInBlock) + "0\nENDBLK\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" +
+                             circles(kModel) +
+                             "0\nINSERT\n2\nB\n10\n1000\n20\n0\n0\nENDSEC\n0\nEOF\n";
+    const ContourImport import = ImportContoursFromMemory(text);
+    ASSERT_EQ(Result::eOk, import.result) << import.error;
+    ASSERT_EQ(std::size_t{kModel + kInBlock}, import.contours.size());
+    for (int k = 0; k < kModel + kInBlock; ++k) {
+        const bool inBlock = k >= kModel;
+        const double radius = (inBlock ? k - kModel : k) + 1;
+        const Point& p = import.contours[k].polyline.points.front();
+        EXPECT_NEAR(std::hypot(p.x - (inBlock ? 1000 : 0), p.y), radius, 1e-9) << k;
+    }
 }
 
 }  // namespace
