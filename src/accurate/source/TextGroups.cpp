@@ -51,7 +51,9 @@ public:
             if (code == 20) {
                 points.back().y = value;
             } else {
-                points.push_back({value, 0});
+                // Made in place and then set: a point built aside would be copied whole from
+                // the two halves just written, and wait for them.
+                points.emplace_back().x = value;
             }
             last = Take(group, next);
         }
