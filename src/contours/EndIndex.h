@@ -137,14 +137,16 @@ public:
             sum += n;
         }
         m_ends.resize(count);
+        const std::uint32_t* bucket = m_bucketOfEnd.data();  // as the last count found them
         forEachPiece(
             [&](std::uint32_t piece, const Point2d* front, const Point2d* back, bool isShort) {
                 const std::uint32_t shortBit = isShort ? kShort : 0;
-                const std::uint32_t frontPlace = front ? m_start[Bucket(*front)]++ : kNoMate;
-                const std::uint32_t backPlace = back ? m_start[Bucket(*back)]++ : kNoMate;
+                const std::uint32_t frontPlace = front ? m_start[*bucket++]++ : kNoMate;
+                const std::uint32_t backPlace = back ? m_start[*bucket++]++ : kNoMate;
                 if (front) m_ends[frontPlace] = End{*front, piece, backPlace | shortBit};
                 if (back) m_ends[backPlace] = End{*back, piece, frontPlace | shortBit | kIsBack};
             });
+        std::vector<std::uint32_t, LargeArrayAllocator<std::uint32_t>>().swap(m_bucketOfEnd);
         for (std::size_t b = buckets; b > 0; --b) m_start[b] = m_start[b - 1];
         m_start[0] = 0;
         for (std::size_t b = 0; b < buckets; ++b) {
@@ -264,7 +266,14 @@ private:
     template <typename ForEachEnd>
     bool Count(std::size_t count, double crowding, ForEachEnd&& forEachEnd) {
         m_start.assign(m_mask + 2, 0);
-        forEachEnd([&](const Point2d& p) { ++m_start[Bucket(p)]; });
+        // Each end's bucket is kept, in the order of the ends, for the fill that follows.
+        m_bucketOfEnd.resize(count);
+        std::uint32_t* bucketOfEnd = m_bucketOfEnd.data();
+        forEachEnd([&](const Point2d& p) {
+            const auto b = static_cast<std::uint32_t>(Bucket(p));
+            *bucketOfEnd++ = b;
+            ++m_start[b];
+        });
         double squares = 0.0;
         for (const std::uint32_t n : m_start) squares += static_cast<double>(n) * n;
         return squares <= crowding * static_cast<double>(count);
@@ -315,6 +324,7 @@ private:
     // Bucket b holds m_ends[m_start[b], m_start[b + 1]), its ends in ascending order of piece.
     std::vector<std::uint32_t, LargeArrayAllocator<std::uint32_t>> m_start;
     std::vector<End, LargeArrayAllocator<End>> m_ends;
+    std::vector<std::uint32_t, LargeArrayAllocator<std::uint32_t>> m_bucketOfEnd;  // while built
     std::vector<std::uint32_t> m_crowded;       // buckets of many ends, ascending
     std::vector<std::uint32_t> m_crowdedFront;  // where each crowded bucket's search begins
 };
