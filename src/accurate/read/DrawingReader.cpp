@@ -4,7 +4,6 @@
 #include "accurate/read/DrawingReader.h"
 
 #include <algorithm>  // std::minmax_element, std::min, std::max
-#include <array>      // std::array
 #include <iterator>   // std::size
 #include <optional>   // std::optional
 #include <utility>    // std::move
@@ -180,9 +179,16 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
         polyline.reset();
         vertices.clear();
     };
+    // A LINE of the model space read at once is taken when its entity would be (see ReadLine).
+    bool lineRead = false;
     const auto finish = [&]() {
         if (open) {
             open = false;
+            if (lineRead) {
+                lineRead = false;
+                flushPolyline();
+                return TakeLine(m_line);
+            }
             if (entity.Type() == "VERTEX" && polyline) {
                 vertices.push_back(std::move(entity));
                 entity = Entity();  // a moved-from entity is not used again
@@ -230,6 +236,13 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
                 finish();
                 entity.Reset(word, group.position);
                 open = true;
+                // The commonest entity by far: read straight from the source, without its
+                // groups held, when nothing waits to be taken before it.
+                if (m_part == Part::Entities && word == "LINE" && !polyline) {
+                    lineRead = true;
+                    if (!ReadLine(source, entity, group)) break;
+                    Unread(group);  // the next entity's group 0
+                }
             }
             continue;
         }
@@ -361,46 +374,6 @@ void DrawingReader::BeginBlock(const Entity& entity) {
     }
     m_block->name = m_drawing.Decode(name);
     m_block->base = entity.PointOr(10, {0, 0, 0});
-}
-
-// A LINE, the commonest entity, read by a table of its groups in one pass.
-void DrawingReader::Line(const Entity& entity) {
-    enum { kFromX, kFromY, kFromZ, kToX, kToY, kToZ, kLayer, kHandle, kSpace, kCount };
-    // Each group's slot by its code, one more than the slot (0: a code the LINE does not read).
-    static constexpr auto kSlots = [] {
-        std::array<unsigned char, 68> slots{};
-        const int codes[kCount] = {10, 20, 30, 11, 21, 31, 8, 5, 67};
-        for (int k = 0; k < kCount; ++k) slots[codes[k]] = static_cast<unsigned char>(k + 1);
-        return slots;
-    }();
-    // The first group of each code counts, as everywhere.
-    const Group* found[kCount] = {};
-    for (const Group& group : entity.Groups()) {
-        const auto code = static_cast<unsigned>(group.code);
-        if (code >= kSlots.size() || kSlots[code] == 0) continue;
-        const Group*& slot = found[kSlots[code] - 1];
-        if (!slot) slot = &group;
-    }
-    if (found[kSpace] && entity.Integer(*found[kSpace]) == 1) return Skip("paper space");
-    const auto number = [&](int slot) { return found[slot] ? entity.Number(*found[slot]) : 0.0; };
-    std::vector<Point2d> points{{number(kFromX), number(kFromY)}, {number(kToX), number(kToY)}};
-    const Source source{
-        m_drawing.KindIndex(entity.Type()),
-        m_drawing.LayerIndex(found[kLayer] ? Trim(found[kLayer]->value) : "0"),
-        m_drawing.HandleIndex(found[kHandle] ? Trim(found[kHandle]->value) : std::string_view())};
-    if (m_block == &m_drawing.model) {
-        // Seen from above in the world, the heights change nothing.
-        m_budget.SpendPiece(2);
-        m_drawing.pieces.Add(std::move(points), false, source);
-        return;
-    }
-    Shape shape;
-    shape.points = std::move(points);
-    shape.source = source;
-    // In a block, heights count when the block is placed tilted.
-    const double fromZ = number(kFromZ), toZ = number(kToZ);
-    if (fromZ != 0 || toZ != 0) shape.heights = {fromZ, toZ};
-    m_block->shapes.push_back(std::move(shape));
 }
 
 void DrawingReader::Hatch(const Entity& entity) {

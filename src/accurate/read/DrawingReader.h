@@ -3,10 +3,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <cstddef>  // std::size_t
-#include <string>   // std::string
-#include <utility>  // std::move
-#include <vector>   // std::vector
+#include <cstddef>   // std::size_t
+#include <optional>  // std::optional
+#include <string>    // std::string
+#include <utility>   // std::move
+#include <vector>    // std::vector
 
 #include "accurate/place/Budget.h"
 #include "accurate/read/Drawing.h"
@@ -71,6 +72,25 @@ private:
     void LayerEntry(const Entity& entity);
     void Line(const Entity& entity);
     void Hatch(const Entity& entity);
+
+    // What a LINE of the model space gives, read at once: the first group of each code it
+    // reads, and of the values that are no number, the one that Line would report.
+    struct LineGroups {
+        // In the order in which Line reads them.
+        enum { kSpace, kFromX, kFromY, kToX, kToY, kLayer, kHandle, kCount };
+        unsigned found = 0;  // a bit per slot
+        long long space = 0;
+        double values[kCount] = {};
+        std::string layer;
+        std::string handle;
+        int errorSlot = kCount;
+        std::optional<ReadError> error;
+    };
+    // Reads the groups of the LINE `entity` (reset, with no group of its own) up to the next
+    // group 0, left in `group`, into m_line; false when the drawing ends first.
+    bool ReadLine(GroupSource& source, const Entity& entity, Group& group);
+    // The LINE read by ReadLine, as Line takes it.
+    void TakeLine(LineGroups& line);
     void AddShape(Shape shape);
     Source SourceOf(const Entity& entity);
 
@@ -83,6 +103,7 @@ private:
     Part m_part = Part::Other;
     Block* m_block = nullptr;  // where entities go now: the model space, a block, or none
     Block m_discarded;         // a second definition of a block's name, read and left aside
+    LineGroups m_line;         // the LINE of the model space read last
 };
 
 }  // namespace Vexlor::Dxf

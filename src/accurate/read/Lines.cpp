@@ -1,0 +1,119 @@
+// LINE, the commonest entity: read by a table of its groups in one pass, and in the model space
+// straight from the source, its numbers converted as they come.
+// SPDX-License-Identifier: MIT
+#include <array>    // std::array
+#include <utility>  // std::move
+#include <vector>   // std::vector
+
+#include "accurate/read/DrawingReader.h"
+
+namespace Vexlor::Dxf {
+
+// A LINE, the commonest entity, read by a table of its groups in one pass.
+void DrawingReader::Line(const Entity& entity) {
+    enum { kFromX, kFromY, kFromZ, kToX, kToY, kToZ, kLayer, kHandle, kSpace, kCount };
+    // Each group's slot by its code, one more than the slot (0: a code the LINE does not read).
+    static constexpr auto kSlots = [] {
+        std::array<unsigned char, 68> slots{};
+        const int codes[kCount] = {10, 20, 30, 11, 21, 31, 8, 5, 67};
+        for (int k = 0; k < kCount; ++k) slots[codes[k]] = static_cast<unsigned char>(k + 1);
+        return slots;
+    }();
+    // The first group of each code counts, as everywhere.
+    const Group* found[kCount] = {};
+    for (const Group& group : entity.Groups()) {
+        const auto code = static_cast<unsigned>(group.code);
+        if (code >= kSlots.size() || kSlots[code] == 0) continue;
+        const Group*& slot = found[kSlots[code] - 1];
+        if (!slot) slot = &group;
+    }
+    if (found[kSpace] && entity.Integer(*found[kSpace]) == 1) return Skip("paper space");
+    const auto number = [&](int slot) { return found[slot] ? entity.Number(*found[slot]) : 0.0; };
+    std::vector<Point2d> points{{number(kFromX), number(kFromY)}, {number(kToX), number(kToY)}};
+    const Source source{
+        m_drawing.KindIndex(entity.Type()),
+        m_drawing.LayerIndex(found[kLayer] ? Trim(found[kLayer]->value) : "0"),
+        m_drawing.HandleIndex(found[kHandle] ? Trim(found[kHandle]->value) : std::string_view())};
+    if (m_block == &m_drawing.model) {
+        // Seen from above in the world, the heights change nothing.
+        m_budget.SpendPiece(2);
+        m_drawing.pieces.Add(std::move(points), false, source);
+        return;
+    }
+    Shape shape;
+    shape.points = std::move(points);
+    shape.source = source;
+    // In a block, heights count when the block is placed tilted.
+    const double fromZ = number(kFromZ), toZ = number(kToZ);
+    if (fromZ != 0 || toZ != 0) shape.heights = {fromZ, toZ};
+    m_block->shapes.push_back(std::move(shape));
+}
+
+bool DrawingReader::ReadLine(GroupSource& source, const Entity& entity, Group& group) {
+    LineGroups& line = m_line;
+    line.found = 0;
+    line.errorSlot = LineGroups::kCount;
+    line.error.reset();
+    // Each group's slot by its code, one more than the slot (0: a group that a LINE of the model
+    // space passes over, such as the heights, which change nothing seen from above).
+    static constexpr auto kSlots = [] {
+        std::array<unsigned char, 68> slots{};
+        slots[10] = LineGroups::kFromX + 1;
+        slots[20] = LineGroups::kFromY + 1;
+        slots[11] = LineGroups::kToX + 1;
+        slots[21] = LineGroups::kToY + 1;
+        slots[67] = LineGroups::kSpace + 1;
+        slots[8] = LineGroups::kLayer + 1;
+        slots[5] = LineGroups::kHandle + 1;
+        return slots;
+    }();
+    bool more = false;
+    while ((more = Next(source, group)) && group.code != 0) {
+        const auto code = static_cast<unsigned>(group.code);
+        if (code >= kSlots.size() || kSlots[code] == 0) continue;
+        const int slot = kSlots[code] - 1;
+        const unsigned bit = 1u << slot;
+        if (line.found & bit) continue;  // the first group of each code counts, as everywhere
+        line.found |= bit;
+        if (slot == LineGroups::kLayer) {
+            line.layer.assign(Trim(group.value));
+        } else if (slot == LineGroups::kHandle) {
+            line.handle.assign(Trim(group.value));
+        } else {
+            try {
+                if (slot == LineGroups::kSpace) {
+                    line.space = entity.Integer(group);
+                } else {
+                    line.values[slot] = entity.Number(group);
+                }
+            } catch (ReadError& error) {
+                // Told once the LINE is taken, in the order in which Line reads its groups.
+                if (slot < line.errorSlot) {
+                    line.errorSlot = slot;
+                    line.error = std::move(error);
+                }
+            }
+        }
+    }
+    return more;
+}
+
+void DrawingReader::TakeLine(LineGroups& line) {
+    const auto has = [&](int slot) { return (line.found >> slot & 1u) != 0; };
+    if (line.errorSlot == LineGroups::kSpace) throw *line.error;
+    if (has(LineGroups::kSpace) && line.space == 1) return Skip("paper space");
+    if (line.error) throw *line.error;
+    const auto number = [&](int slot) { return has(slot) ? line.values[slot] : 0.0; };
+    std::vector<Point2d> points{{number(LineGroups::kFromX), number(LineGroups::kFromY)},
+                                {number(LineGroups::kToX), number(LineGroups::kToY)}};
+    const Source source{
+        m_drawing.KindIndex("LINE"),
+        m_drawing.LayerIndex(has(LineGroups::kLayer) ? std::string_view(line.layer) : "0"),
+        m_drawing.HandleIndex(has(LineGroups::kHandle) ? std::string_view(line.handle)
+                                                       : std::string_view())};
+    // Seen from above in the world, the heights change nothing.
+    m_budget.SpendPiece(2);
+    m_drawing.pieces.Add(std::move(points), false, source);
+}
+
+}  // namespace Vexlor::Dxf
