@@ -2,6 +2,7 @@
 // drawing places them, curves flattened within the chord tolerance, then the contours finished.
 // SPDX-License-Identifier: MIT
 #include <algorithm>     // std::max
+#include <array>         // std::array
 #include <cerrno>        // errno
 #include <cmath>         // std::isfinite
 #include <cstdio>        // std::snprintf
@@ -75,8 +76,7 @@ public:
             // many times make them. Room not filled is asked for but never touched, and no more
             // than a million pieces' worth is asked ahead.
             const std::size_t expected = std::min<std::size_t>(size / 64, std::size_t{1} << 20);
-            m_drawing.pieces.polylines.reserve(expected);
-            m_drawing.pieces.sources.reserve(expected);
+            m_drawing.pieces.Reserve(expected);
             DrawingReader(m_drawing, m_budget, m_options.strictStructure).Read(*source);
             import.units = m_drawing.units;
             Placer placer(m_drawing, m_layers, m_budget, Units(import));
@@ -127,9 +127,11 @@ private:
         const double scale = from / to;
         import.scale = scale;
         if (scale != 1) {
+            const auto scaled = [scale](Point2d& p) { p = {p.x * scale, p.y * scale}; };
             for (Polyline2d& piece : m_drawing.pieces.polylines) {
-                for (Point2d& p : piece.points) p = {p.x * scale, p.y * scale};
+                for (Point2d& p : piece.points) scaled(p);
             }
+            m_drawing.pieces.twoPoint.ForEachPoint(scaled);
         }
         return Affine3::Scaling(scale, scale, scale);
     }
@@ -149,6 +151,7 @@ private:
             if (const char* why = m_layers.Hidden(pieces.sources[i].layer)) {
                 ++m_drawing.skipped[why];
                 pieces.polylines[i].points.clear();
+                pieces.twoPoint.Release(i);
             }
         }
         FinishOptions finish;
@@ -168,13 +171,16 @@ private:
         for (std::size_t i = 0; i < polylines.size(); ++i) {
             FetchAhead(polylines, i);
             if (m_layers.Hidden(pieces.sources[i].layer)) continue;
-            if (polylines[i].points.empty()) {
+            if (pieces.twoPoint.Holds(i)) {
+                const std::array<Point2d, 2>& ends = pieces.twoPoint.At(i);
+                if (Equal(ends[0], ends[1])) dropped[i] = Dropped::OnePoint;
+            } else if (polylines[i].points.empty()) {
                 dropped[i] = Dropped::NoPoint;
             } else if (OnePoint(polylines[i], finish.meet.squared)) {
                 dropped[i] = Dropped::OnePoint;
             }
         }
-        FinishContours(polylines, finish, &origins);
+        FinishContours(polylines, finish, &origins, &pieces.twoPoint);
         ReportDropped(dropped, origins);
         if (m_drawing.tiltedPolylines) {
             m_drawing

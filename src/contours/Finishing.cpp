@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "contours/Finishing.h"
 
+#include <array>    // std::array
 #include <numeric>  // std::iota
 #include <utility>  // std::move
 
@@ -13,28 +14,30 @@ namespace Vexlor::Dxf {
 
 namespace {
 
-// Moves the polylines that `keep` accepts to the front, in their order, and cuts off the rest;
-// `origins` follows them.
-template <typename Keep>
+// Moves the polylines of at least `least` points to the front, in their order, and cuts off the
+// rest; `origins` and the pieces of two points follow them.
 void Compact(std::vector<Polyline2d>& polylines, std::vector<std::size_t>* origins,
-             const Keep& keep) {
+             TwoPointPieces* twoPoint, std::size_t least) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < polylines.size(); ++i) {
-        if (!keep(polylines[i])) continue;
+        const bool held = twoPoint && twoPoint->Holds(i);
+        if (!held && polylines[i].points.size() < least) continue;
         if (kept != i) {  // a vector moved onto itself would lose its points
             polylines[kept] = std::move(polylines[i]);
             if (origins) (*origins)[kept] = (*origins)[i];
+            if (twoPoint) twoPoint->Move(kept, i);
         }
         ++kept;
     }
     polylines.resize(kept);
     if (origins) origins->resize(kept);
+    if (twoPoint) twoPoint->Resize(kept);
 }
 
 }  // namespace
 
 void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& options,
-                    std::vector<std::size_t>* origins) {
+                    std::vector<std::size_t>* origins, TwoPointPieces* twoPoint) {
     const double squared = options.meet.squared;
     if (origins) {
         origins->resize(polylines.size());
@@ -42,6 +45,12 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
     }
     for (std::size_t i = 0; i < polylines.size(); ++i) {
         FetchAhead(polylines, i);
+        if (twoPoint && twoPoint->Holds(i)) {
+            // An open piece of two points: equal, they collapse to one, which is no curve.
+            const std::array<Point2d, 2>& ends = twoPoint->At(i);
+            if (Equal(ends[0], ends[1])) twoPoint->Release(i);
+            continue;
+        }
         Polyline2d& polyline = polylines[i];
         // A closed shape ends where it starts (a full turn, a closed spline): once, and its
         // first point stays first.
@@ -52,9 +61,11 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
         CollapseRepeatedPoints(polyline);
     }
     // Pieces of fewer than two points are no curves.
-    Compact(polylines, origins, [](const Polyline2d& p) { return p.points.size() >= 2; });
+    Compact(polylines, origins, twoPoint, 2);
+    if (options.link) LinkOpenPolylines(polylines, options.meet, twoPoint);
+    // The pieces of two points that are left stand on their own from here.
+    if (twoPoint) twoPoint->Give(polylines);
     if (options.link) {
-        LinkOpenPolylines(polylines, options.meet);
         for (std::size_t i = 0; i < polylines.size(); ++i) {
             FetchAhead(polylines, i);
             Polyline2d& polyline = polylines[i];
@@ -73,7 +84,7 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
         }
     }
     // Pieces joined into another, or dropped as repeats, were left empty.
-    Compact(polylines, origins, [](const Polyline2d& p) { return !p.points.empty(); });
+    Compact(polylines, origins, nullptr, 1);
 }
 
 Box2d BoxOf(const std::vector<Polyline2d>& polylines) {

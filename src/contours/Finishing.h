@@ -8,6 +8,7 @@
 #include <vector>   // std::vector
 
 #include "contours/Geometry.h"
+#include "contours/TwoPointPieces.h"
 
 namespace Vexlor::Dxf {
 
@@ -30,9 +31,12 @@ struct FinishOptions {
 /// polylines join (LinkOpenPolylines); with closeRings, an open polyline of more than two points
 /// whose ends meet drops its last point and is closed; with negateY, y is negated; polylines
 /// left empty by joining go. The others keep their order. `origins`, when given, receives for
-/// each polyline left the index it had on entry.
+/// each polyline left the index it had on entry. The pieces that `twoPoint` holds, when given,
+/// are finished as their polylines would be; each polyline left has its own points after, and
+/// `twoPoint` holds none.
 void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& options,
-                    std::vector<std::size_t>* origins = nullptr);
+                    std::vector<std::size_t>* origins = nullptr,
+                    TwoPointPieces* twoPoint = nullptr);
 
 /// The box of every point of `polylines`.
 Box2d BoxOf(const std::vector<Polyline2d>& polylines);

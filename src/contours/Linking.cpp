@@ -93,11 +93,18 @@ private:
     bool m_reversed = false;
 };
 
+// A piece's points where they lie: in its polyline, or among the pieces of two points.
+struct Points {
+    const Point2d* data;
+    std::size_t size;
+};
+
 // A piece found as a partner: it has never joined, so its points are its own, and those of a
 // piece of one or two points are read from the index.
 class Partner {
 public:
-    Partner(const EndIndex& index, std::uint32_t place, const std::vector<Polyline2d>& polylines) {
+    template <typename PointsOf>
+    Partner(const EndIndex& index, std::uint32_t place, const PointsOf& pointsOf) {
         const End& end = index.At(place);
         m_piece = end.piece;
         if (end.mate & kShort) {
@@ -111,9 +118,9 @@ public:
             }
             m_points = m_own;
         } else {
-            const std::vector<Point2d>& points = polylines[m_piece].points;
-            m_points = points.data();
-            m_size = points.size();
+            const Points points = pointsOf(m_piece);
+            m_points = points.data;
+            m_size = points.size;
         }
     }
     Partner(const Partner&) = delete;  // may point into itself
@@ -131,21 +138,27 @@ private:
 
 class Linker {
 public:
-    Linker(std::vector<Polyline2d>& polylines, const MeetDistance& meet)
-        : m_polylines(polylines), m_meet(meet), m_usedUp(polylines.size(), 0), m_index(meet) {}
+    Linker(std::vector<Polyline2d>& polylines, const MeetDistance& meet, TwoPointPieces* twoPoint)
+        : m_polylines(polylines),
+          m_twoPoint(twoPoint),
+          m_meet(meet),
+          m_usedUp(polylines.size(), 0),
+          m_index(meet) {}
 
     void Run() {
         // Ends that cannot meet stay out of the index; a piece of one point has one end.
         m_index.Build([&](auto&& visit) {
             for (std::size_t i = 0; i < m_polylines.size(); ++i) {
                 FetchAhead(m_polylines, i);
-                if (!Takes(i)) continue;
-                const std::vector<Point2d>& points = m_polylines[i].points;
-                const Point2d* front = CanMeet(points.front()) ? &points.front() : nullptr;
-                const Point2d* back =
-                    points.size() > 1 && CanMeet(points.back()) ? &points.back() : nullptr;
+                if (m_polylines[i].closed) continue;
+                const Points points = PointsOf(i);
+                if (points.size == 0) continue;
+                const Point2d* first = points.data;
+                const Point2d* last = points.data + (points.size - 1);
+                const Point2d* front = CanMeet(*first) ? first : nullptr;
+                const Point2d* back = points.size > 1 && CanMeet(*last) ? last : nullptr;
                 if (!front && !back) continue;
-                const bool isShort = front && (points.size() == 1 || (back && points.size() == 2));
+                const bool isShort = front && (points.size == 1 || (back && points.size == 2));
                 visit(static_cast<std::uint32_t>(i), front, back, isShort);
             }
         });
@@ -157,7 +170,9 @@ public:
         // ever joins more than once, and every partner is a piece as it came in.
         for (m_current = 0; m_current < m_polylines.size(); ++m_current) {
             FetchAhead(m_polylines, m_current);
-            if (m_usedUp[m_current] || !Takes(m_current)) continue;
+            if (m_usedUp[m_current] || m_polylines[m_current].closed) continue;
+            m_own = PointsOf(m_current);
+            if (m_own.size == 0) continue;
             m_searched[0] = m_searched[1] = false;  // they were for an earlier piece
             while (const std::optional<std::uint32_t> place = LowestPartner()) Link(*place);
             if (m_chain) {
@@ -169,22 +184,30 @@ public:
         // join, which would reach into memory far from the contour being followed.
         for (std::size_t i = 0; i < m_polylines.size(); ++i) {
             FetchAhead(m_polylines, i);  // the allocator reads beside both ends of the storage
-            if (m_usedUp[i]) std::vector<Point2d>().swap(m_polylines[i].points);
+            if (m_usedUp[i]) Release(i);
         }
     }
 
 private:
-    bool Takes(std::size_t i) const {
-        return !m_polylines[i].closed && !m_polylines[i].points.empty();
+    Points PointsOf(std::size_t i) const {
+        if (m_twoPoint && m_twoPoint->Holds(i)) return {m_twoPoint->At(i).data(), 2};
+        const std::vector<Point2d>& points = m_polylines[i].points;
+        return {points.data(), points.size()};
+    }
+    // The points of piece i as a vector of their own, which it no longer holds.
+    std::vector<Point2d> TakePoints(std::size_t i) {
+        if (m_twoPoint && m_twoPoint->Holds(i)) return m_twoPoint->Take(i);
+        return std::move(m_polylines[i].points);
+    }
+    // Piece i, used up, gives its storage back.
+    void Release(std::size_t i) {
+        if (m_twoPoint) m_twoPoint->Release(i);
+        std::vector<Point2d>().swap(m_polylines[i].points);
     }
 
     // The current piece: its own points until its first join, a chain from then on.
-    std::size_t Size() const {
-        return m_chain ? m_chain->Size() : m_polylines[m_current].points.size();
-    }
-    const Point2d& At(std::size_t k) const {
-        return m_chain ? m_chain->At(k) : m_polylines[m_current].points[k];
-    }
+    std::size_t Size() const { return m_chain ? m_chain->Size() : m_own.size; }
+    const Point2d& At(std::size_t k) const { return m_chain ? m_chain->At(k) : m_own.data[k]; }
     const Point2d& Front() const { return At(0); }
     const Point2d& Back() const { return At(Size() - 1); }
 
@@ -261,14 +284,14 @@ private:
     }
 
     Chain& CurrentChain() {
-        if (!m_chain) m_chain.emplace(std::move(m_polylines[m_current].points));
+        if (!m_chain) m_chain.emplace(TakePoints(m_current));
         return *m_chain;
     }
 
     // Joins the partner with an end at `place` into the current piece as the rescanning form
     // does, or drops it when it duplicates the current piece.
     void Link(std::uint32_t place) {
-        const Partner b(m_index, place, m_polylines);
+        const Partner b(m_index, place, [&](std::size_t i) { return PointsOf(i); });
         m_index.UseUp(place);
         m_usedUp[b.Piece()] = 1;
         const std::size_t m = Size();
@@ -301,7 +324,7 @@ private:
             }
             return;
         }
-        Chain chain(std::move(m_polylines[b.Piece()].points));
+        Chain chain(TakePoints(b.Piece()));
         // B runs backwards in the joins of equal ends. A's points then go behind what is left
         // of B when B goes in front, and before it otherwise.
         if (pair == EndPair::FrontToFront || pair == EndPair::BackToBack) chain.Reverse();
@@ -326,14 +349,16 @@ private:
             case EndPair::None:
                 break;
         }
-        std::vector<Point2d>().swap(m_polylines[m_current].points);
+        Release(m_current);
         m_chain = std::move(chain);
     }
 
     std::vector<Polyline2d>& m_polylines;
+    TwoPointPieces* m_twoPoint;  // or null
     MeetDistance m_meet;
     std::vector<std::uint8_t> m_usedUp;  // per piece: joined into another or dropped
     std::size_t m_current = 0;
+    Points m_own{nullptr, 0};      // the current piece's points while it has not joined
     std::optional<Chain> m_chain;  // the current piece's points once it has joined another
     EndIndex m_index;
     // The last searches from the current piece's front [0] and back [1]: made or not, from
@@ -345,11 +370,12 @@ private:
 
 }  // namespace
 
-void LinkOpenPolylines(std::vector<Polyline2d>& polylines, const MeetDistance& meet) {
+void LinkOpenPolylines(std::vector<Polyline2d>& polylines, const MeetDistance& meet,
+                       TwoPointPieces* twoPoint) {
     // Places of ends take 30 bits. That many pieces would take more than 32 GiB before linking
     // starts, so the case is one of exhausted memory.
     if (polylines.size() >= kNoMate / 2) throw std::bad_alloc();
-    Linker(polylines, meet).Run();
+    Linker(polylines, meet, twoPoint).Run();
 }
 
 }  // namespace Vexlor::Dxf

@@ -5,6 +5,7 @@
 #include <vector>  // std::vector
 
 #include "contours/Geometry.h"
+#include "contours/TwoPointPieces.h"
 
 namespace Vexlor::Dxf {
 
@@ -15,7 +16,10 @@ namespace Vexlor::Dxf {
 /// polylines take no part. A spatial index over the end points keeps the work near-linear in
 /// the number of pieces and points. Throws std::bad_alloc for 2^29 pieces or more, beyond what
 /// the index addresses (such a drawing would take more than 32 GiB before linking). Ends meet
-/// when they are less than `meet` apart, by default the polyline reader's 0.0001.
-void LinkOpenPolylines(std::vector<Polyline2d>& polylines, const MeetDistance& meet = {});
+/// when they are less than `meet` apart, by default the polyline reader's 0.0001. The pieces that
+/// `twoPoint` holds, when given, take part as their polylines would; one that joins or is
+/// dropped is released, its points going wherever its polyline's would.
+void LinkOpenPolylines(std::vector<Polyline2d>& polylines, const MeetDistance& meet = {},
+                       TwoPointPieces* twoPoint = nullptr);
 
 }  // namespace Vexlor::Dxf

@@ -46,7 +46,11 @@ Box2d Placer::Extent() {
     for (std::size_t i = 0; i < pieces.polylines.size(); ++i) {
         FetchAhead(pieces.polylines, i);
         if (!m_layers.Visible(pieces.sources[i].layer)) continue;
-        m_box.Extend(pieces.polylines[i].points);
+        if (pieces.twoPoint.Holds(i)) {
+            for (const Point2d& p : pieces.twoPoint.At(i)) m_box.Extend(p);
+        } else {
+            m_box.Extend(pieces.polylines[i].points);
+        }
     }
     const ShapeList& shapes = m_drawing.model.shapes;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
@@ -159,8 +163,12 @@ void Placer::Walk(Pass pass, const Insert& insert, const Affine3& outer, std::ui
                 budget.SpendPiece(m_points.size());
                 Source source = shape.source;
                 source.layer = layer;
-                pieces.Add(std::vector<Point2d>(m_points.begin(), m_points.end()), shape.closed,
-                           std::move(source));
+                if (m_points.size() == 2 && !shape.closed) {
+                    pieces.AddSegment(m_points[0], m_points[1], std::move(source));
+                } else {
+                    pieces.Add(std::vector<Point2d>(m_points.begin(), m_points.end()), shape.closed,
+                               std::move(source));
+                }
             }
             for (const Insert& nested : block.inserts) {
                 Walk(pass, nested, placement, own, depth + 1, budget);

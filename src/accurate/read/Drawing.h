@@ -15,6 +15,7 @@
 
 #include "accurate/curves/Shapes.h"
 #include "accurate/text/TextEncoding.h"
+#include "contours/TwoPointPieces.h"
 #include "geometry/Space.h"
 
 namespace Vexlor::Dxf {
@@ -140,15 +141,28 @@ struct LayerState {
 };
 
 /// The pieces of contour in the drawing's order, with where each came from. A curve's piece
-/// stays empty until the tolerance is known.
+/// stays empty until the tolerance is known. An open piece of two points is held by `twoPoint`
+/// rather than by its polyline, until finishing.
 struct Pieces {
     std::vector<Polyline2d> polylines;
     std::vector<Source> sources;
+    TwoPointPieces twoPoint;
 
     std::size_t Add(std::vector<Point2d> points, bool closed, Source source) {
         polylines.push_back({std::move(points), closed});
         sources.push_back(std::move(source));
+        twoPoint.AddNone();
         return polylines.size() - 1;
+    }
+    void AddSegment(const Point2d& from, const Point2d& to, Source source) {
+        twoPoint.Add(from, to);
+        polylines.push_back({{}, false});
+        sources.push_back(std::move(source));
+    }
+    void Reserve(std::size_t count) {
+        polylines.reserve(count);
+        sources.reserve(count);
+        twoPoint.Reserve(count);
     }
 };
 

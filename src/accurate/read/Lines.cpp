@@ -37,7 +37,7 @@ void DrawingReader::Line(const Entity& entity) {
     if (m_block == &m_drawing.model) {
         // Seen from above in the world, the heights change nothing.
         m_budget.SpendPiece(2);
-        m_drawing.pieces.Add(std::move(points), false, source);
+        m_drawing.pieces.AddSegment(points[0], points[1], source);
         return;
     }
     Shape shape;
@@ -104,8 +104,8 @@ void DrawingReader::TakeLine(LineGroups& line) {
     if (has(LineGroups::kSpace) && line.space == 1) return Skip("paper space");
     if (line.error) throw *line.error;
     const auto number = [&](int slot) { return has(slot) ? line.values[slot] : 0.0; };
-    std::vector<Point2d> points{{number(LineGroups::kFromX), number(LineGroups::kFromY)},
-                                {number(LineGroups::kToX), number(LineGroups::kToY)}};
+    const Point2d from{number(LineGroups::kFromX), number(LineGroups::kFromY)};
+    const Point2d to{number(LineGroups::kToX), number(LineGroups::kToY)};
     const Source source{
         m_drawing.KindIndex("LINE"),
         m_drawing.LayerIndex(has(LineGroups::kLayer) ? std::string_view(line.layer) : "0"),
@@ -113,7 +113,7 @@ void DrawingReader::TakeLine(LineGroups& line) {
                                                        : std::string_view())};
     // Seen from above in the world, the heights change nothing.
     m_budget.SpendPiece(2);
-    m_drawing.pieces.Add(std::move(points), false, source);
+    m_drawing.pieces.AddSegment(from, to, source);
 }
 
 }  // namespace Vexlor::Dxf
