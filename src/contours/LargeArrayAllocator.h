@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>  // std::size_t
+#include <cstdint>  // std::uintptr_t
 #include <cstdlib>  // std::free, posix_memalign
 #include <limits>   // std::numeric_limits
 #include <new>      // std::bad_alloc, std::bad_array_new_length
@@ -84,5 +85,18 @@ private:
 #endif
     }
 };
+
+/// Asks for huge pages behind the whole 2 MiB pages inside [data, data + bytes), storage that
+/// some other allocator gave, as LargeArrayAllocator does for its own. The ends beyond them stay
+/// in small pages. A hint only: nothing changes where the system does not take it.
+inline void AdviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + kHugePage - 1) / kHugePage * kHugePage;
+    const std::uintptr_t last = (begin + bytes) / kHugePage * kHugePage;
+    if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
 
 }  // namespace Vexlor::Dxf

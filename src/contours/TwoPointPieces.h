@@ -9,6 +9,7 @@
 #include <new>      // std::bad_alloc
 #include <vector>   // std::vector
 
+#include "contours/LargeArrayAllocator.h"
 #include "geometry/Space.h"
 
 namespace Vexlor::Dxf {
@@ -81,8 +82,10 @@ public:
 
 private:
     static constexpr std::uint32_t kNone = ~std::uint32_t{0};
-    std::vector<std::uint32_t> m_slots;  // per polyline: its place in m_ends, or kNone
-    std::vector<std::array<Point2d, 2>> m_ends;
+    // Per polyline: its place in m_ends, or kNone.
+    std::vector<std::uint32_t, LargeArrayAllocator<std::uint32_t>> m_slots;
+    // Filled one by one as a drawing is read, like the polylines beside them.
+    std::vector<std::array<Point2d, 2>, LargeArrayAllocator<std::array<Point2d, 2>>> m_ends;
 };
 
 }  // namespace Vexlor::Dxf
