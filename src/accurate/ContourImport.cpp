@@ -132,6 +132,11 @@ private:
                 for (Point2d& p : piece.points) scaled(p);
             }
             m_drawing.pieces.twoPoint.ForEachPoint(scaled);
+            // Scaling by a positive factor keeps the order of coordinates, so the least and
+            // greatest stay so.
+            for (Box2d& box : m_drawing.pieces.layerBoxes) {
+                if (!box.empty) scaled(box.minimum), scaled(box.maximum);
+            }
         }
         return Affine3::Scaling(scale, scale, scale);
     }

@@ -7,7 +7,6 @@
 
 #include "accurate/curves/Ocs.h"
 #include "accurate/read/EntityReaders.h"
-#include "geometry/Prefetch.h"
 
 namespace Vexlor::Dxf {
 
@@ -43,14 +42,13 @@ void NoteApproximation(void* drawing, const std::string& what) {
 Box2d Placer::Extent() {
     m_box = Box2d();
     const Pieces& pieces = m_drawing.pieces;
-    for (std::size_t i = 0; i < pieces.polylines.size(); ++i) {
-        FetchAhead(pieces.polylines, i);
-        if (!m_layers.Visible(pieces.sources[i].layer)) continue;
-        if (pieces.twoPoint.Holds(i)) {
-            for (const Point2d& p : pieces.twoPoint.At(i)) m_box.Extend(p);
-        } else {
-            m_box.Extend(pieces.polylines[i].points);
-        }
+    // The pieces so far, each layer's box at once. Their coordinates are numbers as read (no
+    // NaN), in whatever order taken the least and the greatest are the same.
+    for (std::uint32_t layer = 0; layer < pieces.layerBoxes.size(); ++layer) {
+        const Box2d& box = pieces.layerBoxes[layer];
+        if (box.empty || !m_layers.Visible(layer)) continue;
+        m_box.Extend(box.minimum);
+        m_box.Extend(box.maximum);
     }
     const ShapeList& shapes = m_drawing.model.shapes;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
