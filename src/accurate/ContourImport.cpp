@@ -193,8 +193,12 @@ private:
                                 " to " + Number(m_drawing.highestZ) + "): seen from above"] +=
                 m_drawing.tiltedPolylines;
         }
+        // The crossing test reads every point: the box is taken on the way, unless the
+        // analysis changes the contours in between.
+        const bool crossingTested = m_options.link && polylines.size() > 1;
+        Box2d box;
         const bool crossing =
-            m_options.link && polylines.size() > 1 && AnyPolylinesCross(polylines);
+            crossingTested && AnyPolylinesCross(polylines, m_options.analyse ? nullptr : &box);
         if (m_options.analyse) {
             AnalysisOptions analysis;
             analysis.gapDistance =
@@ -204,7 +208,7 @@ private:
             analysis.dropDuplicates = m_options.dropDuplicates;
             AnalyseContours(polylines, origins, analysis, import);
         }
-        const Box2d box = BoxOf(polylines);
+        if (!crossingTested || m_options.analyse) box = BoxOf(polylines);
         import.minimum = box.minimum;
         import.maximum = box.maximum;
         import.contours.reserve(polylines.size());

@@ -13,6 +13,7 @@
 #include <vector>         // std::vector
 
 #include "contours/CrossingSweep.h"
+#include "contours/Finishing.h"
 #include "contours/Segments.h"
 #include "geometry/Prefetch.h"
 
@@ -241,15 +242,31 @@ inline bool Overlap(const Box& a, const Box& b) {
 // points without NaN: those take part only in segments that cross nothing. Separate parts of a
 // drawing thus cost one pass over their points. When the boxes crowd together so much that
 // finding the overlaps would take long, every polyline is marked and the segments decide.
-std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines) {
+std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines, Box2d* all) {
     std::vector<Box> boxes;
     std::vector<std::uint32_t> owner;
     for (std::size_t i = 0; i < polylines.size(); ++i) {
         FetchAhead(polylines, i);
+        const std::vector<Point2d>& points = polylines[i].points;
+        if (all && !points.empty()) {
+            // Box2d::Extend(points), in the same pass: after the first point, the least and
+            // greatest of every point in turn (the first again changes nothing).
+            all->Extend(points.front());
+            double minX = all->minimum.x, minY = all->minimum.y;
+            double maxX = all->maximum.x, maxY = all->maximum.y;
+            for (const Point2d& p : points) {
+                minX = std::min(minX, p.x);
+                minY = std::min(minY, p.y);
+                maxX = std::max(maxX, p.x);
+                maxY = std::max(maxY, p.y);
+            }
+            all->minimum = {minX, minY};
+            all->maximum = {maxX, maxY};
+        }
         if (SegmentCount(polylines[i]) == 0) continue;
         constexpr double kInfinity = std::numeric_limits<double>::infinity();
         Box box{kInfinity, -kInfinity, kInfinity, -kInfinity};
-        for (const Point2d& p : polylines[i].points) {
+        for (const Point2d& p : points) {
             if (HasNaN(p)) continue;
             box = {std::min(box.minX, p.x), std::max(box.maxX, p.x), std::min(box.minY, p.y),
                    std::max(box.maxY, p.y)};
@@ -324,8 +341,11 @@ bool PolylinesCross(const Polyline2d& first, const Polyline2d& second) {
     return false;
 }
 
-bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines) {
-    if (polylines.size() < 2) return false;
+bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines, Box2d* box) {
+    if (polylines.size() < 2) {
+        if (box) *box = BoxOf(polylines);
+        return false;
+    }
     // Indices are 32-bit to keep the structures small; so many segments would take more than
     // 32 GiB, so the case is one of exhausted memory.
     std::size_t total = 0;
@@ -334,7 +354,8 @@ bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines) {
         total >= std::numeric_limits<std::uint32_t>::max() / 2) {
         throw std::bad_alloc();
     }
-    const Segments segments(polylines, PolylinesNearOthers(polylines));
+    if (box) *box = Box2d();
+    const Segments segments(polylines, PolylinesNearOthers(polylines, box));
     if (segments.Size() < 2) return false;
 
     auto grid = MakeBoxGrid(segments.Size(), [&](std::size_t k) { return segments.BoxOf(k); });

@@ -23,8 +23,9 @@ bool PolylinesCross(const Polyline2d& first, const Polyline2d& second);
 /// it or too many crowd a cell, swept in x in their order in y (CrossingSweep.h); only what
 /// that sweep cannot decide goes to a sweep over x that tests pairs overlapping in x. Throws
 /// std::bad_alloc for 2^31 segments or more, beyond what its indices address (such a drawing
-/// would take more than 32 GiB).
-bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines);
+/// would take more than 32 GiB). `box`, when given, receives BoxOf(polylines), taken in the same
+/// pass over the points.
+bool AnyPolylinesCross(const std::vector<Polyline2d>& polylines, Box2d* box = nullptr);
 
 /// The pairs of polylines (a polyline with itself too) that cross exactly: two of their
 /// segments meet at a single point inside both. Each pair once, with that point; the pairs in

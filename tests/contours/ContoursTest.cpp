@@ -13,6 +13,7 @@
 
 #include "ContourOracles.h"
 #include "DxfTestSupport.h"
+#include "contours/Crossing.h"
 #include "contours/CrossingSweep.h"
 #include "contours/LargeArrayAllocator.h"
 #include "contours/Linking.h"
@@ -296,6 +297,45 @@ TEST(Contours, InPlaceReductionGivesTheIndexListResult) {
         Polylines inPlace{piece};
         Vexlor::Dxf::CollapseRepeatedPoints(inPlace[0]);
         ASSERT_EQ(Describe(inPlace), Describe({VexlorDxfTest::ReduceByIndexList(piece)}));
+    }
+}
+
+// The box the crossing test takes on its way is that of every point in turn: per coordinate, a NaN
+// of the very first point stays, later NaNs are passed over, and of equal least or greatest
+// values (0 and -0) the first stays. Random sets of points from an alphabet of such values.
+TEST(Contours, CrossingTestTakesTheBoxOfEveryPoint) {
+    const double nan = std::nan("");
+    const double values[] = {1, -2, 0.0, -0.0, nan, kInf, -kInf, 3.5};
+    const auto fold = [](double kept, double value, bool least) {
+        if (std::isnan(kept) || std::isnan(value)) return kept;
+        return (least ? value < kept : kept < value) ? value : kept;
+    };
+    std::mt19937_64 random(5);
+    for (int round = 0; round < 20000; ++round) {
+        Polylines polylines(1 + random() % 4);
+        double least[2] = {0, 0}, greatest[2] = {0, 0};
+        bool first = true;
+        for (Vexlor::Dxf::Polyline2d& polyline : polylines) {
+            polyline.closed = random() % 2 == 0;
+            for (auto n = random() % 4; n > 0; --n) {
+                const Point p{values[random() % 8], values[random() % 8]};
+                polyline.points.push_back(p);
+                for (int axis = 0; axis < 2; ++axis) {
+                    const double v = axis == 0 ? p.x : p.y;
+                    least[axis] = first ? v : fold(least[axis], v, true);
+                    greatest[axis] = first ? v : fold(greatest[axis], v, false);
+                }
+                first = false;
+            }
+        }
+        Vexlor::Dxf::Box2d box;
+        box.minimum = {42, 42};  // what was there before is not kept
+        Vexlor::Dxf::AnyPolylinesCross(polylines, &box);
+        const Point expectedMinimum{least[0], least[1]}, expectedMaximum{greatest[0], greatest[1]};
+        ASSERT_EQ(Describe({{{expectedMinimum, expectedMaximum}, true}}),
+                  Describe({{{box.minimum, box.maximum}, true}}))
+            << "round " << round << "\n"
+            << Describe(polylines);
     }
 }
 
