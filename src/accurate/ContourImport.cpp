@@ -2,7 +2,6 @@
 // drawing places them, curves flattened within the chord tolerance, then the contours finished.
 // SPDX-License-Identifier: MIT
 #include <algorithm>     // std::max
-#include <array>         // std::array
 #include <cerrno>        // errno
 #include <cmath>         // std::isfinite
 #include <cstdio>        // std::snprintf
@@ -22,7 +21,6 @@
 #include "contours/Analysis.h"
 #include "contours/Crossing.h"
 #include "contours/Finishing.h"
-#include "geometry/Prefetch.h"
 
 namespace Vexlor::Dxf {
 
@@ -35,20 +33,6 @@ double Millimetres(int units) {
 }
 
 // Why finishing drops a piece: it has no point, or its points are one.
-enum class Dropped : unsigned char { No, NoPoint, OnePoint };
-
-// Whether finishing leaves less than two points of `piece`: none, or all one point once the end
-// points of a closed piece that meet its first (by `squared`, as finishing measures) are gone.
-bool OnePoint(const Polyline2d& piece, double squared) {
-    const std::vector<Point2d>& p = piece.points;
-    std::size_t n = p.size();
-    while (piece.closed && n > 1 && Meet(p.front(), p[n - 1], squared)) --n;
-    for (std::size_t i = 1; i < n; ++i) {
-        if (!Equal(p[i - 1], p[i])) return false;
-    }
-    return true;
-}
-
 // A z value for the report: six significant digits.
 std::string Number(double value) {
     char text[32];
@@ -170,23 +154,9 @@ private:
         finish.negateY = m_options.yDown;
         std::vector<std::size_t> origins;
         std::vector<Polyline2d>& polylines = pieces.polylines;
-        // Pieces that finishing will drop as no curve, told apart from those it joins into
-        // others; a shape of a hidden layer has no points and is counted already.
-        std::vector<Dropped> dropped(polylines.size(), Dropped::No);
-        for (std::size_t i = 0; i < polylines.size(); ++i) {
-            FetchAhead(polylines, i);
-            if (m_layers.Hidden(pieces.sources[i].layer)) continue;
-            if (pieces.twoPoint.Holds(i)) {
-                const std::array<Point2d, 2>& ends = pieces.twoPoint.At(i);
-                if (Equal(ends[0], ends[1])) dropped[i] = Dropped::OnePoint;
-            } else if (polylines[i].points.empty()) {
-                dropped[i] = Dropped::NoPoint;
-            } else if (OnePoint(polylines[i], finish.meet.squared)) {
-                dropped[i] = Dropped::OnePoint;
-            }
-        }
-        FinishContours(polylines, finish, &origins, &pieces.twoPoint);
-        ReportDropped(dropped, origins);
+        std::vector<DroppedPiece> dropped;
+        FinishContours(polylines, finish, &origins, &pieces.twoPoint, &dropped);
+        ReportDropped(dropped);
         if (m_drawing.tiltedPolylines) {
             m_drawing
                 .approximations["3D POLYLINE whose z varies (from " + Number(m_drawing.lowestZ) +
@@ -226,16 +196,16 @@ private:
                                                 : EContourResult::eOk;
     }
 
-    // Each piece marked in `dropped` that finishing dropped (its index is no contour's origin),
-    // counted under skipped by its kind and why.
-    void ReportDropped(std::vector<Dropped>& dropped, const std::vector<std::size_t>& origins) {
-        for (const std::size_t origin : origins) dropped[origin] = Dropped::No;
+    // The pieces that finishing dropped as no curve, counted under skipped by their kind and
+    // why; those of hidden layers are counted already.
+    void ReportDropped(const std::vector<DroppedPiece>& dropped) {
         const Pieces& pieces = m_drawing.pieces;
-        for (std::size_t i = 0; i < dropped.size(); ++i) {
-            if (dropped[i] == Dropped::No) continue;
-            const std::string& kind = m_drawing.kinds[pieces.sources[i].entity];
-            ++m_drawing.skipped[dropped[i] == Dropped::NoPoint ? kind + " without points"
-                                : kind == "LINE"               ? std::string("LINE of zero length")
+        for (const DroppedPiece& piece : dropped) {
+            const Source& source = pieces.sources[piece.index];
+            if (m_layers.Hidden(source.layer)) continue;
+            const std::string& kind = m_drawing.kinds[source.entity];
+            ++m_drawing.skipped[!piece.hadPoints ? kind + " without points"
+                                : kind == "LINE" ? std::string("LINE of zero length")
                                                  : kind + " that flattens to one point"];
         }
     }

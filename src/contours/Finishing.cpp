@@ -15,13 +15,17 @@ namespace Vexlor::Dxf {
 namespace {
 
 // Moves the polylines of at least `least` points to the front, in their order, and cuts off the
-// rest; `origins` and the pieces of two points follow them.
+// rest, which go to `dropped` when it is given; `origins` and the pieces of two points follow them.
 void Compact(std::vector<Polyline2d>& polylines, std::vector<std::size_t>* origins,
-             TwoPointPieces* twoPoint, std::size_t least) {
+             TwoPointPieces* twoPoint, std::size_t least,
+             std::vector<DroppedPiece>* dropped = nullptr) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < polylines.size(); ++i) {
         const bool held = twoPoint && twoPoint->Holds(i);
-        if (!held && polylines[i].points.size() < least) continue;
+        if (!held && polylines[i].points.size() < least) {
+            if (dropped) dropped->push_back({i, !polylines[i].points.empty()});
+            continue;
+        }
         if (kept != i) {  // a vector moved onto itself would lose its points
             polylines[kept] = std::move(polylines[i]);
             if (origins) (*origins)[kept] = (*origins)[i];
@@ -37,7 +41,8 @@ void Compact(std::vector<Polyline2d>& polylines, std::vector<std::size_t>* origi
 }  // namespace
 
 void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& options,
-                    std::vector<std::size_t>* origins, TwoPointPieces* twoPoint) {
+                    std::vector<std::size_t>* origins, TwoPointPieces* twoPoint,
+                    std::vector<DroppedPiece>* dropped) {
     const double squared = options.meet.squared;
     if (origins) {
         origins->resize(polylines.size());
@@ -48,7 +53,11 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
         if (twoPoint && twoPoint->Holds(i)) {
             // An open piece of two points: equal, they collapse to one, which is no curve.
             const std::array<Point2d, 2>& ends = twoPoint->At(i);
-            if (Equal(ends[0], ends[1])) twoPoint->Release(i);
+            if (Equal(ends[0], ends[1])) {
+                const Point2d point = ends[0];
+                twoPoint->Release(i);
+                polylines[i].points.assign(1, point);
+            }
             continue;
         }
         Polyline2d& polyline = polylines[i];
@@ -60,8 +69,8 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
         }
         CollapseRepeatedPoints(polyline);
     }
-    // Pieces of fewer than two points are no curves.
-    Compact(polylines, origins, twoPoint, 2);
+    // Pieces of fewer than two points are no curves. The indices are still those on entry.
+    Compact(polylines, origins, twoPoint, 2, dropped);
     if (options.link) LinkOpenPolylines(polylines, options.meet, twoPoint);
     // The pieces of two points that are left stand on their own from here.
     if (twoPoint) twoPoint->Give(polylines);

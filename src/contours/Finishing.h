@@ -25,6 +25,13 @@ struct FinishOptions {
     bool negateY = false;
 };
 
+/// A piece that finishing dropped as no curve (fewer than two points once reduced): its index on
+/// entry, and whether it had any point.
+struct DroppedPiece {
+    std::size_t index;
+    bool hadPoints;
+};
+
 /// Finishes `polylines` in place, in this order: in each polyline, with closeRings, the last
 /// points that meet the first go while more than one point is left; runs of equal points
 /// collapse (CollapseRepeatedPoints); polylines of fewer than two points go; with link, open
@@ -33,10 +40,11 @@ struct FinishOptions {
 /// left empty by joining go. The others keep their order. `origins`, when given, receives for
 /// each polyline left the index it had on entry. The pieces that `twoPoint` holds, when given,
 /// are finished as their polylines would be; each polyline left has its own points after, and
-/// `twoPoint` holds none.
+/// `twoPoint` holds none. `dropped`, when given, receives the pieces dropped as no curve, in no
+/// particular order.
 void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& options,
-                    std::vector<std::size_t>* origins = nullptr,
-                    TwoPointPieces* twoPoint = nullptr);
+                    std::vector<std::size_t>* origins = nullptr, TwoPointPieces* twoPoint = nullptr,
+                    std::vector<DroppedPiece>* dropped = nullptr);
 
 /// The box of every point of `polylines`.
 Box2d BoxOf(const std::vector<Polyline2d>& polylines);
