@@ -4,6 +4,7 @@
 #include <algorithm>     // std::max
 #include <cerrno>        // errno
 #include <cmath>         // std::isfinite
+#include <cstdint>       // std::uint32_t
 #include <cstdio>        // std::snprintf
 #include <fstream>       // std::ifstream
 #include <stdexcept>     // std::invalid_argument
@@ -136,7 +137,12 @@ private:
     // The pieces of hidden layers left out, the rest finished into contours.
     void Finish(ContourImport& import) {
         Pieces& pieces = m_drawing.pieces;
-        for (std::size_t i = 0; i < pieces.polylines.size(); ++i) {
+        // Most drawings show every layer they use: then no piece needs to be asked.
+        bool anyHidden = false;
+        for (std::uint32_t layer = 0; layer < m_drawing.layers.Size(); ++layer) {
+            anyHidden = anyHidden || !m_layers.Visible(layer);
+        }
+        for (std::size_t i = 0; anyHidden && i < pieces.polylines.size(); ++i) {
             if (const char* why = m_layers.Hidden(pieces.sources[i].layer)) {
                 ++m_drawing.skipped[why];
                 pieces.polylines[i].points.clear();
