@@ -245,32 +245,36 @@ inline bool Overlap(const Box& a, const Box& b) {
 std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines, Box2d* all) {
     std::vector<Box> boxes;
     std::vector<std::uint32_t> owner;
+    Box2d unused;
+    Box2d& every = all ? *all : unused;
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
     for (std::size_t i = 0; i < polylines.size(); ++i) {
         FetchAhead(polylines, i);
         const std::vector<Point2d>& points = polylines[i].points;
-        if (all && !points.empty()) {
-            // Box2d::Extend(points), in the same pass: after the first point, the least and
-            // greatest of every point in turn (the first again changes nothing).
-            all->Extend(points.front());
-            double minX = all->minimum.x, minY = all->minimum.y;
-            double maxX = all->maximum.x, maxY = all->maximum.y;
-            for (const Point2d& p : points) {
-                minX = std::min(minX, p.x);
-                minY = std::min(minY, p.y);
-                maxX = std::max(maxX, p.x);
-                maxY = std::max(maxY, p.y);
-            }
-            all->minimum = {minX, minY};
-            all->maximum = {maxX, maxY};
-        }
-        if (SegmentCount(polylines[i]) == 0) continue;
-        constexpr double kInfinity = std::numeric_limits<double>::infinity();
-        Box box{kInfinity, -kInfinity, kInfinity, -kInfinity};
+        if (points.empty()) continue;
+        // The polyline's box, of its points without NaN; and Box2d::Extend(points) on `every` in
+        // the same pass: after the first point, the least and greatest of every point in turn
+        // (the first again changes nothing). In registers: a box kept in memory would make each
+        // point wait for the last one's store.
+        double minX = kInfinity, maxX = -kInfinity, minY = kInfinity, maxY = -kInfinity;
+        every.Extend(points.front());
+        double allMinX = every.minimum.x, allMinY = every.minimum.y;
+        double allMaxX = every.maximum.x, allMaxY = every.maximum.y;
         for (const Point2d& p : points) {
+            allMinX = std::min(allMinX, p.x);
+            allMinY = std::min(allMinY, p.y);
+            allMaxX = std::max(allMaxX, p.x);
+            allMaxY = std::max(allMaxY, p.y);
             if (HasNaN(p)) continue;
-            box = {std::min(box.minX, p.x), std::max(box.maxX, p.x), std::min(box.minY, p.y),
-                   std::max(box.maxY, p.y)};
+            minX = std::min(minX, p.x);
+            maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y);
+            maxY = std::max(maxY, p.y);
         }
+        every.minimum = {allMinX, allMinY};
+        every.maximum = {allMaxX, allMaxY};
+        if (SegmentCount(polylines[i]) == 0) continue;
+        const Box box{minX, maxX, minY, maxY};
         if (box.minX > box.maxX) continue;  // no point without NaN
         boxes.push_back(box);
         owner.push_back(static_cast<std::uint32_t>(i));
