@@ -21,10 +21,10 @@ namespace Vexlor::Dxf {
 /// polylines of their own.
 class TwoPointPieces {
 public:
-    /// Polyline `piece` is one of the list's own.
+    /// The next polyline of the list stands for itself.
     void AddNone() { m_slots.push_back(kNone); }
-    /// Polyline `piece` (the next of the list, its points left empty) is the piece from `from`
-    /// to `to`. Throws std::bad_alloc past 2^32 - 1 of them.
+    /// The next polyline of the list (its points left empty, open) stands for the piece from
+    /// `from` to `to`. Throws std::bad_alloc past 2^32 - 1 of them.
     void Add(const Point2d& from, const Point2d& to) {
         if (m_ends.size() >= kNone) throw std::bad_alloc();
         m_slots.push_back(static_cast<std::uint32_t>(m_ends.size()));
@@ -55,7 +55,7 @@ public:
     }
     /// Polyline `to` takes the place of polyline `from` (as a list is compacted).
     void Move(std::size_t to, std::size_t from) {
-        if (from < m_slots.size()) m_slots[to] = m_slots[from];
+        if (to < m_slots.size()) m_slots[to] = from < m_slots.size() ? m_slots[from] : kNone;
     }
     /// The list was cut to `pieces`.
     void Resize(std::size_t pieces) {

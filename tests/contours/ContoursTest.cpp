@@ -9,15 +9,18 @@
 #include <cstdint>    // std::uint64_t
 #include <limits>     // std::numeric_limits
 #include <random>     // std::mt19937_64
+#include <utility>    // std::pair
 #include <vector>     // std::vector
 
 #include "ContourOracles.h"
 #include "DxfTestSupport.h"
 #include "contours/Crossing.h"
 #include "contours/CrossingSweep.h"
+#include "contours/Finishing.h"
 #include "contours/LargeArrayAllocator.h"
 #include "contours/Linking.h"
 #include "contours/Reduction.h"
+#include "contours/TwoPointPieces.h"
 
 namespace {
 
@@ -89,6 +92,55 @@ TEST(Contours, RandomPiecesLinkAndCrossAsTheScans) {
     }
     EXPECT_GT(crossings, rounds / 20);
     EXPECT_LT(crossings, rounds - rounds / 20);
+}
+
+// Open pieces of two points held apart from their polylines finish exactly as those polylines
+// would: the contours, their origins and the pieces dropped as no curve, with and without
+// linking. Random pieces (NaN, infinite and equal ends among them), each open one of two points
+// held.
+TEST(Contours, PiecesOfTwoPointsHeldFlatFinishAsPolylines) {
+    std::mt19937_64 random(2024);
+    using Dropped = std::vector<std::pair<std::size_t, bool>>;
+    const auto finish = [](Polylines& pieces, Vexlor::Dxf::TwoPointPieces* twoPoint, bool link,
+                           std::vector<std::size_t>& origins, Dropped& dropped) {
+        Vexlor::Dxf::FinishOptions options;
+        options.link = link;
+        options.closeRings = true;
+        std::vector<Vexlor::Dxf::DroppedPiece> pieceDrops;
+        Vexlor::Dxf::FinishContours(pieces, options, &origins, twoPoint, &pieceDrops);
+        dropped.clear();
+        for (const auto& piece : pieceDrops) dropped.emplace_back(piece.index, piece.hadPoints);
+        std::sort(dropped.begin(), dropped.end());
+    };
+    int held = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const Polylines pieces = RandomPieces(random);
+        for (const bool link : {true, false}) {
+            Polylines plain = pieces;
+            std::vector<std::size_t> plainOrigins;
+            Dropped plainDropped;
+            finish(plain, nullptr, link, plainOrigins, plainDropped);
+            Polylines flat = pieces;
+            Vexlor::Dxf::TwoPointPieces twoPoint;
+            for (auto& piece : flat) {
+                if (piece.closed || piece.points.size() != 2) {
+                    twoPoint.AddNone();
+                    continue;
+                }
+                twoPoint.Add(piece.points[0], piece.points[1]);
+                piece.points.clear();
+                ++held;
+            }
+            std::vector<std::size_t> flatOrigins;
+            Dropped flatDropped;
+            finish(flat, &twoPoint, link, flatOrigins, flatDropped);
+            ASSERT_EQ(Describe(plain), Describe(flat)) << "round " << round;
+            ASSERT_EQ(plainOrigins, flatOrigins) << "round " << round;
+            ASSERT_EQ(plainDropped, flatDropped) << "round " << round;
+            for (std::size_t i = 0; i < flat.size(); ++i) ASSERT_FALSE(twoPoint.Holds(i));
+        }
+    }
+    EXPECT_GT(held, 5000);
 }
 
 // Many pieces through one point crowd one bucket of the end index: just below, at and above the
