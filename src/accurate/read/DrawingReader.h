@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>   // std::size_t
+#include <cstdint>   // std::uint32_t
 #include <optional>  // std::optional
 #include <string>    // std::string
 #include <utility>   // std::move
@@ -104,6 +105,8 @@ private:
     Block* m_block = nullptr;  // where entities go now: the model space, a block, or none
     Block m_discarded;         // a second definition of a block's name, read and left aside
     LineGroups m_line;         // the LINE of the model space read last
+    static constexpr std::uint32_t kNoKind = ~std::uint32_t{0};
+    std::uint32_t m_lineKind = kNoKind;  // the index of the kind LINE, once a LINE is taken
 };
 
 }  // namespace Vexlor::Dxf

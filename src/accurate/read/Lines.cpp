@@ -99,6 +99,7 @@ bool DrawingReader::ReadLine(GroupSource& source, const Entity& entity, Group& g
 }
 
 void DrawingReader::TakeLine(LineGroups& line) {
+    if (m_lineKind == kNoKind) m_lineKind = m_drawing.KindIndex("LINE");
     const auto has = [&](int slot) { return (line.found >> slot & 1u) != 0; };
     if (line.errorSlot == LineGroups::kSpace) throw *line.error;
     if (has(LineGroups::kSpace) && line.space == 1) return Skip("paper space");
@@ -107,7 +108,7 @@ void DrawingReader::TakeLine(LineGroups& line) {
     const Point2d from{number(LineGroups::kFromX), number(LineGroups::kFromY)};
     const Point2d to{number(LineGroups::kToX), number(LineGroups::kToY)};
     const Source source{
-        m_drawing.KindIndex("LINE"),
+        m_lineKind,
         m_drawing.LayerIndex(has(LineGroups::kLayer) ? std::string_view(line.layer) : "0"),
         m_drawing.HandleIndex(has(LineGroups::kHandle) ? std::string_view(line.handle)
                                                        : std::string_view())};
