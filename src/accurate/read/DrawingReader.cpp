@@ -222,7 +222,9 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
         m_block = nullptr;
     };
     const std::string noEnd = Called(name) + " has no ENDSEC";
-    while (Next(source, group)) {
+    bool pending = false;  // the group 0 at which a LINE read at once stopped, in `group`
+    while (pending || Next(source, group)) {
+        pending = false;
         if (group.code == 999) continue;
         if (group.code == 0) {
             const std::string_view word = Trim(group.value);
@@ -248,7 +250,7 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
                 if (m_part == Part::Entities && IsLine(word) && !polyline) {
                     lineRead = true;
                     if (!ReadLine(source, entity, group)) break;
-                    Unread(group);  // the next entity's group 0
+                    pending = true;  // the next entity's group 0
                 }
             }
             continue;
