@@ -148,21 +148,18 @@ struct Pieces {
     std::vector<Polyline2d> polylines;
     std::vector<Source> sources;
     TwoPointPieces twoPoint;
-    /// By layer, the box of the points that the pieces of the layer were added with: taken as
-    /// they come, while they are at hand, rather than in a pass over all of them.
+    /// By layer, the box of the points of the pieces read from the drawing (the reading keeps
+    /// it, through LayerBox): taken as they come, while they are at hand, rather than in a pass
+    /// over all of them. Pieces placed later are not in it.
     std::vector<Box2d> layerBoxes;
 
     std::size_t Add(std::vector<Point2d> points, bool closed, Source source) {
-        LayerBox(source.layer).Extend(points);
         polylines.push_back({std::move(points), closed});
         sources.push_back(std::move(source));
         twoPoint.AddNone();
         return polylines.size() - 1;
     }
     void AddSegment(const Point2d& from, const Point2d& to, Source source) {
-        Box2d& box = LayerBox(source.layer);
-        box.Extend(from);
-        box.Extend(to);
         twoPoint.Add(from, to);
         polylines.push_back({{}, false});
         sources.push_back(std::move(source));

@@ -356,6 +356,7 @@ void DrawingReader::AddShape(Shape shape) {
     Pieces& pieces = m_drawing.pieces;
     if (shape.Straight() && !shape.ocs && shape.heights.empty()) {
         m_budget.SpendPiece(shape.points.size());
+        pieces.LayerBox(shape.source.layer).Extend(shape.points);
         pieces.Add(std::move(shape.points), shape.closed, std::move(shape.source));
         return;
     }

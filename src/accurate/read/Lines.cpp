@@ -37,6 +37,7 @@ void DrawingReader::Line(const Entity& entity) {
     if (m_block == &m_drawing.model) {
         // Seen from above in the world, the heights change nothing.
         m_budget.SpendPiece(2);
+        m_drawing.pieces.LayerBox(source.layer).Extend(points);
         m_drawing.pieces.AddSegment(points[0], points[1], source);
         return;
     }
@@ -114,6 +115,9 @@ void DrawingReader::TakeLine(LineGroups& line) {
                                                        : std::string_view())};
     // Seen from above in the world, the heights change nothing.
     m_budget.SpendPiece(2);
+    Box2d& box = m_drawing.pieces.LayerBox(source.layer);
+    box.Extend(from);
+    box.Extend(to);
     m_drawing.pieces.AddSegment(from, to, source);
 }
 
