@@ -67,15 +67,15 @@ Box2d Placer::Extent() {
 void Placer::Place(double tolerance) {
     m_tolerance = tolerance;
     Pieces& pieces = m_drawing.pieces;
-    const ShapeList& shapes = m_drawing.model.shapes;
-    for (std::size_t i = 0; i < shapes.size(); ++i) {
+    // The model space is placed once: its curves give way to their points as they are placed.
+    m_drawing.model.shapes.Drain([&](const Shape& shape, std::size_t i) {
         const std::size_t slot = m_drawing.modelSlots[i];
-        if (!m_layers.Visible(pieces.sources[slot].layer)) continue;
-        Flatten(shapes[i], m_top, pieces.sources[slot].entity);
+        if (!m_layers.Visible(pieces.sources[slot].layer)) return;
+        Flatten(shape, m_top, pieces.sources[slot].entity);
         // The piece itself was charged as it was read.
-        m_budget.Spend(m_points.size() + EvaluationCost(shapes[i]));
+        m_budget.Spend(m_points.size() + EvaluationCost(shape));
         pieces.polylines[slot].points.assign(m_points.begin(), m_points.end());
-    }
+    });
     const std::uint32_t layer0 = m_drawing.LayerIndex("0");
     for (const Insert& insert : m_drawing.model.inserts) {
         Walk(Pass::Place, insert, m_top, layer0, 1, m_budget);

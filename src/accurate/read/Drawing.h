@@ -118,6 +118,21 @@ public:
     const_iterator begin() const { return {*this, 0}; }
     const_iterator end() const { return {*this, m_size}; }
 
+    /// Calls `visit(shape, i)` for every shape in order, freeing each run once visited: what
+    /// is made from the shapes can take their room. The list is empty after, also when `visit`
+    /// throws.
+    template <typename Visit>
+    void Drain(Visit&& visit) {
+        std::vector<std::vector<Shape>> runs = std::move(m_runs);
+        m_runs.clear();
+        m_size = 0;
+        std::size_t i = 0;
+        for (std::vector<Shape>& run : runs) {
+            for (const Shape& shape : run) visit(shape, i++);
+            std::vector<Shape>().swap(run);
+        }
+    }
+
 private:
     static constexpr std::size_t kRun = 64;
     std::vector<std::vector<Shape>> m_runs;  // all full but the last
