@@ -222,8 +222,8 @@ TEST(GroupSource, NumbersReadAsTheStandardConversion) {
 // An LWPOLYLINE's vertex groups read at once after each 10 where they are plain, and one by one
 // otherwise, against all of them read one by one: the same vertices to the bit, the same other
 // groups at the same positions, and the same last position, from memory and in blocks of every
-// size. The groups come in random forms: blanks, line ends of three kinds, numbers plain and not,
-// and groups between the vertices.
+// size. The groups come in random forms: blanks, line ends of three kinds, numbers plain and not
+// and of every length, and groups between the vertices.
 TEST(GroupSource, PlainVerticesReadAsOneByOne) {
     std::mt19937_64 random(5);
     const auto pick = [&](std::initializer_list<const char*> forms) {
@@ -242,12 +242,18 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
         for (Group g; source->Next(g);) {
             r.last = g.position;
             const std::string text = ValueText(g);
-            // A number as the entity reads it: without blanks around it and a plus sign.
+            // A number as the entity reads it: without blanks around it and a plus sign. One
+            // that is not a number whole is kept aside, where the entity would fail on it.
             std::string_view number = text;
-            number.remove_prefix(std::min(number.find_first_not_of(" +"), number.size()));
+            number.remove_prefix(std::min(number.find_first_not_of(" \t+"), number.size()));
+            number.remove_suffix(number.size() - (number.find_last_not_of(" \t") + 1));
             double value = 0;
-            std::from_chars(number.data(), number.data() + number.size(), value);
-            if (g.code == 10) {
+            const auto [end, error] =
+                std::from_chars(number.data(), number.data() + number.size(), value);
+            if ((g.code == 10 || g.code == 20) &&
+                (error != std::errc() || end != number.data() + number.size())) {
+                r.others.push_back({g.code, text, g.position});
+            } else if (g.code == 10) {
                 r.points.push_back({value, 0});
                 if (!atOnce) continue;
                 const std::size_t last = source->PlainVertices(r.points);
@@ -260,19 +266,32 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
         }
         return r;
     };
-    for (int round = 0; round < 150; ++round) {
+    for (int round = 0; round < 300; ++round) {
         std::string text;
         const int groups = 2 + static_cast<int>(random() % 12);
         for (int k = 0; k < groups; ++k) {
             const std::string end = pick({"\n", "\n", "\n", "\r\n", "\r"});
-            const int code = random() % 6 == 0 ? std::stoi(pick({"42", "999", "8"}))
+            const int code = random() % 6 == 0 ? std::stoi(pick({"42", "999", "8", "11", "21"}))
                              : k % 2 == 0      ? 10
                                                : 20;
-            std::string number =
-                std::to_string(random() % 2000) + "." + std::to_string(random() % 1000000);
-            if (random() % 8 == 0) number += "e1";
+            const auto digits = [&](unsigned most) {
+                std::string some;
+                for (auto n = random() % (most + 1); n > 0; --n) some += char('0' + random() % 10);
+                return some;
+            };
+            // Of every length around the limits of the forms read at once: 15 digits in all,
+            // 7 after the point.
+            std::string number = random() % 2 == 0 ? std::to_string(random() % 2000) + "." +
+                                                         std::to_string(random() % 1000000)
+                                                   : digits(16) + pick({".", ""}) + digits(9);
+            // Sixteen digits that a double does not hold: converted at once, they would round
+            // twice. And no digits at all.
+            if (random() % 16 == 0) number = pick({"964806478.6969077", "967277843422648.1"});
+            if (random() % 32 == 0) number = pick({".", "-.", "-", ""});
+            if (random() % 8 == 0) number += pick({"e1", " ", "\t"});
             if (random() % 8 == 0) number = pick({" ", "+", "-"}) + number;
-            text += pick({"", " ", "  ", "   ", "0"}) + std::to_string(code) + end + number + end;
+            text += pick({"", " ", " ", " ", "  ", "   ", "0"}) + std::to_string(code) + end +
+                    number + end;
         }
         if (random() % 2 == 0) text += "0\nSEQEND\n";  // or the drawing ends in vertices
         const Reading expected = read(text, 0, false);
