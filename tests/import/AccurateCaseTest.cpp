@@ -62,14 +62,18 @@ std::string Hex(double v) {
     return text;
 }
 
-// Groups from words: NAME is the group 0/NAME, CODE=VALUE any other.
+// Groups from words: NAME is the group 0/NAME, CODE=VALUE any other. Codes are right-aligned in
+// three columns, as drawings commonly write them.
 std::string Groups(std::istream& words) {
     std::string text;
+    const auto code = [](const std::string& written) {
+        return std::string(written.size() < 3 ? 3 - written.size() : 0, ' ') + written + '\n';
+    };
     for (std::string word; words >> word;) {
         const std::size_t equals = word.find('=');
         text += equals == std::string::npos
-                    ? "0\n" + word + '\n'
-                    : word.substr(0, equals) + '\n' + Unescape(word.substr(equals + 1)) + '\n';
+                    ? code("0") + word + '\n'
+                    : code(word.substr(0, equals)) + Unescape(word.substr(equals + 1)) + '\n';
     }
     return text;
 }
