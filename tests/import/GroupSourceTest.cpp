@@ -219,11 +219,12 @@ TEST(GroupSource, NumbersReadAsTheStandardConversion) {
     }
 }
 
-// An LWPOLYLINE's vertex groups read at once after each 10 where they are plain, and one by one
-// otherwise, against all of them read one by one: the same vertices to the bit, the same other
-// groups at the same positions, and the same last position, from memory and in blocks of every
-// size. The groups come in random forms: blanks, line ends of three kinds, numbers plain and not
-// and of every length, and groups between the vertices.
+// An LWPOLYLINE's vertex groups, or a SPLINE's control point groups with their heights, read at
+// once after each 10 where they are plain, and one by one otherwise, against all of them read one
+// by one: the same points and heights to the bit, the same other groups at the same positions,
+// and the same last position, from memory and in blocks of every size. The groups come in random
+// forms: blanks, line ends of three kinds, numbers plain and not and of every length, and groups
+// between the points.
 TEST(GroupSource, PlainVerticesReadAsOneByOne) {
     std::mt19937_64 random(5);
     const auto pick = [&](std::initializer_list<const char*> forms) {
@@ -231,10 +232,12 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
     };
     struct Reading {
         std::vector<Vexlor::Dxf::Point2d> points;
+        std::vector<double> heights;
         std::vector<Seen> others;
         std::size_t last = 0;
     };
-    const auto read = [](const std::string& bytes, std::size_t block, bool atOnce) {
+    const auto read = [](const std::string& bytes, std::size_t block, bool atOnce,
+                         bool withHeights) {
         std::istringstream in(bytes);
         ByteStream stream = block ? ByteStream(in, block) : ByteStream(bytes);
         const auto source = Vexlor::Dxf::OpenGroups(stream);
@@ -255,25 +258,31 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
                 r.others.push_back({g.code, text, g.position});
             } else if (g.code == 10) {
                 r.points.push_back({value, 0});
+                if (withHeights) r.heights.push_back(0);
                 if (!atOnce) continue;
-                const std::size_t last = source->PlainVertices(r.points);
+                const std::size_t last =
+                    source->PlainVertices(r.points, withHeights ? &r.heights : nullptr);
                 if (last != Vexlor::Dxf::kNoPosition) r.last = last;
             } else if (g.code == 20 && !r.points.empty()) {
                 r.points.back().y = value;
+            } else if (g.code == 30 && withHeights && !r.heights.empty()) {
+                r.heights.back() = value;
             } else {
                 r.others.push_back({g.code, text, g.position});
             }
         }
         return r;
     };
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 600; ++round) {
+        const bool withHeights = round % 2 == 1;
+        const int cycle = withHeights ? 3 : 2;
         std::string text;
         const int groups = 2 + static_cast<int>(random() % 12);
         for (int k = 0; k < groups; ++k) {
             const std::string end = pick({"\n", "\n", "\n", "\r\n", "\r"});
-            const int code = random() % 6 == 0 ? std::stoi(pick({"42", "999", "8", "11", "21"}))
-                             : k % 2 == 0      ? 10
-                                               : 20;
+            const int code = random() % 6 == 0
+                                 ? std::stoi(pick({"42", "999", "8", "11", "21", "30", "31"}))
+                                 : 10 * (1 + k % cycle);
             const auto digits = [&](unsigned most) {
                 std::string some;
                 for (auto n = random() % (most + 1); n > 0; --n) some += char('0' + random() % 10);
@@ -294,11 +303,17 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
                     number + end;
         }
         if (random() % 2 == 0) text += "0\nSEQEND\n";  // or the drawing ends in vertices
-        const Reading expected = read(text, 0, false);
+        const Reading expected = read(text, 0, false, withHeights);
         for (std::size_t block = 0; block <= text.size() + 1; ++block) {
-            const Reading got = read(text, block, true);
+            const Reading got = read(text, block, true, withHeights);
             ASSERT_EQ(expected.others, got.others) << text << "blocks of " << block;
             ASSERT_EQ(expected.last, got.last) << text << "blocks of " << block;
+            ASSERT_EQ(expected.heights.size(), got.heights.size()) << text;
+            if (!got.heights.empty()) {
+                EXPECT_EQ(0, std::memcmp(expected.heights.data(), got.heights.data(),
+                                         got.heights.size() * sizeof got.heights[0]))
+                    << text << "blocks of " << block;
+            }
             ASSERT_EQ(expected.points.size(), got.points.size()) << text;
             if (got.points.empty()) continue;  // no storage to compare
             EXPECT_EQ(0, std::memcmp(expected.points.data(), got.points.data(),

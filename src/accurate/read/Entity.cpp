@@ -31,9 +31,29 @@ void Entity::Reset(std::string_view type, std::size_t position) {
     m_groups.clear();
     m_textSize = 0;
     m_readsVertices = type == "LWPOLYLINE";
+    m_readsControlPoints = type == "SPLINE";
     m_points.clear();
     m_bulges.clear();
+    m_heights.clear();
     m_vertexError.reset();
+}
+
+bool Entity::AddPointGroup(const Group& group) {
+    const int code = group.code;
+    if (m_readsControlPoints) {
+        if (code == 10 || code == 20 || code == 30) {
+            AddControlPointGroup(group);
+            return true;
+        }
+        if (code == 73) ReserveVertices(group);
+        return false;
+    }
+    if (code == 10 || code == 20 || code == 42) {
+        AddVertexGroup(group);
+        return true;
+    }
+    if (code == 90) ReserveVertices(group);
+    return false;
 }
 
 void Entity::AddVertexGroup(const Group& group) {
@@ -60,6 +80,25 @@ void Entity::AddVertexGroup(const Group& group) {
     }
 }
 
+void Entity::AddControlPointGroup(const Group& group) {
+    if (m_vertexError) return;  // reading stops at the first value that is no number
+    try {
+        if (group.code == 10) {
+            m_points.push_back({Number(group), 0});
+            m_heights.push_back(0);
+        } else if (m_points.empty()) {
+            return;
+        } else if (group.code == 20) {
+            m_points.back().y = Number(group);
+        } else {
+            m_heights.back() = Number(group);
+        }
+    } catch (ReadError& error) {
+        m_vertexError = std::move(error);
+        m_vertexErrorAt = m_groups.size();
+    }
+}
+
 void Entity::ReserveVertices(const Group& group) {
     constexpr long long kMostReserved = 1 << 20;  // 16 MiB of points
     long long count = 0;
@@ -76,6 +115,7 @@ void Entity::ReserveVertices(const Group& group) {
     if (count <= 0) return;
     const auto room = static_cast<std::size_t>(std::min(count, kMostReserved));
     m_points.reserve(room);
+    if (m_readsControlPoints) m_heights.reserve(room);
 }
 
 std::vector<Point2d> Entity::TakeVertices() {
@@ -84,6 +124,16 @@ std::vector<Point2d> Entity::TakeVertices() {
     std::vector<Point2d> copy(points.begin(), points.end());
     m_points.clear();  // its room stays, for the next entity
     return copy;
+}
+
+std::vector<Point2d> Entity::TakeControlPoints(std::vector<double>& heights) {
+    if (m_heights.size() == m_heights.capacity()) {
+        heights = std::move(m_heights);
+    } else {
+        heights.assign(m_heights.begin(), m_heights.end());
+        m_heights.clear();
+    }
+    return TakeVertices();
 }
 
 void Entity::AddGrowing(const Group& group) {

@@ -33,9 +33,12 @@ public:
         m_textSize = std::exchange(other.m_textSize, 0);
         m_textRoom = std::exchange(other.m_textRoom, 0);
         m_readsVertices = other.m_readsVertices;
+        m_readsControlPoints = other.m_readsControlPoints;
         m_points = std::move(other.m_points);
         m_bulges = std::move(other.m_bulges);
+        m_heights = std::move(other.m_heights);
         m_vertexError = std::move(other.m_vertexError);
+        m_vertexErrorAt = other.m_vertexErrorAt;
         return *this;
     }
     Entity(const Entity&) = delete;
@@ -44,12 +47,10 @@ public:
     /// Starts the entity `type` at `position`, keeping the room the last one's groups took.
     void Reset(std::string_view type, std::size_t position);
     /// Adds a group, copying its value: the source's text lasts only until its next group. The
-    /// vertex groups of an LWPOLYLINE (10, 20, 42) are read into its vertices instead.
+    /// vertex groups of an LWPOLYLINE (10, 20, 42) and the control point groups of a SPLINE (10,
+    /// 20, 30) are read into its points instead.
     void Add(const Group& group) {
-        if (m_readsVertices && (group.code == 10 || group.code == 20 || group.code == 42)) {
-            return AddVertexGroup(group);
-        }
-        if (m_readsVertices && group.code == 90) ReserveVertices(group);
+        if ((m_readsVertices || m_readsControlPoints) && AddPointGroup(group)) return;
         const std::size_t size = group.value.size();
         if (m_groups.size() == m_groups.capacity() || size > m_textRoom - m_textSize) {
             return AddGrowing(group);
@@ -65,8 +66,9 @@ public:
     /// at once (GroupSource::PlainVertices), as Add would read them; the position of the last
     /// group read goes to `last`.
     void AddPlainVertices(GroupSource& source, std::size_t& last) {
-        if (!m_readsVertices || m_vertexError || m_points.empty()) return;
-        const std::size_t read = source.PlainVertices(m_points);
+        if (!(m_readsVertices || m_readsControlPoints) || m_vertexError || m_points.empty()) return;
+        const std::size_t read =
+            source.PlainVertices(m_points, m_readsControlPoints ? &m_heights : nullptr);
         if (read == kNoPosition) return;
         last = read;
         if (!m_bulges.empty()) m_bulges.resize(m_points.size(), 0);  // a 0 per vertex after them
@@ -113,6 +115,17 @@ public:
     /// in the group 90 gave that room, copied otherwise. The entity holds none of them after.
     std::vector<Point2d> TakeVertices();
 
+    /// Of a SPLINE, read as its groups came: a 10 begins a control point (height 0), a 20 and a
+    /// 30 set the last point's y and height, and come to nothing before the first 10. Throws the
+    /// ReadError of the first of those groups that is not a number when it came before the
+    /// first `groups` of the others (Groups): reading them in order, a reader meets it there.
+    void CheckControlPoints(std::size_t groups) const {
+        if (m_vertexError && m_vertexErrorAt <= groups) throw *m_vertexError;
+    }
+    /// The control points and their heights, in exactly their room, as TakeVertices gives them;
+    /// throws the ReadError of the first of their groups that is not a number, as it does.
+    std::vector<Point2d> TakeControlPoints(std::vector<double>& heights);
+
     /// The value of the first group `code`, or `fallback`.
     double NumberOr(int code, double fallback) const {
         const Group* group = Find(code);
@@ -138,13 +151,20 @@ public:
 private:
     // Add, when the groups or their values need more room.
     void AddGrowing(const Group& group);
+    // Reads `group` into the points when it is one of theirs, and takes their count; false for
+    // a group to hold.
+    bool AddPointGroup(const Group& group);
     // A vertex group of an LWPOLYLINE. A lightweight polyline can hold most of a drawing's
     // groups: its vertices are read as they come rather than held as groups, and a value that
     // is no number is reported only when the vertices are asked for, as it would be when read.
     void AddVertexGroup(const Group& group);
-    // Room for as many vertices as an LWPOLYLINE's group 90 counts, asked for before they come,
-    // so that they never move as they are read and can be handed over whole. Up to a bound: the
-    // count is the drawing's word, and room asked for is not touched until vertices fill it.
+    // A control point group of a SPLINE, read as they come for the same reason. A value that is
+    // no number is reported where it stood among the other groups.
+    void AddControlPointGroup(const Group& group);
+    // Room for as many points as an LWPOLYLINE's group 90 or a SPLINE's 73 counts, asked for
+    // before they come, so that they never move as they are read and can be handed over whole.
+    // Up to a bound: the count is the drawing's word, and room asked for is not touched until
+    // points fill it.
     void ReserveVertices(const Group& group);
     // A binary number, or text that is not the common plain decimal.
     double OtherNumber(const Group& group) const;
@@ -155,10 +175,13 @@ private:
     std::unique_ptr<char[]> m_text;  // the values, which the groups view
     std::size_t m_textSize = 0;
     std::size_t m_textRoom = 0;
-    bool m_readsVertices = false;  // an LWPOLYLINE
+    bool m_readsVertices = false;       // an LWPOLYLINE
+    bool m_readsControlPoints = false;  // a SPLINE
     std::vector<Point2d> m_points;
     std::vector<double> m_bulges;
+    std::vector<double> m_heights;
     std::optional<ReadError> m_vertexError;
+    std::size_t m_vertexErrorAt = 0;  // how many groups were held before it
 };
 
 }  // namespace Vexlor::Dxf

@@ -3,7 +3,7 @@
 // SPDX-License-Identifier: MIT
 #include "accurate/read/EntityReaders.h"
 
-#include <algorithm>  // std::all_of, std::max
+#include <algorithm>  // std::all_of, std::any_of, std::max
 #include <memory>     // std::make_unique
 #include <optional>   // std::optional
 
@@ -132,31 +132,19 @@ const char* Spline(Entity& entity, const std::vector<Entity>&, Shape& shape) {
     std::vector<double>& heights = shape.spline->heights;
     nurbs.degree = static_cast<int>(entity.IntegerOr(71, 3));
     std::vector<Point2d> fit;
-    bool raised = false;
     nurbs.knots.reserve(entity.Count(40));
-    nurbs.controlPoints.reserve(entity.Count(10));
-    heights.reserve(entity.Count(10));
-    for (const Group& group : entity.Groups()) {
+    // The control points were read as they came; a value of theirs that is no number fails
+    // where it stood among these.
+    const std::vector<Group>& groups = entity.Groups();
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        entity.CheckControlPoints(i);
+        const Group& group = groups[i];
         switch (group.code) {
             case 40:
                 nurbs.knots.push_back(entity.Number(group));
                 break;
             case 41:
                 nurbs.weights.push_back(entity.Number(group));
-                break;
-            case 10:
-                nurbs.controlPoints.push_back({entity.Number(group), 0});
-                heights.push_back(0);
-                break;
-            case 20:
-                if (!nurbs.controlPoints.empty())
-                    nurbs.controlPoints.back().y = entity.Number(group);
-                break;
-            case 30:
-                if (!heights.empty()) {
-                    heights.back() = entity.Number(group);
-                    raised = raised || heights.back() != 0;
-                }
                 break;
             case 11:
                 fit.push_back({entity.Number(group), 0});
@@ -168,6 +156,10 @@ const char* Spline(Entity& entity, const std::vector<Entity>&, Shape& shape) {
                 break;
         }
     }
+    nurbs.controlPoints = entity.TakeControlPoints(heights);  // or its error, last of all
+    // Heights all 0 are the plane's: none.
+    const bool raised =
+        std::any_of(heights.begin(), heights.end(), [](double z) { return z != 0; });
     if (!raised) std::vector<double>().swap(heights);
     // Weights of a spline that is not rational are all 1, whatever is written.
     if (!(flags & 4)) nurbs.weights.clear();

@@ -89,14 +89,16 @@ public:
     virtual bool Next(Group& group) = 0;
     /// Whether positions are byte offsets of a binary drawing, not lines.
     virtual bool Binary() const = 0;
-    /// Reads on through the vertex groups of an LWPOLYLINE that follow its group 10 in the common
-    /// form: a 20 and a 10 in turn, each a plain decimal (PlainDecimal), beginning with a 20. A
-    /// 20 sets the y of the last of `points`, a 10 appends the point (x, 0). Stops before the
-    /// first group of any other form, which it leaves unread, and returns the position of the
-    /// last group it read, or kNoPosition when it read none. Reading the same groups one by one
-    /// gives the same points: a producer may read none at all, as binary drawings do.
-    virtual std::size_t PlainVertices(std::vector<Point2d>& points) {
-        (void)points;
+    /// Reads on through the point groups that follow a group 10 in the common form, each a plain
+    /// decimal (PlainDecimal): an LWPOLYLINE's vertices, a 20 and a 10 in turn, or with
+    /// `heights` a SPLINE's control points, a 20, a 30 and a 10 in turn; beginning with a 20. A
+    /// 20 sets the y of the last of `points`, a 30 the last of `heights`, and a 10 appends the
+    /// point (x, 0), and a height 0 to `heights`. Stops before the first group of any other
+    /// form, which it leaves unread, and returns the position of the last group it read, or
+    /// kNoPosition when it read none. Reading the same groups one by one gives the same points:
+    /// a producer may read none at all, as binary drawings do.
+    virtual std::size_t PlainVertices(std::vector<Point2d>& points, std::vector<double>* heights) {
+        (void)points, (void)heights;
         return kNoPosition;
     }
 };

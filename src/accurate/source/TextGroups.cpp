@@ -42,11 +42,13 @@ public:
 
     bool Binary() const override { return false; }
 
-    std::size_t PlainVertices(std::vector<Point2d>& points) override {
+    std::size_t PlainVertices(std::vector<Point2d>& points, std::vector<double>* heights) override {
         std::size_t last = kNoPosition;
-        if (points.empty()) return last;
+        if (points.empty() || (heights && heights->empty())) return last;
+        // The code after each: 20, 10, 20, ... or 20, 30, 10, 20, ...
+        const int afterY = heights ? 30 : 10;
         Group group;
-        for (int code = 20;; code = 30 - code) {  // 20, 10, 20, ...
+        for (int code = 20;; code = code == 20 ? afterY : code == 30 ? 10 : 20) {
             double value = 0;
             const char* next = QuickVertexGroup(code, value);
             if (!next) {
@@ -55,10 +57,13 @@ public:
             }
             if (code == 20) {
                 points.back().y = value;
+            } else if (code == 30) {
+                heights->back() = value;
             } else {
                 // Made in place and then set: a point built aside would be copied whole from
                 // the two halves just written, and wait for them.
                 points.emplace_back().x = value;
+                if (heights) heights->push_back(0);
             }
             last = Take(next);
         }
@@ -69,7 +74,7 @@ private:
     // more bytes and a line end.
     static constexpr std::size_t kQuickRoom = 32;
 
-    // The vertex group `code` (10 or 20) in the form nearly every drawing writes it, read at
+    // The point group `code` (10, 20 or 30) in the form nearly every drawing writes it, read at
     // once with its value: the code right-aligned in three columns, a plain decimal (sign, digits,
     // a point and at most seven digits after it), each line ended by LF or CR LF. Where the group
     // ends, or null for any other form, which Peek and PlainDecimal read instead. Both give the
@@ -79,7 +84,7 @@ private:
         using namespace PlainNumbers;
         if (m_bytes.Available() < kQuickRoom) return nullptr;
         const char* p = m_bytes.Cursor();
-        const char* head = code == 10 ? " 10\r\n" : " 20\r\n";
+        const char* head = code == 10 ? " 10" : code == 20 ? " 20" : " 30";
         if (std::memcmp(p, head, 3) != 0) return nullptr;
         p += 3;
         if (*p == '\r') ++p;
