@@ -235,14 +235,20 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
         std::vector<double> heights;
         std::vector<Seen> others;
         std::size_t last = 0;
+        bool lastRight = true;  // each position read at once is that of the group before the next
     };
-    const auto read = [](const std::string& bytes, std::size_t block, bool atOnce,
-                         bool withHeights) {
+    // Every group of these drawings takes two lines: the next group after the one at line L is at
+    // L + 2.
+    const auto read = [](const std::string& bytes, std::size_t block, bool atOnce, bool withHeights,
+                         std::size_t groups) {
         std::istringstream in(bytes);
         ByteStream stream = block ? ByteStream(in, block) : ByteStream(bytes);
         const auto source = Vexlor::Dxf::OpenGroups(stream);
         Reading r;
+        std::size_t following = 0;  // where the next group is, after groups read at once
         for (Group g; source->Next(g);) {
+            r.lastRight = r.lastRight && (following == 0 || g.position == following);
+            following = 0;
             r.last = g.position;
             const std::string text = ValueText(g);
             // A number as the entity reads it: without blanks around it and a plus sign. One
@@ -253,7 +259,7 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
             double value = 0;
             const auto [end, error] =
                 std::from_chars(number.data(), number.data() + number.size(), value);
-            if ((g.code == 10 || g.code == 20) &&
+            if ((g.code == 10 || g.code == 20 || (g.code == 30 && withHeights)) &&
                 (error != std::errc() || end != number.data() + number.size())) {
                 r.others.push_back({g.code, text, g.position});
             } else if (g.code == 10) {
@@ -262,7 +268,10 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
                 if (!atOnce) continue;
                 const std::size_t last =
                     source->PlainVertices(r.points, withHeights ? &r.heights : nullptr);
-                if (last != Vexlor::Dxf::kNoPosition) r.last = last;
+                if (last != Vexlor::Dxf::kNoPosition) {
+                    r.last = last;
+                    following = last + 2;
+                }
             } else if (g.code == 20 && !r.points.empty()) {
                 r.points.back().y = value;
             } else if (g.code == 30 && withHeights && !r.heights.empty()) {
@@ -271,6 +280,7 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
                 r.others.push_back({g.code, text, g.position});
             }
         }
+        r.lastRight = r.lastRight && (following == 0 || following == 2 * groups + 1);
         return r;
     };
     for (int round = 0; round < 600; ++round) {
@@ -302,10 +312,13 @@ TEST(GroupSource, PlainVerticesReadAsOneByOne) {
             text += pick({"", " ", " ", " ", "  ", "   ", "0"}) + std::to_string(code) + end +
                     number + end;
         }
-        if (random() % 2 == 0) text += "0\nSEQEND\n";  // or the drawing ends in vertices
-        const Reading expected = read(text, 0, false, withHeights);
+        const bool sequenceEnd = random() % 2 == 0;
+        if (sequenceEnd) text += "0\nSEQEND\n";  // or the drawing ends in vertices
+        const std::size_t all = static_cast<std::size_t>(groups) + (sequenceEnd ? 1 : 0);
+        const Reading expected = read(text, 0, false, withHeights, all);
         for (std::size_t block = 0; block <= text.size() + 1; ++block) {
-            const Reading got = read(text, block, true, withHeights);
+            const Reading got = read(text, block, true, withHeights, all);
+            ASSERT_TRUE(got.lastRight) << text << "blocks of " << block;
             ASSERT_EQ(expected.others, got.others) << text << "blocks of " << block;
             ASSERT_EQ(expected.last, got.last) << text << "blocks of " << block;
             ASSERT_EQ(expected.heights.size(), got.heights.size()) << text;

@@ -1,6 +1,7 @@
 // The groups of an ASCII DXF, read line by line from the drawing's blocks.
 // SPDX-License-Identifier: MIT
 #include <charconv>  // std::from_chars
+#include <cstddef>   // std::ptrdiff_t
 #include <cstdint>   // std::uint64_t
 #include <cstring>   // std::memcmp, std::memcpy
 #include <string>    // std::to_string
@@ -45,16 +46,7 @@ public:
     std::size_t PlainVertices(std::vector<Point2d>& points, std::vector<double>* heights) override {
         std::size_t last = kNoPosition;
         if (points.empty() || (heights && heights->empty())) return last;
-        // The code after each: 20, 10, 20, ... or 20, 30, 10, 20, ...
-        const int afterY = heights ? 30 : 10;
-        Group group;
-        for (int code = 20;; code = code == 20 ? afterY : code == 30 ? 10 : 20) {
-            double value = 0;
-            const char* next = QuickVertexGroup(code, value);
-            if (!next) {
-                next = Peek(group);
-                if (!next || group.code != code || !PlainDecimal(group.value, value)) return last;
-            }
+        const auto set = [&](int code, double value) {
             if (code == 20) {
                 points.back().y = value;
             } else if (code == 30) {
@@ -65,7 +57,35 @@ public:
                 points.emplace_back().x = value;
                 if (heights) heights->push_back(0);
             }
+        };
+        // The code after each: 20, 10, 20, ... or 20, 30, 10, 20, ...
+        const int afterY = heights ? 30 : 10;
+        const auto following = [&](int code) { return code == 20 ? afterY : code == 30 ? 10 : 20; };
+        Group group;
+        for (int code = 20;;) {
+            // The groups in the form nearly every drawing writes, with the cursor held here
+            // until they end, rather than moved group by group.
+            const char* p = m_bytes.Cursor();
+            const char* const end = p + m_bytes.Available();
+            std::size_t read = 0;
+            double value = 0;
+            while (const char* next = QuickVertexGroup(p, end, code, value)) {
+                set(code, value);
+                p = next;
+                ++read;
+                code = following(code);
+            }
+            if (read > 0) {
+                m_bytes.Advance(static_cast<std::size_t>(p - m_bytes.Cursor()));
+                m_line += 2 * read;
+                last = m_line - 2;
+            }
+            // Any other form of the next group, read as Next reads it.
+            const char* next = Peek(group);
+            if (!next || group.code != code || !PlainDecimal(group.value, value)) return last;
+            set(code, value);
             last = Take(next);
+            code = following(code);
         }
     }
 
@@ -74,16 +94,16 @@ private:
     // more bytes and a line end.
     static constexpr std::size_t kQuickRoom = 32;
 
-    // The point group `code` (10, 20 or 30) in the form nearly every drawing writes it, read at
-    // once with its value: the code right-aligned in three columns, a plain decimal (sign, digits,
-    // a point and at most seven digits after it), each line ended by LF or CR LF. Where the group
-    // ends, or null for any other form, which Peek and PlainDecimal read instead. Both give the
-    // same number: the digits as one exact integer over an exact power of ten.
-    const char* QuickVertexGroup(int code, double& value) const {
+    // The point group `code` (10, 20 or 30) at `p`, in memory up to `end`, in the form nearly
+    // every drawing writes it, read at once with its value: the code right-aligned in three
+    // columns, a plain decimal (sign, digits, a point and at most seven digits after it), each
+    // line ended by LF or CR LF. Where the group ends, or null for any other form, which Peek and
+    // PlainDecimal read instead. Both give the same number: the digits as one exact integer over
+    // an exact power of ten.
+    static const char* QuickVertexGroup(const char* p, const char* end, int code, double& value) {
 #if defined(VEXLOR_DXF_LITTLE_ENDIAN)
         using namespace PlainNumbers;
-        if (m_bytes.Available() < kQuickRoom) return nullptr;
-        const char* p = m_bytes.Cursor();
+        if (end - p < static_cast<std::ptrdiff_t>(kQuickRoom)) return nullptr;
         const char* head = code == 10 ? " 10" : code == 20 ? " 20" : " 30";
         if (std::memcmp(p, head, 3) != 0) return nullptr;
         p += 3;
@@ -123,7 +143,7 @@ private:
         value = negative ? -magnitude : magnitude;
         return p + 1;
 #else
-        (void)code, (void)value;
+        (void)p, (void)end, (void)code, (void)value;
         return nullptr;
 #endif
     }
