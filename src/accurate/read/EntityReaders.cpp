@@ -4,6 +4,7 @@
 #include "accurate/read/EntityReaders.h"
 
 #include <algorithm>  // std::all_of, std::any_of, std::max
+#include <array>      // std::array
 #include <memory>     // std::make_unique
 #include <optional>   // std::optional
 
@@ -99,15 +100,41 @@ const char* Polyline(Entity& entity, const std::vector<Entity>& vertices, Shape&
     return nullptr;
 }
 
-// A circle or arc in its object coordinate system: center (10, 20, 30), radius, angles.
+// A circle or arc in its object coordinate system: center (10, 20, 30), radius, angles. Its
+// groups are found in one pass, the first of each code as everywhere, and read in a fixed order:
+// the radius, the extrusion, an arc's end and start angles, the center.
 const char* Circle(const Entity& entity, bool arc, Shape& shape) {
-    const double radius = entity.NumberOr(40, 0);
+    enum { kRadius, kExtrusionX, kExtrusionY, kExtrusionZ, kEnd, kStart, kX, kY, kZ, kCount };
+    // Each group's slot by its code, one more than the slot (0: a group it does not read).
+    static constexpr auto kSlots = [] {
+        std::array<unsigned char, 231> slots{};
+        const int codes[kCount] = {40, 210, 220, 230, 51, 50, 10, 20, 30};
+        for (int k = 0; k < kCount; ++k) slots[codes[k]] = static_cast<unsigned char>(k + 1);
+        return slots;
+    }();
+    const Group* found[kCount] = {};
+    for (const Group& group : entity.Groups()) {
+        const auto code = static_cast<unsigned>(group.code);
+        if (code >= kSlots.size() || kSlots[code] == 0) continue;
+        const Group*& slot = found[kSlots[code] - 1];
+        if (!slot) slot = &group;
+    }
+    const auto number = [&](int slot, double fallback) {
+        return found[slot] ? entity.Number(*found[slot]) : fallback;
+    };
+    const double radius = number(kRadius, 0);
     if (radius < 0) entity.Fail("negative radius");
     if (radius == 0) return arc ? "ARC of zero radius" : "CIRCLE of zero radius";
-    SetFrame(shape, entity.Extrusion());
-    CircleShape(shape, entity.PointOr(10, {0, 0, 0}), radius,
-                arc ? entity.NumberOr(50, 0) * kDegree : 0,
-                arc ? entity.NumberOr(51, 360) * kDegree : 0, arc);
+    const double extrusionX = number(kExtrusionX, 0);
+    const double extrusionY = number(kExtrusionY, 0);
+    const double extrusionZ = number(kExtrusionZ, 1);
+    SetFrame(shape, {extrusionX, extrusionY, extrusionZ});
+    const double end = arc ? number(kEnd, 360) * kDegree : 0;
+    const double start = arc ? number(kStart, 0) * kDegree : 0;
+    const double x = number(kX, 0);
+    const double y = number(kY, 0);
+    const double z = number(kZ, 0);
+    CircleShape(shape, {x, y, z}, radius, start, end, arc);
     return nullptr;
 }
 
