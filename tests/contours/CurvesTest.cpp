@@ -465,6 +465,15 @@ TEST(Curves, SegmentsStopAtTheBound) {
     out.clear();
     ASSERT_TRUE(Vexlor::Dxf::AppendCircle({0, 0}, 1, 1e-300, out));
     EXPECT_EQ(out.size(), Vexlor::Dxf::kMaxCurveSegments + 1);
+    // A NURBS curve halves its first piece down to the resolution of its parameter, the most
+    // pieces it ever holds waiting, before the bound stops it: one segment per halving.
+    out.clear();
+    const Vexlor::Dxf::NurbsCurve cubic{
+        3, {0, 0, 0, 0, 1, 1, 1, 1}, {{0, 0}, {1, 2}, {2, -2}, {3, 0}}, {}};
+    ASSERT_TRUE(Vexlor::Dxf::AppendNurbs(cubic, 1e-300, out));
+    EXPECT_EQ(out.size(), Vexlor::Dxf::kMaxCurveSegments + 1);
+    EXPECT_EQ(out.back().x, 3);
+    EXPECT_EQ(out.back().y, 0);
 }
 
 TEST(Curves, ObjectCoordinateSystems) {

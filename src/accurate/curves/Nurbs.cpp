@@ -4,6 +4,7 @@
 #include <algorithm>  // std::all_of, std::max, std::min
 #include <cmath>      // std::fabs, std::isfinite, std::sqrt
 #include <cstddef>    // std::size_t
+#include <memory>     // std::unique_ptr
 #include <utility>    // std::move
 
 #include "accurate/curves/Curves.h"
@@ -43,7 +44,8 @@ public:
           m_toleranceSquared(tolerance * tolerance),
           m_work(m_degree + 1),
           m_levels((m_degree + 1) * (m_degree + 1)),
-          m_endWeights((m_degree + 1) * (m_degree + 1)) {
+          m_endWeights((m_degree + 1) * (m_degree + 1)),
+          m_stack(new Weighted[kMostPending * (m_degree + 1)]) {
         m_control.reserve(curve.controlPoints.size());
         for (std::size_t i = 0; i < curve.controlPoints.size(); ++i) {
             const double w = kRational ? curve.weights[i] : 1;
@@ -63,26 +65,25 @@ public:
         bool first = true;
         for (std::size_t i = m_degree; i < n; ++i) {
             if (!(m_knots[i] < m_knots[i + 1])) continue;
-            m_stack.resize(m_degree + 1);
-            _SpanBezier(i, m_stack.data());
-            m_depths.assign(1, 0);
+            _SpanBezier(i, m_stack.get());
+            std::size_t pending = 1;
+            m_depths[0] = 0;
             if (first ? start == CurveStart::Append : _Broken(i)) {
                 out.push_back(_Project(m_stack[0]));
             }
             first = false;
-            while (!m_depths.empty()) {
-                const std::size_t top = (m_depths.size() - 1) * (m_degree + 1);
-                const int depth = m_depths.back();
-                if (depth < kMaxHalvings && planned < kMaxCurveSegments && !_Flat(&m_stack[top])) {
+            while (pending > 0) {
+                Weighted* top = &m_stack[(pending - 1) * (m_degree + 1)];
+                const int depth = m_depths[pending - 1];
+                if (depth < kMaxHalvings && planned < kMaxCurveSegments && !_Flat(top)) {
                     _Halve(top);
-                    m_depths.back() = depth + 1;
-                    m_depths.push_back(depth + 1);
+                    m_depths[pending - 1] = depth + 1;
+                    m_depths[pending++] = depth + 1;
                     ++planned;
                     continue;
                 }
-                out.push_back(_Project(m_stack[top + m_degree]));
-                m_stack.resize(top);
-                m_depths.pop_back();
+                out.push_back(_Project(top[m_degree]));
+                --pending;
             }
         }
     }
@@ -162,10 +163,9 @@ private:
 
     /// Halves the piece at `top`, the last on the stack, at its middle parameter (de Casteljau):
     /// its second half takes its place and its first half goes on top, to be flattened next.
-    void _Halve(std::size_t top) {
+    void _Halve(Weighted* top) {
         const std::size_t p = m_degree;
-        m_stack.resize(top + 2 * (p + 1));
-        Weighted* high = &m_stack[top];
+        Weighted* high = top;
         Weighted* low = high + (p + 1);
         std::copy(high, high + p + 1, m_work.begin());
         low[0] = m_work[0];
@@ -186,8 +186,11 @@ private:
     std::vector<Weighted> m_levels;    // a span's de Boor levels at its start, a row each
     std::vector<double> m_endWeights;  // the weights of each level at its end, a row each
     /// Pieces still to flatten, degree + 1 points each, the next one last; and their halvings.
-    std::vector<Weighted> m_stack;
-    std::vector<int> m_depths;
+    /// Each halving of the last piece adds one more, one level deeper: there are never more
+    /// than one per level. Their room is written before it is read.
+    static constexpr std::size_t kMostPending = kMaxHalvings + 1;
+    std::unique_ptr<Weighted[]> m_stack;
+    int m_depths[kMostPending] = {};
 };
 
 /// `v` scaled to length 1, or nothing when it is zero or not finite.
