@@ -3,6 +3,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>        // std::array
 #include <cstddef>      // std::size_t
 #include <cstring>      // std::memcpy
 #include <memory>       // std::unique_ptr
@@ -19,6 +20,17 @@
 #include "geometry/Space.h"
 
 namespace Vexlor::Dxf {
+
+/// A table of slots by group code for Entity::FindFirst: the slot of `codes[k]` is k, written as
+/// k + 1, and every other code has 0, none. Codes must be below `Size`.
+template <std::size_t Size, std::size_t Count>
+constexpr std::array<unsigned char, Size> SlotsByCode(const int (&codes)[Count]) {
+    std::array<unsigned char, Size> slots{};
+    for (std::size_t k = 0; k < Count; ++k) {
+        slots[static_cast<std::size_t>(codes[k])] = static_cast<unsigned char>(k + 1);
+    }
+    return slots;
+}
 
 class Entity {
 public:
@@ -95,6 +107,20 @@ public:
             if (group.code == code) return &group;
         }
         return nullptr;
+    }
+    /// The first group of each code that `slots` (SlotsByCode) gives a slot, into that slot of
+    /// `found`, in one pass; null where there is none. The first group of each code counts, as
+    /// everywhere.
+    template <std::size_t Size, std::size_t Count>
+    void FindFirst(const std::array<unsigned char, Size>& slots,
+                   const Group* (&found)[Count]) const {
+        for (const Group*& slot : found) slot = nullptr;
+        for (const Group& group : m_groups) {
+            const auto code = static_cast<unsigned>(group.code);
+            if (code >= Size || slots[code] == 0) continue;
+            const Group*& slot = found[slots[code] - 1];
+            if (!slot) slot = &group;
+        }
     }
     /// How many groups `code` it has.
     std::size_t Count(int code) const {

@@ -4,7 +4,6 @@
 #include "accurate/read/EntityReaders.h"
 
 #include <algorithm>  // std::all_of, std::any_of, std::max
-#include <array>      // std::array
 #include <memory>     // std::make_unique
 #include <optional>   // std::optional
 
@@ -105,20 +104,9 @@ const char* Polyline(Entity& entity, const std::vector<Entity>& vertices, Shape&
 // the radius, the extrusion, an arc's end and start angles, the center.
 const char* Circle(const Entity& entity, bool arc, Shape& shape) {
     enum { kRadius, kExtrusionX, kExtrusionY, kExtrusionZ, kEnd, kStart, kX, kY, kZ, kCount };
-    // Each group's slot by its code, one more than the slot (0: a group it does not read).
-    static constexpr auto kSlots = [] {
-        std::array<unsigned char, 231> slots{};
-        const int codes[kCount] = {40, 210, 220, 230, 51, 50, 10, 20, 30};
-        for (int k = 0; k < kCount; ++k) slots[codes[k]] = static_cast<unsigned char>(k + 1);
-        return slots;
-    }();
-    const Group* found[kCount] = {};
-    for (const Group& group : entity.Groups()) {
-        const auto code = static_cast<unsigned>(group.code);
-        if (code >= kSlots.size() || kSlots[code] == 0) continue;
-        const Group*& slot = found[kSlots[code] - 1];
-        if (!slot) slot = &group;
-    }
+    static constexpr auto kSlots = SlotsByCode<231>({40, 210, 220, 230, 51, 50, 10, 20, 30});
+    const Group* found[kCount];
+    entity.FindFirst(kSlots, found);
     const auto number = [&](int slot, double fallback) {
         return found[slot] ? entity.Number(*found[slot]) : fallback;
     };

@@ -12,21 +12,9 @@ namespace Vexlor::Dxf {
 // A LINE, the commonest entity, read by a table of its groups in one pass.
 void DrawingReader::Line(const Entity& entity) {
     enum { kFromX, kFromY, kFromZ, kToX, kToY, kToZ, kLayer, kHandle, kSpace, kCount };
-    // Each group's slot by its code, one more than the slot (0: a code the LINE does not read).
-    static constexpr auto kSlots = [] {
-        std::array<unsigned char, 68> slots{};
-        const int codes[kCount] = {10, 20, 30, 11, 21, 31, 8, 5, 67};
-        for (int k = 0; k < kCount; ++k) slots[codes[k]] = static_cast<unsigned char>(k + 1);
-        return slots;
-    }();
-    // The first group of each code counts, as everywhere.
-    const Group* found[kCount] = {};
-    for (const Group& group : entity.Groups()) {
-        const auto code = static_cast<unsigned>(group.code);
-        if (code >= kSlots.size() || kSlots[code] == 0) continue;
-        const Group*& slot = found[kSlots[code] - 1];
-        if (!slot) slot = &group;
-    }
+    static constexpr auto kSlots = SlotsByCode<68>({10, 20, 30, 11, 21, 31, 8, 5, 67});
+    const Group* found[kCount];
+    entity.FindFirst(kSlots, found);
     if (found[kSpace] && entity.Integer(*found[kSpace]) == 1) return Skip("paper space");
     const auto number = [&](int slot) { return found[slot] ? entity.Number(*found[slot]) : 0.0; };
     std::vector<Point2d> points{{number(kFromX), number(kFromY)}, {number(kToX), number(kToY)}};
