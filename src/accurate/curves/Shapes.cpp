@@ -15,11 +15,12 @@ void PolylinePoints(const Shape& shape, double tolerance, std::vector<Point2d>& 
                     ApproximationNote note, void* context) {
     const std::size_t count = shape.points.size();
     if (count == 0) return;
+    const std::vector<double>& bulges = shape.Bends().bulges;
     out.push_back(shape.points[0]);
     const std::size_t segments = shape.closed ? count : count - 1;
     for (std::size_t i = 0; i < segments; ++i) {
         const Point2d& to = shape.points[(i + 1) % count];
-        const double bulge = shape.bulges.empty() ? 0 : shape.bulges[i];
+        const double bulge = bulges.empty() ? 0 : bulges[i];
         if (bulge == 0) {
             out.push_back(to);
             continue;
@@ -38,11 +39,13 @@ bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance
     const Affine3 map = shape.ocs ? placement * shape.Frame() : placement;
     const std::size_t first = out.size();
     switch (shape.kind) {
-        case Shape::Kind::Conic:
+        case Shape::Kind::Conic: {
             // The placed conic is again one: its center and axes carry the whole transform.
-            return AppendConjugateArc(map.ApplyXy(shape.center.x, shape.center.y, shape.center.z),
-                                      map.DirectionXy(shape.axisU), map.DirectionXy(shape.axisV),
-                                      shape.start, shape.end, tolerance, out);
+            const ConicArc& conic = shape.Conic();
+            return AppendConjugateArc(map.ApplyXy(conic.center.x, conic.center.y, conic.center.z),
+                                      map.DirectionXy(conic.axisU), map.DirectionXy(conic.axisV),
+                                      conic.start, conic.end, tolerance, out);
+        }
         case Shape::Kind::Nurbs: {
             if (map.IsIdentity()) return AppendNurbs(shape.spline->nurbs, tolerance, out);
             // A NURBS curve placed is the curve of its placed control points.
@@ -59,7 +62,7 @@ bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance
             // Each part from where the one before ended: a joint within the tolerance is one
             // point; a part that cannot be evaluated leaves a straight gap.
             std::vector<Point2d> part;
-            for (const Shape& piece : shape.parts) {
+            for (const Shape& piece : shape.Parts()) {
                 part.clear();
                 if (!FlattenShape(piece, placement, tolerance, part, note, context)) {
                     note(context, "hatch edge that could not be evaluated: left out");
@@ -90,25 +93,29 @@ bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance
     } else {
         PolylinePoints(shape, local, out, note, context);
     }
-    if (identity && shape.heights.empty()) return true;
+    const std::vector<double>& heights = shape.Bends().heights;
+    if (identity && heights.empty()) return true;
     for (std::size_t i = first; i < out.size(); ++i) {
         // A closed polyline's last point is its first again.
-        const double z = shape.heights.empty() ? shape.elevation
-                                               : shape.heights[(i - first) % shape.heights.size()];
+        const double z =
+            heights.empty() ? shape.elevation : heights[(i - first) % heights.size()];
         out[i] = map.ApplyXy(out[i].x, out[i].y, z);
     }
     return true;
 }
 
 std::size_t DefiningSize(const Shape& shape) {
-    std::size_t size = shape.points.size();
-    for (const Shape& part : shape.parts) size += std::max<std::size_t>(1, DefiningSize(part));
+    if (shape.kind != Shape::Kind::Path) return shape.DefiningPoints().size();
+    std::size_t size = 0;
+    for (const Shape& part : shape.Parts()) size += std::max<std::size_t>(1, DefiningSize(part));
     return size;
 }
 
 std::size_t EvaluationCost(const Shape& shape) {
     std::size_t cost = 0;
-    for (const Shape& part : shape.parts) cost += EvaluationCost(part);
+    if (shape.kind == Shape::Kind::Path) {
+        for (const Shape& part : shape.Parts()) cost += EvaluationCost(part);
+    }
     if (shape.kind != Shape::Kind::Nurbs) return cost;
     const NurbsCurve& nurbs = shape.spline->nurbs;
     if (nurbs.degree < 1 || nurbs.degree > kMaxNurbsDegree) return cost;  // refused at once
@@ -122,16 +129,17 @@ std::size_t EvaluationCost(const Shape& shape) {
 void NoteExtent(const Shape& shape, const Affine3& placement, Box2d& box) {
     const auto note = [&](const Point2d& p) { box.Extend(p); };
     if (shape.kind == Shape::Kind::Path) {
-        for (const Shape& part : shape.parts) NoteExtent(part, placement, box);
+        for (const Shape& part : shape.Parts()) NoteExtent(part, placement, box);
         return;
     }
     const Affine3 map = shape.ocs ? placement * shape.Frame() : placement;
     if (shape.kind == Shape::Kind::Conic) {
         // The box of the whole ellipse center + cos(t) u + sin(t) v: x reaches as far as
         // |(u.x, v.x)| from the center, y as far as |(u.y, v.y)|.
-        const Point2d center = map.ApplyXy(shape.center.x, shape.center.y, shape.center.z);
-        const Point2d u = map.DirectionXy(shape.axisU);
-        const Point2d v = map.DirectionXy(shape.axisV);
+        const ConicArc& conic = shape.Conic();
+        const Point2d center = map.ApplyXy(conic.center.x, conic.center.y, conic.center.z);
+        const Point2d u = map.DirectionXy(conic.axisU);
+        const Point2d v = map.DirectionXy(conic.axisV);
         const double reachX = std::hypot(u.x, v.x);
         const double reachY = std::hypot(u.y, v.y);
         note({center.x - reachX, center.y - reachY});
@@ -139,10 +147,11 @@ void NoteExtent(const Shape& shape, const Affine3& placement, Box2d& box) {
         return;
     }
     const bool identity = map.IsIdentity();
-    const std::vector<double>* heights = shape.spline ? &shape.spline->heights : &shape.heights;
-    for (std::size_t i = 0; i < shape.points.size(); ++i) {
-        const Point2d& p = shape.points[i];
-        const double z = i < heights->size() ? (*heights)[i] : shape.elevation;
+    const std::vector<double>& heights = shape.spline ? shape.spline->heights : shape.Heights();
+    const std::vector<Point2d>& points = shape.DefiningPoints();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const Point2d& p = points[i];
+        const double z = i < heights.size() ? heights[i] : shape.elevation;
         note(identity ? p : map.ApplyXy(p.x, p.y, z));
     }
 }

@@ -96,10 +96,10 @@ void Placer::Flatten(const Shape& shape, const Affine3& placement, std::uint32_t
     // define them, as a polyline.
     m_points.clear();
     Shape straight;
-    straight.points = shape.points;
+    straight.points = shape.DefiningPoints();
     straight.elevation = shape.elevation;
     straight.ocs = shape.ocs;
-    straight.axes = shape.axes;
+    straight.extrusion = shape.extrusion;
     FlattenShape(straight, placement, m_tolerance, m_points, &NoteApproximation, &m_drawing);
     m_drawing.Approximate(m_drawing.kinds[entity] + " that could not be evaluated: its points");
 }

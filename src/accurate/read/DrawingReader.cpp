@@ -332,7 +332,7 @@ void DrawingReader::Take(Entity& entity, const std::vector<Entity>& vertices) {
     if (!reader) return Skip(std::string(type));
     Shape shape;
     if (const char* why = reader(entity, vertices, shape)) return Skip(why);
-    if (type == "POLYLINE" && !shape.heights.empty()) NoteHeights(shape.heights);
+    if (type == "POLYLINE" && !shape.Heights().empty()) NoteHeights(shape.Heights());
     shape.source = SourceOf(entity);
     AddShape(std::move(shape));
 }
@@ -352,9 +352,9 @@ void DrawingReader::AddShape(Shape shape) {
     }
     // In the model space, a straight shape in world coordinates is a piece as it stands,
     // whatever the tolerance: seen from above, its heights change nothing.
-    if (shape.kind == Shape::Kind::Polyline && !shape.ocs) shape.heights.clear();
+    if (shape.kind == Shape::Kind::Polyline && !shape.ocs) shape.Bends().heights.clear();
     Pieces& pieces = m_drawing.pieces;
-    if (shape.Straight() && !shape.ocs && shape.heights.empty()) {
+    if (shape.Straight() && !shape.ocs && shape.Heights().empty()) {
         m_budget.SpendPiece(shape.points.size());
         pieces.LayerBox(shape.source.layer).Extend(shape.points);
         pieces.Add(std::move(shape.points), shape.closed, std::move(shape.source));
@@ -394,11 +394,13 @@ void DrawingReader::Hatch(const Entity& entity) {
     const auto place = [&](Shape& shape) {
         SetFrame(shape, extrusion);
         shape.elevation = elevation;
-        if (shape.kind == Shape::Kind::Conic) shape.center.z = elevation;
+        if (shape.kind == Shape::Kind::Conic) shape.Conic().center.z = elevation;
     };
     for (Shape& shape : shapes) {
         place(shape);
-        for (Shape& part : shape.parts) place(part);
+        if (shape.kind == Shape::Kind::Path) {
+            for (Shape& part : shape.Parts()) place(part);
+        }
         shape.source = source;
         AddShape(std::move(shape));
     }

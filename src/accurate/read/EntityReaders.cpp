@@ -13,7 +13,7 @@ namespace Vexlor::Dxf {
 
 void SetFrame(Shape& shape, const Point3d& extrusion) {
     shape.ocs = !WorldAxes(extrusion);
-    if (shape.ocs) shape.axes = ArbitraryAxes(extrusion);
+    if (shape.ocs) shape.extrusion = extrusion;
 }
 
 namespace {
@@ -26,18 +26,20 @@ bool AllStraight(const std::vector<double>& bulges) {
 }  // namespace
 
 void DropStraightBulges(Shape& shape) {
-    if (AllStraight(shape.bulges)) shape.bulges.clear();
+    std::vector<double>& bulges = shape.Bends().bulges;
+    if (AllStraight(bulges)) bulges.clear();
 }
 
-void CircleShape(Shape& shape, const Point3d& center, double radius, double start, double end,
-                 bool arc) {
-    shape.kind = Shape::Kind::Conic;
-    shape.center = center;
-    shape.axisU = {radius, 0, 0};
-    shape.axisV = {0, radius, 0};
+ConicArc& CircleShape(Shape& shape, const Point3d& center, double radius, double start,
+                      double end, bool arc) {
+    ConicArc& conic = shape.MakeConic();
+    conic.center = center;
+    conic.axisU = {radius, 0, 0};
+    conic.axisV = {0, radius, 0};
     shape.closed = !arc;
-    shape.start = arc ? start : 0;
-    shape.end = arc ? end : 2 * kPi;
+    conic.start = arc ? start : 0;
+    conic.end = arc ? end : 2 * kPi;
+    return conic;
 }
 
 Insert ReadInsert(const Entity& entity) {
@@ -65,7 +67,7 @@ const char* LightPolyline(Entity& entity, const std::vector<Entity>&, Shape& sha
     shape.points = entity.TakeVertices();
     // Straight ones are dropped before they are copied.
     const std::vector<double>& bulges = entity.Bulges();
-    if (!AllStraight(bulges)) shape.bulges.assign(bulges.begin(), bulges.end());
+    if (!AllStraight(bulges)) shape.Bends().bulges.assign(bulges.begin(), bulges.end());
     return nullptr;
 }
 
@@ -78,22 +80,24 @@ const char* Polyline(Entity& entity, const std::vector<Entity>& vertices, Shape&
         // A 3D polyline: its vertices are in world coordinates, straight from one to the next.
         // Seen from above, as a LINE with z is; its heights count where a block is placed tilted.
         bool raised = false;
+        std::vector<double>& heights = shape.Bends().heights;
         for (const Entity& vertex : vertices) {
             if (vertex.IntegerOr(70, 0) & 16) continue;
             shape.points.push_back({vertex.NumberOr(10, 0), vertex.NumberOr(20, 0)});
-            shape.heights.push_back(vertex.NumberOr(30, 0));
-            raised = raised || shape.heights.back() != 0;
+            heights.push_back(vertex.NumberOr(30, 0));
+            raised = raised || heights.back() != 0;
         }
-        if (!raised) shape.heights.clear();
+        if (!raised) heights.clear();
         return nullptr;
     }
     shape.elevation = entity.NumberOr(30, 0);
     SetFrame(shape, entity.Extrusion());
+    std::vector<double>& bulges = shape.Bends().bulges;
     for (const Entity& vertex : vertices) {
         // Frame control points of a spline-fit polyline are not on the curve.
         if (vertex.IntegerOr(70, 0) & 16) continue;
         shape.points.push_back({vertex.NumberOr(10, 0), vertex.NumberOr(20, 0)});
-        shape.bulges.push_back(vertex.NumberOr(42, 0));
+        bulges.push_back(vertex.NumberOr(42, 0));
     }
     DropStraightBulges(shape);
     return nullptr;
@@ -127,16 +131,16 @@ const char* Circle(const Entity& entity, bool arc, Shape& shape) {
 }
 
 const char* Ellipse(Entity& entity, const std::vector<Entity>&, Shape& shape) {
-    shape.kind = Shape::Kind::Conic;
+    ConicArc& conic = shape.MakeConic();
     const double ratio = entity.NumberOr(40, 1);
     if (!(ratio > 0)) entity.Fail("the axis ratio is not positive");
     // In world coordinates: the frame is the world's.
-    shape.axisU = entity.PointOr(11, {0, 0, 0});
-    shape.center = entity.PointOr(10, {0, 0, 0});
-    shape.axisV = EllipseMinorAxis(entity.Extrusion(), shape.axisU, ratio);
-    shape.start = entity.NumberOr(41, 0);
-    shape.end = entity.NumberOr(42, 2 * kPi);
-    shape.closed = ArcSpan(shape.start, shape.end) >= 2 * kPi;
+    conic.axisU = entity.PointOr(11, {0, 0, 0});
+    conic.center = entity.PointOr(10, {0, 0, 0});
+    conic.axisV = EllipseMinorAxis(entity.Extrusion(), conic.axisU, ratio);
+    conic.start = entity.NumberOr(41, 0);
+    conic.end = entity.NumberOr(42, 2 * kPi);
+    shape.closed = ArcSpan(conic.start, conic.end) >= 2 * kPi;
     return nullptr;
 }
 
@@ -180,7 +184,6 @@ const char* Spline(Entity& entity, const std::vector<Entity>&, Shape& shape) {
     if (!(flags & 4)) nurbs.weights.clear();
     if (!nurbs.controlPoints.empty()) {
         shape.kind = Shape::Kind::Nurbs;
-        shape.points = nurbs.controlPoints;  // for the extent
     } else if (!fit.empty()) {
         shape.kind = Shape::Kind::FitSpline;
         shape.points = fit;

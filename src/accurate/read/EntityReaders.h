@@ -32,9 +32,10 @@ inline bool WorldAxes(const Point3d& extrusion) {
 void SetFrame(Shape& shape, const Point3d& extrusion);
 /// Bulges all zero say no more than none.
 void DropStraightBulges(Shape& shape);
-/// A circle, or the arc from `start` to `end` (radians), in its frame.
-void CircleShape(Shape& shape, const Point3d& center, double radius, double start, double end,
-                 bool arc);
+/// Makes `shape` a circle, or the arc from `start` to `end` (radians), in its frame: the conic
+/// it returns.
+ConicArc& CircleShape(Shape& shape, const Point3d& center, double radius, double start,
+                      double end, bool arc);
 
 /// An INSERT or MINSERT, without its source.
 Insert ReadInsert(const Entity& entity);

@@ -27,11 +27,11 @@ public:
             } else {
                 // The edges of a path run end to end round one loop: one closed shape.
                 Shape path;
-                path.kind = Shape::Kind::Path;
+                std::vector<Shape>& parts = path.MakePath();
                 path.closed = true;
                 const long long edges = Count(93);
-                for (long long e = 0; e < edges; ++e) Edge(path.parts);
-                if (!path.parts.empty()) shapes.push_back(std::move(path));
+                for (long long e = 0; e < edges; ++e) Edge(parts);
+                if (!parts.empty()) shapes.push_back(std::move(path));
             }
             // The boundary objects it came from: handles, no geometry.
             if (At(97)) {
@@ -81,9 +81,10 @@ private:
         const long long vertices = Count(93);
         Shape shape;
         shape.closed = true;
+        std::vector<double>& bulges = shape.Bends().bulges;
         for (long long v = 0; v < vertices; ++v) {
             shape.points.push_back(Point(10, 20));
-            shape.bulges.push_back(bulged ? NumberOr(42, 0) : 0);
+            bulges.push_back(bulged ? NumberOr(42, 0) : 0);
         }
         DropStraightBulges(shape);
         shapes.push_back(std::move(shape));
@@ -101,19 +102,19 @@ private:
             const double start = Number(50) * kDegree;
             const double end = Number(51) * kDegree;
             const bool counterClockwise = Integer(73) != 0;
-            CircleShape(shape, {center.x, center.y, 0}, radius, start, end, true);
+            ConicArc& conic = CircleShape(shape, {center.x, center.y, 0}, radius, start, end, true);
             // A clockwise edge gives its angles as seen mirrored in x: it runs from -start
             // clockwise to -end.
-            if (!counterClockwise) shape.axisV = {0, -radius, 0};
+            if (!counterClockwise) conic.axisV = {0, -radius, 0};
             shape.closed = false;
         } else if (type == 3) {
             const Point2d center = Point(10, 20);
             const Point2d major = Point(11, 21);
             const double ratio = Number(40);
-            shape.kind = Shape::Kind::Conic;
-            shape.center = {center.x, center.y, 0};
-            shape.axisU = {major.x, major.y, 0};
-            shape.axisV = {-major.y * ratio, major.x * ratio, 0};
+            ConicArc& conic = shape.MakeConic();
+            conic.center = {center.x, center.y, 0};
+            conic.axisU = {major.x, major.y, 0};
+            conic.axisV = {-major.y * ratio, major.x * ratio, 0};
             // The edge gives angles, in degrees, seen from the center: the parameter of
             // angle a has the direction (cos a, sin a / ratio). A sweep of a whole turn or
             // more is the whole ellipse.
@@ -123,9 +124,9 @@ private:
                 const double a = degrees * kDegree;
                 return std::atan2(std::sin(a) / ratio, std::cos(a));
             };
-            shape.start = parameter(start);
-            shape.end = std::fabs(end - start) >= 360 ? shape.start + 2 * kPi : parameter(end);
-            if (Integer(73) == 0) shape.axisV = {-shape.axisV.x, -shape.axisV.y, 0};
+            conic.start = parameter(start);
+            conic.end = std::fabs(end - start) >= 360 ? conic.start + 2 * kPi : parameter(end);
+            if (Integer(73) == 0) conic.axisV = {-conic.axisV.x, -conic.axisV.y, 0};
         } else if (type == 4) {
             SplineEdge(shape);
         } else {
@@ -160,7 +161,6 @@ private:
         }
         if (!nurbs.controlPoints.empty()) {
             shape.kind = Shape::Kind::Nurbs;
-            shape.points = nurbs.controlPoints;
         } else {
             shape.kind = Shape::Kind::FitSpline;
             shape.points = std::move(fit);

@@ -34,7 +34,7 @@ void DrawingReader::Line(const Entity& entity) {
     shape.source = source;
     // In a block, heights count when the block is placed tilted.
     const double fromZ = number(kFromZ), toZ = number(kToZ);
-    if (fromZ != 0 || toZ != 0) shape.heights = {fromZ, toZ};
+    if (fromZ != 0 || toZ != 0) shape.Bends().heights = {fromZ, toZ};
     m_block->shapes.push_back(std::move(shape));
 }
 
