@@ -95,8 +95,10 @@ public:
     // `forEachPiece(visit)` calls `visit(piece, front, back, isShort)` for every piece with an
     // end that can meet another, in the same order each time: `front` and `back` point to its
     // ends that can (one of them may be null), `isShort` says whether they are all its points.
+    // `placeOfPiece`, when given, gets the place of each such piece's front (or only) end; it
+    // must have room for every piece, and is left as it was for the others.
     template <typename ForEachPiece>
-    void Build(ForEachPiece&& forEachPiece) {
+    void Build(ForEachPiece&& forEachPiece, std::uint32_t* placeOfPiece = nullptr) {
         const auto forEachEnd = [&](auto&& visit) {
             forEachPiece([&](std::uint32_t, const Point2d* front, const Point2d* back, bool) {
                 if (front) visit(*front);
@@ -145,6 +147,7 @@ public:
                 const std::uint32_t backPlace = back ? m_start[*bucket++]++ : kNoMate;
                 if (front) m_ends[frontPlace] = End{*front, piece, backPlace | shortBit};
                 if (back) m_ends[backPlace] = End{*back, piece, frontPlace | shortBit | kIsBack};
+                if (placeOfPiece) placeOfPiece[piece] = front ? frontPlace : backPlace;
             });
         std::vector<std::uint32_t, LargeArrayAllocator<std::uint32_t>>().swap(m_bucketOfEnd);
         for (std::size_t b = buckets; b > 0; --b) m_start[b] = m_start[b - 1];

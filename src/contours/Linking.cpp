@@ -143,6 +143,7 @@ public:
           m_twoPoint(twoPoint),
           m_meet(meet),
           m_usedUp(polylines.size(), 0),
+          m_placeOf(polylines.size(), kNone),
           m_index(meet) {}
 
     void Run() {
@@ -161,7 +162,7 @@ public:
                 const bool isShort = front && (points.size == 1 || (back && points.size == 2));
                 visit(static_cast<std::uint32_t>(i), front, back, isShort);
             }
-        });
+        }, m_placeOf.data());
         if (!m_index.AnyEndsMeet()) return;
         // A rescan from the start would find the lowest pair (i, j) that meets. Invariant: no
         // pair (x, y) with x < current meets. A join leaves the piece that takes over with
@@ -174,7 +175,15 @@ public:
             m_own = PointsOf(m_current);
             if (m_own.size == 0) continue;
             m_searched[0] = m_searched[1] = false;  // they were for an earlier piece
-            while (const std::optional<std::uint32_t> place = LowestPartner()) Link(*place);
+            for (;;) {
+                std::uint32_t place = NextInLine();
+                if (place == kNone) {
+                    const std::optional<std::uint32_t> lowest = LowestPartner();
+                    if (!lowest) break;
+                    place = *lowest;
+                }
+                Link(place);
+            }
             if (m_chain) {
                 m_polylines[m_current].points = m_chain->TakePoints();
                 m_chain.reset();
@@ -232,6 +241,30 @@ private:
                 ? back
                 : front;
         return lowest == kNone ? std::nullopt : std::optional<std::uint32_t>(lowest);
+    }
+
+    // The place of an end of the next piece in order after the current one that can still join,
+    // when that piece meets an end of the current one; else kNone. No piece lies between them,
+    // so it is then the lowest partner, found without a search: drawings mostly write the pieces
+    // of a contour one after another. Searches made before stay good, as after any join.
+    std::uint32_t NextInLine() {
+        if (m_next <= m_current) m_next = m_current + 1;
+        // Pieces used up, and those without an end in the index, never come back.
+        while (m_next < m_placeOf.size() && (m_placeOf[m_next] == kNone || m_usedUp[m_next])) {
+            ++m_next;
+        }
+        if (m_next == m_placeOf.size()) return kNone;
+        // Its ends read where the piece keeps them, which lie in the drawing's order as the
+        // current piece's do, rather than at their places in the index. An end that is not
+        // finite is not in the index, and meets none.
+        const Points points = PointsOf(m_next);
+        const Point2d& first = points.data[0];
+        const Point2d& last = points.data[points.size - 1];
+        const auto meets = [&](const Point2d& p) {
+            return Meet(p, first, m_meet.squared) ||
+                   (points.size > 1 && Meet(p, last, m_meet.squared));
+        };
+        return meets(Front()) || meets(Back()) ? m_placeOf[m_next] : kNone;
     }
 
     // Which of the last searches of the current piece (0 or 1) was made from `end` and still
@@ -357,7 +390,9 @@ private:
     TwoPointPieces* m_twoPoint;  // or null
     MeetDistance m_meet;
     std::vector<std::uint8_t> m_usedUp;  // per piece: joined into another or dropped
+    std::vector<std::uint32_t> m_placeOf;  // per piece: its front end's place, kNone if none
     std::size_t m_current = 0;
+    std::size_t m_next = 0;  // no piece after the current one and before this can still join
     Points m_own{nullptr, 0};      // the current piece's points while it has not joined
     std::optional<Chain> m_chain;  // the current piece's points once it has joined another
     EndIndex m_index;
