@@ -8,6 +8,13 @@
 
 namespace Vexlor::Dxf {
 
+namespace {
+
+// Room kept beyond a block for the part line left over from the block before.
+constexpr std::size_t kCarried = 4096;
+
+}  // namespace
+
 ByteStream::ByteStream(std::string_view bytes)
     : m_begin(bytes.data()), m_cursor(bytes.data()), m_end(bytes.data() + bytes.size()) {}
 
@@ -18,9 +25,11 @@ ByteStream::ByteStream(std::istream& in, std::size_t block)
 
 bool ByteStream::Refill(std::size_t count) {
     while (Available() < count && !m_ended) {
-        // What is left moves to the front; the room grows only for a run longer than a block.
+        // What is left moves to the front. The room takes a block and a part line beyond it
+        // from the start, so that it grows only for a run longer than a block, rather than each
+        // time a longer part line is left over.
         const std::size_t kept = Available();
-        const std::size_t room = std::max(m_block, count) + kept;
+        const std::size_t room = std::max(m_block, count) + std::max(kept, kCarried);
         if (m_buffer.size() < room) {
             std::string grown(room, '\0');
             std::memcpy(grown.data(), m_cursor, kept);
