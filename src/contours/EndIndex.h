@@ -1,5 +1,5 @@
 // The end index of the linking: the end points of the open pieces, bucketed by cell of a grid
-// laid over them in Morton order (or by hashed cell when they crowd), so that the ends meeting a
+// laid over them, row by row (or by hashed cell when they crowd), so that the ends meeting a
 // point are found by looking into one or a few buckets.
 // SPDX-License-Identifier: MIT
 #pragma once
@@ -66,25 +66,14 @@ struct End {
     std::uint32_t mate;   // the other end's place or kNoMate, with kIsBack and kShort
 };
 
-// Spreads the bits of v apart, one zero bit between each two.
-inline std::uint64_t SpreadBits(std::uint32_t v) {
-    std::uint64_t x = v;
-    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
-    x = (x | x << 8) & 0x00FF00FF00FF00FFull;
-    x = (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
-    x = (x | x << 2) & 0x3333333333333333ull;
-    x = (x | x << 1) & 0x5555555555555555ull;
-    return x;
-}
-
 // The ends of the open pieces, by bucket. Linking never makes a new end: the ends of a chain are
 // always ends of its pieces, and a piece that is found as a partner has never joined before. So
 // the index is built once, as buckets of ends in one array, and a join only marks the ends of the
 // piece it used up. An end is known by its place in that array.
 //
-// Buckets are cells of a grid laid over the ends' bounding box, in Morton order, with about two
-// ends per cell: ends close in space are close in memory. When the ends crowd into few cells, the
-// buckets are hashed cells of a fixed width instead.
+// Buckets are cells of a grid laid over the ends' bounding box, row by row, with about two ends
+// per cell: ends close in space are close in memory, and a cell's bucket takes a shift and an or.
+// When the ends crowd into few cells, the buckets are hashed cells of a fixed width instead.
 class EndIndex {
 public:
     explicit EndIndex(const MeetDistance& meet = {})
@@ -294,17 +283,13 @@ private:
 
     std::size_t BucketOfCell(std::int64_t x, std::int64_t y) const {
         if (m_grid) {
-            // Columns and rows interleaved as far as both go, the wider side's rest on top. Cells
-            // past the box's far edge wrap around, which costs nothing but a shared bucket.
+            // Row by row. Cells past the box's far edge wrap around, which costs nothing but a
+            // shared bucket.
             const std::uint64_t column =
                 (static_cast<std::uint64_t>(x) - m_originX) & ((1ull << m_columnBits) - 1);
             const std::uint64_t row =
                 (static_cast<std::uint64_t>(y) - m_originY) & ((1ull << m_rowBits) - 1);
-            const unsigned common = std::min(m_columnBits, m_rowBits);
-            const std::uint64_t commonMask = (1ull << common) - 1;
-            const std::uint64_t low = SpreadBits(static_cast<std::uint32_t>(column & commonMask)) |
-                                      SpreadBits(static_cast<std::uint32_t>(row & commonMask)) << 1;
-            return static_cast<std::size_t>(low | ((column | row) >> common) << (2 * common));
+            return static_cast<std::size_t>(row << m_columnBits | column);
         }
         // Cells next to each other in y fall into neighbouring buckets, so that a search that
         // looks into two of them reads one stretch of memory.
