@@ -256,25 +256,30 @@ std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines, 
         // the same pass: after the first point, the least and greatest of every point in turn
         // (the first again changes nothing). In registers: a box kept in memory would make each
         // point wait for the last one's store.
-        double minX = kInfinity, maxX = -kInfinity, minY = kInfinity, maxY = -kInfinity;
+        Bounds own{kInfinity, kInfinity, -kInfinity, -kInfinity};
         every.Extend(points.front());
-        double allMinX = every.minimum.x, allMinY = every.minimum.y;
-        double allMaxX = every.maximum.x, allMaxY = every.maximum.y;
-        for (const Point2d& p : points) {
-            allMinX = std::min(allMinX, p.x);
-            allMinY = std::min(allMinY, p.y);
-            allMaxX = std::max(allMaxX, p.x);
-            allMaxY = std::max(allMaxY, p.y);
-            if (HasNaN(p)) continue;
-            minX = std::min(minX, p.x);
-            maxX = std::max(maxX, p.x);
-            minY = std::min(minY, p.y);
-            maxY = std::max(maxY, p.y);
+        Bounds seen{every.minimum.x, every.minimum.y, every.maximum.x, every.maximum.y};
+        const Point2d* p = points.data();
+        const Point2d* const end = p + points.size();
+        for (; end - p >= 4; p += 4) {
+            if (!Bounds::FourMayHaveNaN(p)) {
+                seen.TakeFour(p);
+                own.TakeFour(p);
+                continue;
+            }
+            for (int k = 0; k < 4; ++k) {
+                seen.Take(p[k]);
+                if (!HasNaN(p[k])) own.Take(p[k]);
+            }
         }
-        every.minimum = {allMinX, allMinY};
-        every.maximum = {allMaxX, allMaxY};
+        for (; p != end; ++p) {
+            seen.Take(*p);
+            if (!HasNaN(*p)) own.Take(*p);
+        }
+        every.minimum = {seen.minX, seen.minY};
+        every.maximum = {seen.maxX, seen.maxY};
         if (SegmentCount(polylines[i]) == 0) continue;
-        const Box box{minX, maxX, minY, maxY};
+        const Box box{own.minX, own.maxX, own.minY, own.maxY};
         if (box.minX > box.maxX) continue;  // no point without NaN
         boxes.push_back(box);
         owner.push_back(static_cast<std::uint32_t>(i));

@@ -16,6 +16,62 @@ using Point2d = Vexlor::Math::point<double, 2>;
 using Point3d = Vexlor::Math::point<double, 3>;
 using Polyline2d = Vexlor::Math::polyline<double, 2>;
 
+/// Bounds folded point by point with std::min and std::max, as a box takes its points in turn:
+/// the first of equal values stays (+0 and -0 are equal), and a NaN, which is neither less nor
+/// greater than anything, changes no bound that is a number.
+struct Bounds {
+    double minX;
+    double minY;
+    double maxX;
+    double maxY;
+
+    void Take(const Point2d& p) {
+        minX = std::min(minX, p.x);
+        minY = std::min(minY, p.y);
+        maxX = std::max(maxX, p.x);
+        maxY = std::max(maxY, p.y);
+    }
+
+    /// Takes the four points at `p`, none with a NaN, as in turn: folded among themselves first,
+    /// earlier before later, and then into the bounds, so that each bound waits for one
+    /// comparison rather than four. A NaN folded first would stand where in turn it is passed
+    /// over.
+    void TakeFour(const Point2d* p) {
+        minX = std::min(minX, std::min(std::min(p[0].x, p[1].x), std::min(p[2].x, p[3].x)));
+        minY = std::min(minY, std::min(std::min(p[0].y, p[1].y), std::min(p[2].y, p[3].y)));
+        maxX = std::max(maxX, std::max(std::max(p[0].x, p[1].x), std::max(p[2].x, p[3].x)));
+        maxY = std::max(maxY, std::max(std::max(p[0].y, p[1].y), std::max(p[2].y, p[3].y)));
+    }
+    /// Whether a coordinate of the four points at `p` may be NaN: true for every NaN, and
+    /// harmlessly for infinities of both signs.
+    static bool FourMayHaveNaN(const Point2d* p) {
+        const double sum =
+            ((p[0].x + p[1].x) + (p[2].x + p[3].x)) + ((p[0].y + p[1].y) + (p[2].y + p[3].y));
+        return sum != sum;
+    }
+
+    /// Takes the points [p, end) in turn, but for those `skip(point)` names; four at a time
+    /// where no NaN is among them.
+    template <typename Skip>
+    void TakeAll(const Point2d* p, const Point2d* end, Skip&& skip) {
+        for (; end - p >= 4; p += 4) {
+            if (!FourMayHaveNaN(p)) {
+                TakeFour(p);
+                continue;
+            }
+            for (int k = 0; k < 4; ++k) {
+                if (!skip(p[k])) Take(p[k]);
+            }
+        }
+        for (; p != end; ++p) {
+            if (!skip(*p)) Take(*p);
+        }
+    }
+    void TakeAll(const Point2d* p, const Point2d* end) {
+        TakeAll(p, end, [](const Point2d&) { return false; });
+    }
+};
+
 /// The box of the points given to Extend; (0, 0) to (0, 0) while there is none.
 struct Box2d {
     Point2d minimum{0, 0};
@@ -34,16 +90,10 @@ struct Box2d {
     void Extend(const std::vector<Point2d>& points) {
         if (points.empty()) return;
         Extend(points.front());
-        double minX = minimum.x, minY = minimum.y, maxX = maximum.x, maxY = maximum.y;
-        for (std::size_t k = 1; k < points.size(); ++k) {
-            const Point2d& p = points[k];
-            minX = std::min(minX, p.x);
-            minY = std::min(minY, p.y);
-            maxX = std::max(maxX, p.x);
-            maxY = std::max(maxY, p.y);
-        }
-        minimum = {minX, minY};
-        maximum = {maxX, maxY};
+        Bounds bounds{minimum.x, minimum.y, maximum.x, maximum.y};
+        bounds.TakeAll(points.data() + 1, points.data() + points.size());
+        minimum = {bounds.minX, bounds.minY};
+        maximum = {bounds.maxX, bounds.maxY};
     }
     /// The longer side.
     double Extent() const { return std::max(maximum.x - minimum.x, maximum.y - minimum.y); }

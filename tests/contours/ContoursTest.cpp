@@ -352,9 +352,10 @@ TEST(Contours, InPlaceReductionGivesTheIndexListResult) {
     }
 }
 
-// The box the crossing test takes on its way is that of every point in turn: per coordinate, a NaN
-// of the very first point stays, later NaNs are passed over, and of equal least or greatest
-// values (0 and -0) the first stays. Random sets of points from an alphabet of such values.
+// The box the crossing test takes on its way, and the one Box2d::Extend takes, is that of every
+// point in turn: per coordinate, a NaN of the very first point stays, later NaNs are passed over,
+// and of equal least or greatest values (0 and -0) the first stays. Random sets of points from an
+// alphabet of such values, in polylines long enough to be folded four points at a time.
 TEST(Contours, CrossingTestTakesTheBoxOfEveryPoint) {
     const double nan = std::nan("");
     const double values[] = {1, -2, 0.0, -0.0, nan, kInf, -kInf, 3.5};
@@ -369,8 +370,10 @@ TEST(Contours, CrossingTestTakesTheBoxOfEveryPoint) {
         bool first = true;
         for (Vexlor::Dxf::Polyline2d& polyline : polylines) {
             polyline.closed = random() % 2 == 0;
-            for (auto n = random() % 4; n > 0; --n) {
-                const Point p{values[random() % 8], values[random() % 8]};
+            for (auto n = random() % 12; n > 0; --n) {
+                // Mostly numbers, so that runs of four without a NaN come up.
+                const Point p{values[random() % (random() % 4 ? 4 : 8)],
+                              values[random() % (random() % 4 ? 4 : 8)]};
                 polyline.points.push_back(p);
                 for (int axis = 0; axis < 2; ++axis) {
                     const double v = axis == 0 ? p.x : p.y;
@@ -383,11 +386,18 @@ TEST(Contours, CrossingTestTakesTheBoxOfEveryPoint) {
         Vexlor::Dxf::Box2d box;
         box.minimum = {42, 42};  // what was there before is not kept
         Vexlor::Dxf::AnyPolylinesCross(polylines, &box);
+        Vexlor::Dxf::Box2d extended;
+        for (const Vexlor::Dxf::Polyline2d& polyline : polylines) extended.Extend(polyline.points);
         const Point expectedMinimum{least[0], least[1]}, expectedMaximum{greatest[0], greatest[1]};
-        ASSERT_EQ(Describe({{{expectedMinimum, expectedMaximum}, true}}),
-                  Describe({{{box.minimum, box.maximum}, true}}))
+        const std::string expected = Describe({{{expectedMinimum, expectedMaximum}, true}});
+        ASSERT_EQ(expected, Describe({{{box.minimum, box.maximum}, true}}))
             << "round " << round << "\n"
             << Describe(polylines);
+        if (!first) {
+            ASSERT_EQ(expected, Describe({{{extended.minimum, extended.maximum}, true}}))
+                << "round " << round << "\n"
+                << Describe(polylines);
+        }
     }
 }
 
