@@ -15,10 +15,10 @@
 
 namespace Vexlor::Dxf {
 
-/// Arrays of several MiB are asked to be backed by huge pages where the system offers them on
-/// request (Linux): filling one then takes a page fault per 2 MiB instead of one per 4 KiB,
-/// and reading it at random misses the address-translation cache less often. Smaller arrays,
-/// and other systems, get ordinary storage.
+/// Arrays of a huge page (2 MiB) or more are asked to be backed by huge pages where the system
+/// offers them on request (Linux): filling one then takes a page fault per 2 MiB instead of one
+/// per 4 KiB, and reading it at random misses the address-translation cache less often. Smaller
+/// arrays, and other systems, get ordinary storage.
 template <typename T>
 class LargeArrayAllocator {
 public:
@@ -79,7 +79,7 @@ private:
 
     static bool IsLarge([[maybe_unused]] std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-        return bytes >= 2 * kHugePage;
+        return bytes >= kHugePage;
 #else
         return false;
 #endif
