@@ -63,6 +63,7 @@ public:
             // than a million pieces' worth is asked ahead.
             const std::size_t expected = std::min<std::size_t>(size / 64, std::size_t{1} << 20);
             m_drawing.pieces.Reserve(expected);
+            m_drawing.handles.Reserve(expected);
             DrawingReader(m_drawing, m_budget, m_options.strictStructure).Read(*source);
             import.units = m_drawing.units;
             Placer placer(m_drawing, m_layers, m_budget, Units(import));

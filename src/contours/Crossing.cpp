@@ -245,6 +245,8 @@ inline bool Overlap(const Box& a, const Box& b) {
 std::vector<bool> PolylinesNearOthers(const std::vector<Polyline2d>& polylines, Box2d* all) {
     std::vector<Box> boxes;
     std::vector<std::uint32_t> owner;
+    boxes.reserve(polylines.size());
+    owner.reserve(polylines.size());
     Box2d unused;
     Box2d& every = all ? *all : unused;
     constexpr double kInfinity = std::numeric_limits<double>::infinity();

@@ -56,6 +56,12 @@ class Handles {
 public:
     /// The index of `handle`, added.
     std::uint32_t Add(const std::string& handle);
+    /// Room for `count` handles of a common length, asked for ahead as the pieces' is: filled
+    /// as the entities come, it is touched once rather than copied into fresh pages as it grows.
+    void Reserve(std::size_t count) {
+        m_ends.reserve(count + 1);
+        m_text.reserve(count * kCommonLength);
+    }
     std::string_view operator[](std::uint32_t index) const {
         if (index == 0) return {};
         return std::string_view(m_text).substr(m_ends[index - 1],
@@ -63,6 +69,8 @@ public:
     }
 
 private:
+    // Drawings of many entities number them in five to eight hexadecimal digits.
+    static constexpr std::size_t kCommonLength = 8;
     std::string m_text;
     std::vector<std::size_t> m_ends{0};  // where each handle ends in m_text; the first is none
 };
