@@ -148,21 +148,23 @@ public:
 
     void Run() {
         // Ends that cannot meet stay out of the index; a piece of one point has one end.
-        m_index.Build([&](auto&& visit) {
-            for (std::size_t i = 0; i < m_polylines.size(); ++i) {
-                FetchAhead(m_polylines, i);
-                if (m_polylines[i].closed) continue;
-                const Points points = PointsOf(i);
-                if (points.size == 0) continue;
-                const Point2d* first = points.data;
-                const Point2d* last = points.data + (points.size - 1);
-                const Point2d* front = CanMeet(*first) ? first : nullptr;
-                const Point2d* back = points.size > 1 && CanMeet(*last) ? last : nullptr;
-                if (!front && !back) continue;
-                const bool isShort = front && (points.size == 1 || (back && points.size == 2));
-                visit(static_cast<std::uint32_t>(i), front, back, isShort);
-            }
-        }, m_placeOf.data());
+        m_index.Build(
+            [&](auto&& visit) {
+                for (std::size_t i = 0; i < m_polylines.size(); ++i) {
+                    FetchAhead(m_polylines, i);
+                    if (m_polylines[i].closed) continue;
+                    const Points points = PointsOf(i);
+                    if (points.size == 0) continue;
+                    const Point2d* first = points.data;
+                    const Point2d* last = points.data + (points.size - 1);
+                    const Point2d* front = CanMeet(*first) ? first : nullptr;
+                    const Point2d* back = points.size > 1 && CanMeet(*last) ? last : nullptr;
+                    if (!front && !back) continue;
+                    const bool isShort = front && (points.size == 1 || (back && points.size == 2));
+                    visit(static_cast<std::uint32_t>(i), front, back, isShort);
+                }
+            },
+            m_placeOf.data());
         if (!m_index.AnyEndsMeet()) return;
         // A rescan from the start would find the lowest pair (i, j) that meets. Invariant: no
         // pair (x, y) with x < current meets. A join leaves the piece that takes over with
@@ -389,10 +391,10 @@ private:
     std::vector<Polyline2d>& m_polylines;
     TwoPointPieces* m_twoPoint;  // or null
     MeetDistance m_meet;
-    std::vector<std::uint8_t> m_usedUp;  // per piece: joined into another or dropped
+    std::vector<std::uint8_t> m_usedUp;    // per piece: joined into another or dropped
     std::vector<std::uint32_t> m_placeOf;  // per piece: its front end's place, kNone if none
     std::size_t m_current = 0;
-    std::size_t m_next = 0;  // no piece after the current one and before this can still join
+    std::size_t m_next = 0;        // no piece after the current one and before this can still join
     Points m_own{nullptr, 0};      // the current piece's points while it has not joined
     std::optional<Chain> m_chain;  // the current piece's points once it has joined another
     EndIndex m_index;

@@ -97,8 +97,7 @@ bool FlattenShape(const Shape& shape, const Affine3& placement, double tolerance
     if (identity && heights.empty()) return true;
     for (std::size_t i = first; i < out.size(); ++i) {
         // A closed polyline's last point is its first again.
-        const double z =
-            heights.empty() ? shape.elevation : heights[(i - first) % heights.size()];
+        const double z = heights.empty() ? shape.elevation : heights[(i - first) % heights.size()];
         out[i] = map.ApplyXy(out[i].x, out[i].y, z);
     }
     return true;

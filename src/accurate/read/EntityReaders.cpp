@@ -30,8 +30,8 @@ void DropStraightBulges(Shape& shape) {
     if (AllStraight(bulges)) bulges.clear();
 }
 
-ConicArc& CircleShape(Shape& shape, const Point3d& center, double radius, double start,
-                      double end, bool arc) {
+ConicArc& CircleShape(Shape& shape, const Point3d& center, double radius, double start, double end,
+                      bool arc) {
     ConicArc& conic = shape.MakeConic();
     conic.center = center;
     conic.axisU = {radius, 0, 0};

@@ -34,8 +34,8 @@ void SetFrame(Shape& shape, const Point3d& extrusion);
 void DropStraightBulges(Shape& shape);
 /// Makes `shape` a circle, or the arc from `start` to `end` (radians), in its frame: the conic
 /// it returns.
-ConicArc& CircleShape(Shape& shape, const Point3d& center, double radius, double start,
-                      double end, bool arc);
+ConicArc& CircleShape(Shape& shape, const Point3d& center, double radius, double start, double end,
+                      bool arc);
 
 /// An INSERT or MINSERT, without its source.
 Insert ReadInsert(const Entity& entity);
