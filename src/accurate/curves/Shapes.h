@@ -59,13 +59,8 @@ struct VertexBends {
 /// heights, a path's parts.
 struct Shape {
     Source source;
-    enum class Kind : std::uint8_t {
-        Polyline,
-        Conic,
-        Nurbs,
-        FitSpline,
-        Path
-    } kind = Kind::Polyline;
+    enum class Kind : std::uint8_t { Polyline, Conic, Nurbs, FitSpline, Path };
+    Kind kind = Kind::Polyline;
     bool closed = false;
     /// The frame: the object coordinate system of `extrusion` (`ocs`), or the world's axes.
     bool ocs = false;
