@@ -9,6 +9,7 @@
 #include <cstddef>     // std::size_t
 #include <functional>  // std::function
 #include <limits>      // std::numeric_limits
+#include <memory>      // std::make_unique
 #include <optional>    // std::nullopt
 #include <ostream>     // std::ostream
 #include <string>      // std::string
@@ -16,6 +17,7 @@
 
 #include "accurate/curves/Curves.h"
 #include "accurate/curves/Ocs.h"
+#include "accurate/curves/Shapes.h"
 
 namespace {
 
@@ -447,6 +449,56 @@ TEST(Curves, DegenerateAndRefusedInput) {
         for (std::size_t i = 0; i < row.points.size(); ++i) {
             EXPECT_LT(Distance(out[i + 1], row.points[i]), 1e-15) << row.name << " point " << i;
         }
+    }
+}
+
+// What placing a shape is charged before it is flattened: the points that define it (a NURBS
+// curve's control points, a path's parts at least one each); and beyond the points it gives, a
+// NURBS curve's spans, (degree + 1)^3 / 64 points each, rounded down over the curve.
+TEST(Curves, ShapesAreChargedTheirDefiningPointsAndSpans) {
+    using Vexlor::Dxf::Shape;
+    const auto nurbs = [](int degree, std::size_t controls) {
+        Shape shape;
+        shape.kind = Shape::Kind::Nurbs;
+        shape.spline = std::make_unique<Vexlor::Dxf::SplineData>();
+        shape.spline->nurbs.degree = degree;
+        shape.spline->nurbs.controlPoints = Points(controls);
+        return shape;
+    };
+    Shape polyline;
+    polyline.points = Points(5);
+    Shape conic;
+    conic.MakeConic();
+    Shape fit;
+    fit.kind = Shape::Kind::FitSpline;
+    fit.spline = std::make_unique<Vexlor::Dxf::SplineData>();
+    fit.points = Points(4);
+    Shape path;
+    std::vector<Shape>& parts = path.MakePath();
+    parts.push_back(Shape{});
+    parts.back().points = Points(3);
+    parts.push_back(Shape{});
+    parts.back().MakeConic();
+    parts.push_back(nurbs(3, 10));
+    struct Row {
+        const char* name;
+        const Shape* shape;
+        std::size_t defining;
+        std::size_t evaluation;
+    };
+    const Shape cubic = nurbs(3, 10);     // 7 spans of 64 / 64
+    const Shape quintic = nurbs(5, 13);   // 8 spans of 216 / 64: 27
+    const Shape refused = nurbs(0, 6);    // refused at once, nothing to evaluate
+    const Shape tooHigh = nurbs(33, 40);  // beyond the highest degree: refused too
+    const Row rows[] = {
+        {"polyline", &polyline, 5, 0}, {"conic", &conic, 0, 0},
+        {"cubic", &cubic, 10, 7},      {"quintic", &quintic, 13, 27},
+        {"degree 0", &refused, 6, 0},  {"degree 33", &tooHigh, 40, 0},
+        {"fit points", &fit, 4, 0},    {"path", &path, 3 + 1 + 10, 7},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Vexlor::Dxf::DefiningSize(*row.shape), row.defining) << row.name;
+        EXPECT_EQ(Vexlor::Dxf::EvaluationCost(*row.shape), row.evaluation) << row.name;
     }
 }
 
