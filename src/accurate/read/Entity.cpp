@@ -100,14 +100,6 @@ void Entity::AddControlPointGroup(const Group& group) {
     }
 }
 
-namespace {
-
-// Room from which the points of one polyline are worth asking huge pages for: it may hold a
-// whole 2 MiB page, which AdviseHugePages looks for.
-constexpr std::size_t kHugeAdviceBytes = std::size_t{2} << 20;
-
-}  // namespace
-
 void Entity::ReserveVertices(const Group& group) {
     constexpr long long kMostReserved = 1 << 20;  // 16 MiB of points
     long long count = 0;
@@ -125,10 +117,9 @@ void Entity::ReserveVertices(const Group& group) {
     const auto room = static_cast<std::size_t>(std::min(count, kMostReserved));
     m_points.reserve(room);
     // The points are written all over as they are read: a polyline of hundreds of thousands of
-    // vertices takes a fault per 2 MiB rather than per 4 KiB, where the system offers it.
-    if (room * sizeof(Point2d) >= kHugeAdviceBytes) {
-        AdviseHugePages(m_points.data(), m_points.capacity() * sizeof(Point2d));
-    }
+    // vertices takes a fault per 2 MiB rather than per 4 KiB, where the system offers it (room
+    // without a whole 2 MiB page asks nothing).
+    AdviseHugePages(m_points.data(), m_points.capacity() * sizeof(Point2d));
     if (m_readsControlPoints) m_heights.reserve(room);
 }
 
