@@ -266,6 +266,78 @@ TEST(Curves, PolynomialNurbsMatchTheirPolynomials) {
     }
 }
 
+// The point of `curve` at parameter t, from the Cox-de Boor basis functions: an evaluation of
+// its own, sharing nothing with the flattening's Bezier pieces and halvings.
+Point2d CoxDeBoor(const NurbsCurve& curve, double t) {
+    const auto& u = curve.knots;
+    const std::size_t p = static_cast<std::size_t>(curve.degree);
+    const std::size_t n = curve.controlPoints.size();
+    std::vector<double> basis(u.size() - 1);
+    for (std::size_t i = 0; i + 1 < u.size(); ++i) {
+        // The span holding t; the last span holds the end of the domain.
+        basis[i] = (u[i] <= t && t < u[i + 1]) || (t == u[n] && u[i] < t && u[i + 1] == t) ? 1 : 0;
+    }
+    for (std::size_t d = 1; d <= p; ++d) {
+        for (std::size_t i = 0; i + d + 1 < u.size(); ++i) {
+            const double left = u[i + d] > u[i] ? (t - u[i]) / (u[i + d] - u[i]) * basis[i] : 0;
+            const double right = u[i + d + 1] > u[i + 1]
+                                     ? (u[i + d + 1] - t) / (u[i + d + 1] - u[i + 1]) * basis[i + 1]
+                                     : 0;
+            basis[i] = left + right;
+        }
+    }
+    double x = 0, y = 0, w = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double weight = curve.weights.empty() ? 1 : curve.weights[i];
+        x += basis[i] * weight * curve.controlPoints[i].x;
+        y += basis[i] * weight * curve.controlPoints[i].y;
+        w += basis[i] * weight;
+    }
+    return {x / w, y / w};
+}
+
+TEST(Curves, CubicNurbsOfUnevenKnotsFollowTheirCurve) {
+    // Spans of different lengths, one knot doubled. The control points' x are the averages of
+    // three knots in turn (their Greville abscissae), so that x = t along the polynomial curve;
+    // x grows with t along the rational ones too, and bisection finds a point's parameter.
+    const std::vector<double> knots{0, 0, 0, 0, 0.5, 2, 2, 3.25, 7, 7, 7, 7};
+    NurbsCurve polynomial{3, knots, {}, {}};
+    const double heights[] = {0, 4, -3, 5, 1, -2, 6, 0};
+    for (std::size_t i = 0; i + 4 < knots.size(); ++i) {
+        polynomial.controlPoints.push_back(
+            {(knots[i + 1] + knots[i + 2] + knots[i + 3]) / 3, heights[i]});
+    }
+    NurbsCurve evenWeights = polynomial;
+    evenWeights.weights.assign(polynomial.controlPoints.size(), 2);
+    NurbsCurve unevenWeights = polynomial;
+    unevenWeights.weights = {1, 3, 0.5, 2, 1, 4, 0.25, 1};
+    for (const NurbsCurve* curve : {&polynomial, &evenWeights, &unevenWeights}) {
+        Points out;
+        ASSERT_TRUE(Vexlor::Dxf::AppendNurbs(*curve, 1e-4, out));
+        // Some hundred points; a flattening gone wrong makes up to a million, which the checks
+        // below would take minutes over.
+        ASSERT_LT(out.size(), 2000u);
+        const auto parameter = [&](const Point2d& p) {
+            double low = 0, high = 7;
+            for (int k = 0; k < 200 && low < high; ++k) {
+                const double middle = (low + high) / 2;
+                if (middle == low || middle == high) break;
+                (CoxDeBoor(*curve, middle).x < p.x ? low : high) = middle;
+            }
+            return low;
+        };
+        const auto at = [&](double t) { return CoxDeBoor(*curve, t); };
+        for (const Point2d& p : out) EXPECT_NEAR(p.y, at(parameter(p)).y, 1e-9) << p.x;
+        EXPECT_LT(Distance(out.front(), at(0)), 1e-12);
+        EXPECT_LT(Distance(out.back(), at(7)), 1e-12);
+        EXPECT_LE(ChordError(out, parameter, at), 1e-4);
+        if (curve == &polynomial) {
+            // x = t: the curve's own abscissa is its parameter.
+            for (const Point2d& p : out) EXPECT_NEAR(p.y, at(p.x).y, 1e-12) << p.x;
+        }
+    }
+}
+
 TEST(Curves, PeriodicNurbsCloses) {
     // A unit square's corners, the first three repeated, uniform knots: a closed curve starting
     // at (P0 + 4 P1 + P2) / 6.

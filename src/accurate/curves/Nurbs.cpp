@@ -103,6 +103,7 @@ private:
     /// share the levels of the start they begin with: those are worked out once, in
     /// m_levels, and each level's weights at the end once, in m_endWeights.
     void _SpanBezier(std::size_t span, Weighted* bezier) {
+        if (m_degree == 3) return _CubicSpanBezier(span, bezier);
         const std::size_t p = m_degree;
         const std::size_t row = p + 1;
         const double a = m_knots[span];
@@ -138,6 +139,40 @@ private:
         }
     }
 
+    /// _SpanBezier for degree 3, which nearly every drawing's splines have: the same steps on
+    /// the same numbers, with every level a value of its own rather than a row in memory, so
+    /// that the steps of a span run side by side instead of each waiting for the last one's
+    /// store. l<r><j> is point j after r levels at the start, e<r><j> that step's weight at the
+    /// end, m<r><j> point j after r levels at the end, and lm<2><j> point j after one level at
+    /// the start and one at the end.
+    void _CubicSpanBezier(std::size_t span, Weighted* bezier) const {
+        const double* knot = &m_knots[span - 3];
+        const double a = knot[3];
+        const double b = knot[4];
+        const auto weight = [&](double t, std::size_t r, std::size_t j) {
+            return (t - knot[j]) / (knot[j - r + 4] - knot[j]);
+        };
+        const Weighted* c = &m_control[span - 3];
+        const double e11 = weight(b, 1, 1), e12 = weight(b, 1, 2), e13 = weight(b, 1, 3);
+        const double e22 = weight(b, 2, 2), e23 = weight(b, 2, 3), e33 = weight(b, 3, 3);
+        const Weighted l11 = Mix<kRational>(c[0], c[1], weight(a, 1, 1));
+        const Weighted l12 = Mix<kRational>(c[1], c[2], weight(a, 1, 2));
+        const Weighted l13 = Mix<kRational>(c[2], c[3], weight(a, 1, 3));
+        const Weighted l22 = Mix<kRational>(l11, l12, weight(a, 2, 2));
+        const Weighted l23 = Mix<kRational>(l12, l13, weight(a, 2, 3));
+        bezier[0] = Mix<kRational>(l22, l23, weight(a, 3, 3));
+        bezier[1] = Mix<kRational>(l22, l23, e33);
+        const Weighted lm22 = Mix<kRational>(l11, l12, e22);
+        const Weighted lm23 = Mix<kRational>(l12, l13, e23);
+        bezier[2] = Mix<kRational>(lm22, lm23, e33);
+        const Weighted m11 = Mix<kRational>(c[0], c[1], e11);
+        const Weighted m12 = Mix<kRational>(c[1], c[2], e12);
+        const Weighted m13 = Mix<kRational>(c[2], c[3], e13);
+        const Weighted m22 = Mix<kRational>(m11, m12, e22);
+        const Weighted m23 = Mix<kRational>(m12, m13, e23);
+        bezier[3] = Mix<kRational>(m22, m23, e33);
+    }
+
     /// True when every inner control point of the piece lies within the tolerance of the chord
     /// between its ends. Weights are positive, so the piece lies in the hull of its points, and the
     /// distance to the chord, a convex function, is largest at one of them.
@@ -164,6 +199,7 @@ private:
     /// Halves the piece at `top`, the last on the stack, at its middle parameter (de Casteljau):
     /// its second half takes its place and its first half goes on top, to be flattened next.
     void _Halve(Weighted* top) {
+        if (m_degree == 3) return _HalveCubic(top);
         const std::size_t p = m_degree;
         Weighted* high = top;
         Weighted* low = high + (p + 1);
@@ -176,6 +212,26 @@ private:
             low[r] = m_work[0];
             high[p - r] = m_work[p - r];
         }
+    }
+
+    /// _Halve for degree 3, its levels held as values of their own (as in _CubicSpanBezier):
+    /// a<j> after one level, b<j> after two, c0 the middle point.
+    static void _HalveCubic(Weighted* top) {
+        Weighted* high = top;
+        Weighted* low = high + 4;
+        const Weighted a0 = Mix<kRational>(top[0], top[1], 0.5);
+        const Weighted a1 = Mix<kRational>(top[1], top[2], 0.5);
+        const Weighted a2 = Mix<kRational>(top[2], top[3], 0.5);
+        const Weighted b0 = Mix<kRational>(a0, a1, 0.5);
+        const Weighted b1 = Mix<kRational>(a1, a2, 0.5);
+        const Weighted c0 = Mix<kRational>(b0, b1, 0.5);
+        low[0] = top[0];
+        low[1] = a0;
+        low[2] = b0;
+        low[3] = c0;
+        high[0] = c0;
+        high[1] = b1;
+        high[2] = a2;
     }
 
     const std::size_t m_degree;
