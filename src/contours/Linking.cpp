@@ -151,8 +151,10 @@ public:
         m_index.Build(
             [&](auto&& visit) {
                 for (std::size_t i = 0; i < m_polylines.size(); ++i) {
-                    FetchAhead(m_polylines, i);
-                    if (m_polylines[i].closed) continue;
+                    if (!Holds(i)) {
+                        FetchAhead(m_polylines, i);
+                        if (m_polylines[i].closed) continue;
+                    }
                     const Points points = PointsOf(i);
                     if (points.size == 0) continue;
                     const Point2d* first = points.data;
@@ -172,8 +174,11 @@ public:
         // it: the next lowest pair starts at `current` or later. So only the current piece
         // ever joins more than once, and every partner is a piece as it came in.
         for (m_current = 0; m_current < m_polylines.size(); ++m_current) {
-            FetchAhead(m_polylines, m_current);
-            if (m_usedUp[m_current] || m_polylines[m_current].closed) continue;
+            if (m_usedUp[m_current]) continue;
+            if (!Holds(m_current)) {
+                FetchAhead(m_polylines, m_current);
+                if (m_polylines[m_current].closed) continue;
+            }
             m_own = PointsOf(m_current);
             if (m_own.size == 0) continue;
             m_searched[0] = m_searched[1] = false;  // they were for an earlier piece
@@ -194,14 +199,22 @@ public:
         // Used-up pieces give their storage back in one pass in order, rather than each at its
         // join, which would reach into memory far from the contour being followed.
         for (std::size_t i = 0; i < m_polylines.size(); ++i) {
-            FetchAhead(m_polylines, i);  // the allocator reads beside both ends of the storage
-            if (m_usedUp[i]) Release(i);
+            if (!m_usedUp[i]) continue;
+            if (Holds(i)) {
+                m_twoPoint->Release(i);  // its polyline has no storage
+            } else {
+                FetchAhead(m_polylines, i);  // the allocator reads beside both ends of it
+                Release(i);
+            }
         }
     }
 
 private:
+    // Whether piece i is an open piece of two points held beside its polyline, which is then
+    // empty: passes over such pieces leave the polylines alone.
+    bool Holds(std::size_t i) const { return m_twoPoint && m_twoPoint->Holds(i); }
     Points PointsOf(std::size_t i) const {
-        if (m_twoPoint && m_twoPoint->Holds(i)) return {m_twoPoint->At(i).data(), 2};
+        if (Holds(i)) return {m_twoPoint->At(i).data(), 2};
         const std::vector<Point2d>& points = m_polylines[i].points;
         return {points.data(), points.size()};
     }
@@ -231,18 +244,27 @@ private:
         const int backKnown = Standing(backEnd);
         const std::uint32_t front = frontKnown >= 0 ? m_found[frontKnown] : FindPartner(frontEnd);
         const std::uint32_t back = backKnown >= 0 ? m_found[backKnown] : FindPartner(backEnd);
+        const std::uint32_t frontPiece =
+            frontKnown >= 0 ? m_foundPiece[frontKnown] : PieceAt(front);
+        const std::uint32_t backPiece = backKnown >= 0 ? m_foundPiece[backKnown] : PieceAt(back);
         // Kept field by field, as Standing reads them: a record written in parts and then
         // copied whole makes the copy wait for the parts to reach memory.
         m_searchedFrom[0] = frontEnd;
         m_searchedFrom[1] = backEnd;
         m_found[0] = front;
         m_found[1] = back;
+        m_foundPiece[0] = frontPiece;
+        m_foundPiece[1] = backPiece;
         m_searched[0] = m_searched[1] = true;
-        const std::uint32_t lowest =
-            back != kNone && (front == kNone || m_index.At(back).piece < m_index.At(front).piece)
-                ? back
-                : front;
+        // No piece is kNone, which stands for no partner.
+        const std::uint32_t lowest = backPiece < frontPiece ? back : front;
         return lowest == kNone ? std::nullopt : std::optional<std::uint32_t>(lowest);
+    }
+
+    // The piece of the end at `place`, kNone for none; the place was just searched, so its end
+    // is at hand.
+    std::uint32_t PieceAt(std::uint32_t place) const {
+        return place == kNone ? kNone : m_index.At(place).piece;
     }
 
     // The place of an end of the next piece in order after the current one that can still join,
@@ -276,7 +298,7 @@ private:
     int Standing(const Point2d& end) const {
         for (int k = 0; k < 2; ++k) {
             if (m_searched[k] && Equal(m_searchedFrom[k], end) &&
-                (m_found[k] == kNone || m_index.At(m_found[k]).piece != kNone)) {
+                (m_found[k] == kNone || !m_usedUp[m_foundPiece[k]])) {
                 return k;
             }
         }
@@ -312,8 +334,13 @@ private:
     bool IsDuplicate(std::size_t aStart, const Partner& b, std::size_t bStart) const {
         const std::size_t m = Size();
         const std::size_t n = b.Size();
+        // Both walks wrap around their piece, counted without a division per point.
+        std::size_t a = aStart;
+        std::size_t c = bStart;
         for (std::size_t k = 0; k < m; ++k) {
-            if (!Equal(At((aStart + k) % m), b.At((bStart + k) % n))) return false;
+            if (!Equal(At(a), b.At(c))) return false;
+            if (++a == m) a = 0;
+            if (++c == n) c = 0;
         }
         return true;
     }
@@ -403,6 +430,7 @@ private:
     bool m_searched[2] = {false, false};
     Point2d m_searchedFrom[2] = {};
     std::uint32_t m_found[2] = {kNone, kNone};
+    std::uint32_t m_foundPiece[2] = {kNone, kNone};  // the pieces of those ends
 };
 
 }  // namespace
