@@ -143,6 +143,47 @@ TEST(Contours, PiecesOfTwoPointsHeldFlatFinishAsPolylines) {
     EXPECT_GT(held, 5000);
 }
 
+// Each contour's origin is the index on entry of the piece that took the others in, through
+// pieces cut off before linking and after it, or none cut at all; whether the pieces of two points
+// are held apart or not.
+TEST(Contours, OriginsNameThePiecesOnEntry) {
+    const Polylines pieces = {
+        {{{0, 0}}, false},                     // one point: cut before linking
+        {{{0, 0}, {1, 0}}, false},             // takes piece 3 in
+        {{{5, 5}, {5, 5}}, false},             // collapses to one point: cut before linking
+        {{{1, 0}, {1, 1}}, false},             // joins piece 1
+        {{{9, 9}, {10, 9}, {10, 10}}, true}};  // on its own
+    struct Case {
+        Polylines pieces;
+        bool link;
+        std::vector<std::size_t> origins;
+    };
+    const Case cases[] = {{pieces, true, {1, 4}},
+                          {pieces, false, {1, 3, 4}},
+                          {{pieces[3], pieces[1]}, true, {0}},
+                          {{pieces[4], pieces[3]}, true, {0, 1}}};
+    for (const Case& c : cases) {
+        for (const bool held : {false, true}) {
+            Polylines finished = c.pieces;
+            Vexlor::Dxf::TwoPointPieces twoPoint;
+            for (auto& piece : finished) {
+                if (!held || piece.points.size() != 2) {
+                    twoPoint.AddNone();
+                    continue;
+                }
+                twoPoint.Add(piece.points[0], piece.points[1]);
+                piece.points.clear();
+            }
+            Vexlor::Dxf::FinishOptions options;
+            options.link = c.link;
+            std::vector<std::size_t> origins = {7, 7, 7};  // replaced, not added to
+            Vexlor::Dxf::FinishContours(finished, options, &origins, held ? &twoPoint : nullptr);
+            EXPECT_EQ(c.origins, origins)
+                << c.pieces.size() << " pieces, link " << c.link << ", held " << held;
+        }
+    }
+}
+
 // Many pieces through one point crowd one bucket of the end index: just below, at and above the
 // size from which searches pass over its used-up front, and far beyond it. Spokes share far
 // ends in pairs, are turned round, or end near the hub within and beyond the joining distance.
