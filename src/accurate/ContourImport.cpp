@@ -144,11 +144,11 @@ private:
         for (std::uint32_t layer = 0; layer < m_drawing.layers.Size(); ++layer) {
             anyHidden = anyHidden || !m_layers.Visible(layer);
         }
-        for (std::size_t i = 0; anyHidden && i < pieces.polylines.size(); ++i) {
+        for (std::size_t i = 0; anyHidden && i < pieces.Size(); ++i) {
             if (const char* why = m_layers.Hidden(pieces.sources[i].layer)) {
                 ++m_drawing.skipped[why];
-                pieces.polylines[i].points.clear();
-                pieces.twoPoint.Release(i);
+                if (pieces.twoPoint.HasPolyline(i)) pieces.PolylineOf(i).points.clear();
+                pieces.twoPoint.Empty(i);
             }
         }
         FinishOptions finish;

@@ -3,7 +3,6 @@
 #include "contours/Finishing.h"
 
 #include <array>    // std::array
-#include <numeric>  // std::iota
 #include <utility>  // std::move
 
 #include "contours/Linking.h"
@@ -14,38 +13,67 @@ namespace Vexlor::Dxf {
 
 namespace {
 
-// Moves the polylines of at least `least` points to the front, in their order, and cuts off the
-// rest, which go to `dropped` when it is given; `origins` and the pieces of two points follow them.
-// Empty `origins` stand for every polyline being where it was on entry, and stay so while none is
-// cut off: most drawings lose no piece before linking, and linking leaves few.
-// `settle(i)` is called for each polyline i kept, before it moves.
-template <typename Settle>
-void Compact(std::vector<Polyline2d>& polylines, std::vector<std::size_t>* origins,
-             TwoPointPieces* twoPoint, std::size_t least, std::vector<DroppedPiece>* dropped,
-             Settle&& settle) {
-    const auto originOf = [&](std::size_t i) { return origins->empty() ? i : (*origins)[i]; };
+// Where piece i was on entry. Empty `origins` stand for every piece being where it was, and stay
+// so while none is cut off: most drawings lose no piece before linking.
+std::size_t OriginOf(const std::vector<std::size_t>& origins, std::size_t i) {
+    return origins.empty() ? i : origins[i];
+}
+
+// Cuts off the pieces of fewer than two points, which go to `dropped` when it is given (a flat
+// piece of two equal points has one); the others move to the front in their order, their
+// origins with them. Only the pieces' places move: their polylines stay where they are.
+void CutDegenerate(TwoPointPieces& pieces, const std::vector<Polyline2d>& polylines,
+                   std::vector<std::size_t>* origins, std::vector<DroppedPiece>* dropped) {
     std::vector<std::size_t> keptOrigins;  // once one is cut off
+    const std::size_t count = pieces.Size();
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < polylines.size(); ++i) {
-        const bool held = twoPoint && twoPoint->Holds(i);
-        if (!held && polylines[i].points.size() < least) {
-            if (dropped) dropped->push_back({i, !polylines[i].points.empty()});
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t points = 2;
+        if (pieces.Holds(i)) {
+            const std::array<Point2d, 2>& ends = pieces.At(i);
+            if (Equal(ends[0], ends[1])) points = 1;
+        } else {
+            points = pieces.HasPolyline(i) ? polylines[pieces.PolylineOf(i)].points.size() : 0;
+        }
+        if (points < 2) {
+            if (dropped) dropped->push_back({i, points > 0});
             if (origins && kept == i) {  // the first cut: those before it stayed in place
-                for (std::size_t k = 0; k < i; ++k) keptOrigins.push_back(originOf(k));
+                for (std::size_t k = 0; k < i; ++k) keptOrigins.push_back(OriginOf(*origins, k));
             }
             continue;
         }
-        settle(i);
-        if (kept != i) {  // a vector moved onto itself would lose its points
-            polylines[kept] = std::move(polylines[i]);
-            if (origins) keptOrigins.push_back(originOf(i));
-            if (twoPoint) twoPoint->Move(kept, i);
+        if (kept != i) {
+            pieces.Move(kept, i);
+            if (origins) keptOrigins.push_back(OriginOf(*origins, i));
         }
         ++kept;
     }
-    if (origins && kept != polylines.size()) *origins = std::move(keptOrigins);
-    polylines.resize(kept);
-    if (twoPoint) twoPoint->Resize(kept);
+    if (origins && kept != count) *origins = std::move(keptOrigins);
+    pieces.Resize(kept);
+}
+
+// The pieces left with any point, in their order, each as a polyline of its own, settled by
+// `settle(polyline)` as it comes; `origins` become theirs.
+template <typename Settle>
+std::vector<Polyline2d> Gather(const TwoPointPieces& pieces, std::vector<Polyline2d>& polylines,
+                               std::vector<std::size_t>* origins, Settle&& settle) {
+    std::vector<Polyline2d> contours;
+    std::vector<std::size_t> contourOrigins;
+    for (std::size_t i = 0; i < pieces.Size(); ++i) {
+        if (pieces.Holds(i)) {
+            const std::array<Point2d, 2>& ends = pieces.At(i);
+            contours.push_back({{ends[0], ends[1]}, false});
+        } else if (pieces.HasPolyline(i) && !polylines[pieces.PolylineOf(i)].points.empty()) {
+            FetchAhead(polylines, pieces.PolylineOf(i));
+            contours.push_back(std::move(polylines[pieces.PolylineOf(i)]));
+        } else {
+            continue;  // joined into another, dropped as a repeat, or hidden
+        }
+        settle(contours.back());
+        if (origins) contourOrigins.push_back(OriginOf(*origins, i));
+    }
+    if (origins) *origins = std::move(contourOrigins);
+    return contours;
 }
 
 }  // namespace
@@ -54,21 +82,19 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
                     std::vector<std::size_t>* origins, TwoPointPieces* twoPoint,
                     std::vector<DroppedPiece>* dropped) {
     const double squared = options.meet.squared;
+    // Without pieces held flat, each piece is the polyline in its own place.
+    TwoPointPieces own;
+    if (!twoPoint) {
+        own.Reserve(polylines.size());
+        for (std::size_t i = 0; i < polylines.size(); ++i) own.AddPolyline();
+        twoPoint = &own;
+    }
+    TwoPointPieces& pieces = *twoPoint;
     if (origins) origins->clear();  // each where it is, until pieces are cut off
-    for (std::size_t i = 0; i < polylines.size(); ++i) {
-        // A piece held there leaves its polyline alone: the pass then reads only the points.
-        if (twoPoint && twoPoint->Holds(i)) {
-            // An open piece of two points: equal, they collapse to one, which is no curve.
-            const std::array<Point2d, 2>& ends = twoPoint->At(i);
-            if (Equal(ends[0], ends[1])) {
-                const Point2d point = ends[0];
-                twoPoint->Release(i);
-                polylines[i].points.assign(1, point);
-            }
-            continue;
-        }
-        FetchAhead(polylines, i);
-        Polyline2d& polyline = polylines[i];
+    // The polylines in the order of their pieces; flat pieces have nothing to reduce.
+    for (std::size_t k = 0; k < polylines.size(); ++k) {
+        FetchAhead(polylines, k);
+        Polyline2d& polyline = polylines[k];
         // A closed shape ends where it starts (a full turn, a closed spline): once, and its
         // first point stays first.
         while (options.closeRings && polyline.closed && polyline.points.size() > 1 &&
@@ -78,16 +104,10 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
         CollapseRepeatedPoints(polyline);
     }
     // Pieces of fewer than two points are no curves. The indices are still those on entry.
-    Compact(polylines, origins, twoPoint, 2, dropped, [](std::size_t) {});
-    if (options.link) LinkOpenPolylines(polylines, options.meet, twoPoint);
-    // The pieces of two points that are left stand on their own from here.
-    if (twoPoint) twoPoint->Give(polylines);
-    // Pieces joined into another, or dropped as repeats, were left empty; the others are
-    // settled in the same pass.
+    CutDegenerate(pieces, polylines, origins, dropped);
+    if (options.link) LinkOpenPolylines(polylines, options.meet, &pieces);
     const bool closing = options.link && options.closeRings;
-    Compact(polylines, origins, nullptr, 1, nullptr, [&](std::size_t i) {
-        FetchAhead(polylines, i);
-        Polyline2d& polyline = polylines[i];
+    polylines = Gather(pieces, polylines, origins, [&](Polyline2d& polyline) {
         auto& points = polyline.points;
         // A contour whose ends meet is a ring.
         if (closing && !polyline.closed && points.size() > 2 &&
@@ -99,10 +119,7 @@ void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& opt
             for (Point2d& p : points) p.y = -p.y;
         }
     });
-    if (origins && origins->empty()) {
-        origins->resize(polylines.size());
-        std::iota(origins->begin(), origins->end(), std::size_t{0});
-    }
+    pieces.Clear();
 }
 
 Box2d BoxOf(const std::vector<Polyline2d>& polylines) {

@@ -32,16 +32,17 @@ struct DroppedPiece {
     bool hadPoints;
 };
 
-/// Finishes `polylines` in place, in this order: in each polyline, with closeRings, the last
-/// points that meet the first go while more than one point is left; runs of equal points
-/// collapse (CollapseRepeatedPoints); polylines of fewer than two points go; with link, open
-/// polylines join (LinkOpenPolylines); with closeRings, an open polyline of more than two points
-/// whose ends meet drops its last point and is closed; with negateY, y is negated; polylines
-/// left empty by joining go. The others keep their order. `origins`, when given, receives for
-/// each polyline left the index it had on entry. The pieces that `twoPoint` holds, when given,
-/// are finished as their polylines would be; each polyline left has its own points after, and
-/// `twoPoint` holds none. `dropped`, when given, receives the pieces dropped as no curve, in no
-/// particular order.
+/// Finishes the pieces of an import into contours, in this order: in each polyline, with
+/// closeRings, the last points that meet the first go while more than one point is left; runs of
+/// equal points collapse (CollapseRepeatedPoints); pieces of fewer than two points go; with link,
+/// open pieces join (LinkOpenPolylines); with closeRings, an open contour of more than two points
+/// whose ends meet drops its last point and is closed; with negateY, y is negated; pieces left
+/// empty by joining go. The others keep their order. The pieces are `polylines`, one each, or
+/// when `twoPoint` is given, the pieces it lists, some held flat and the others naming their
+/// polylines in `polylines` (see TwoPointPieces). On return `polylines` holds the contours, each
+/// with its own points, and `twoPoint` no piece. `origins`, when given, receives for each contour
+/// the index its piece had on entry. `dropped`, when given, receives the pieces dropped as no
+/// curve, in no particular order.
 void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& options,
                     std::vector<std::size_t>* origins = nullptr, TwoPointPieces* twoPoint = nullptr,
                     std::vector<DroppedPiece>* dropped = nullptr);

@@ -138,23 +138,20 @@ private:
 
 class Linker {
 public:
-    Linker(std::vector<Polyline2d>& polylines, const MeetDistance& meet, TwoPointPieces* twoPoint)
+    Linker(std::vector<Polyline2d>& polylines, const MeetDistance& meet, TwoPointPieces& pieces)
         : m_polylines(polylines),
-          m_twoPoint(twoPoint),
+          m_pieces(pieces),
           m_meet(meet),
-          m_usedUp(polylines.size(), 0),
-          m_placeOf(polylines.size(), kNone),
+          m_usedUp(pieces.Size(), 0),
+          m_placeOf(pieces.Size(), kNone),
           m_index(meet) {}
 
     void Run() {
         // Ends that cannot meet stay out of the index; a piece of one point has one end.
         m_index.Build(
             [&](auto&& visit) {
-                for (std::size_t i = 0; i < m_polylines.size(); ++i) {
-                    if (!Holds(i)) {
-                        FetchAhead(m_polylines, i);
-                        if (m_polylines[i].closed) continue;
-                    }
+                for (std::size_t i = 0; i < m_pieces.Size(); ++i) {
+                    if (!m_pieces.Holds(i) && Closed(i)) continue;
                     const Points points = PointsOf(i);
                     if (points.size == 0) continue;
                     const Point2d* first = points.data;
@@ -173,12 +170,9 @@ public:
         // ends that were ends of its two pieces before, so no earlier piece can newly meet
         // it: the next lowest pair starts at `current` or later. So only the current piece
         // ever joins more than once, and every partner is a piece as it came in.
-        for (m_current = 0; m_current < m_polylines.size(); ++m_current) {
+        for (m_current = 0; m_current < m_pieces.Size(); ++m_current) {
             if (m_usedUp[m_current]) continue;
-            if (!Holds(m_current)) {
-                FetchAhead(m_polylines, m_current);
-                if (m_polylines[m_current].closed) continue;
-            }
+            if (!m_pieces.Holds(m_current) && Closed(m_current)) continue;
             m_own = PointsOf(m_current);
             if (m_own.size == 0) continue;
             m_searched[0] = m_searched[1] = false;  // they were for an earlier piece
@@ -192,41 +186,54 @@ public:
                 Link(place);
             }
             if (m_chain) {
-                m_polylines[m_current].points = m_chain->TakePoints();
+                SetPoints(m_current, m_chain->TakePoints());
                 m_chain.reset();
             }
         }
         // Used-up pieces give their storage back in one pass in order, rather than each at its
         // join, which would reach into memory far from the contour being followed.
-        for (std::size_t i = 0; i < m_polylines.size(); ++i) {
-            if (!m_usedUp[i]) continue;
-            if (Holds(i)) {
-                m_twoPoint->Release(i);  // its polyline has no storage
-            } else {
-                FetchAhead(m_polylines, i);  // the allocator reads beside both ends of it
-                Release(i);
-            }
+        for (std::size_t i = 0; i < m_pieces.Size(); ++i) {
+            if (m_usedUp[i]) Release(i);
         }
     }
 
 private:
-    // Whether piece i is an open piece of two points held beside its polyline, which is then
-    // empty: passes over such pieces leave the polylines alone.
-    bool Holds(std::size_t i) const { return m_twoPoint && m_twoPoint->Holds(i); }
+    // Whether piece i, which is not flat, is a closed polyline (an emptied piece is open).
+    bool Closed(std::size_t i) const {
+        if (!m_pieces.HasPolyline(i)) return false;
+        FetchAhead(m_polylines, m_pieces.PolylineOf(i));
+        return m_polylines[m_pieces.PolylineOf(i)].closed;
+    }
     Points PointsOf(std::size_t i) const {
-        if (Holds(i)) return {m_twoPoint->At(i).data(), 2};
-        const std::vector<Point2d>& points = m_polylines[i].points;
+        if (m_pieces.Holds(i)) return {m_pieces.At(i).data(), 2};
+        if (!m_pieces.HasPolyline(i)) return {nullptr, 0};
+        const std::vector<Point2d>& points = m_polylines[m_pieces.PolylineOf(i)].points;
         return {points.data(), points.size()};
     }
     // The points of piece i as a vector of their own, which it no longer holds.
     std::vector<Point2d> TakePoints(std::size_t i) {
-        if (m_twoPoint && m_twoPoint->Holds(i)) return m_twoPoint->Take(i);
-        return std::move(m_polylines[i].points);
+        if (m_pieces.Holds(i)) return m_pieces.Take(i);
+        return std::move(m_polylines[m_pieces.PolylineOf(i)].points);
     }
     // Piece i, used up, gives its storage back.
     void Release(std::size_t i) {
-        if (m_twoPoint) m_twoPoint->Release(i);
-        std::vector<Point2d>().swap(m_polylines[i].points);
+        if (m_pieces.Holds(i)) {
+            m_pieces.Empty(i);
+        } else if (m_pieces.HasPolyline(i)) {
+            const std::size_t k = m_pieces.PolylineOf(i);
+            FetchAhead(m_polylines, k);  // the allocator reads beside both ends of the storage
+            std::vector<Point2d>().swap(m_polylines[k].points);
+        }
+    }
+    // Piece i, open, has `points` from here: in its polyline, or in one made for it at the end of
+    // the list when it has none.
+    void SetPoints(std::size_t i, std::vector<Point2d>&& points) {
+        if (m_pieces.HasPolyline(i)) {
+            m_polylines[m_pieces.PolylineOf(i)].points = std::move(points);
+            return;
+        }
+        m_polylines.push_back({std::move(points), false});
+        m_pieces.SetPolyline(i, m_polylines.size() - 1);
     }
 
     // The current piece: its own points until its first join, a chain from then on.
@@ -415,8 +422,8 @@ private:
         m_chain = std::move(chain);
     }
 
-    std::vector<Polyline2d>& m_polylines;
-    TwoPointPieces* m_twoPoint;  // or null
+    std::vector<Polyline2d>& m_polylines;  // of the pieces that are not flat
+    TwoPointPieces& m_pieces;
     MeetDistance m_meet;
     std::vector<std::uint8_t> m_usedUp;    // per piece: joined into another or dropped
     std::vector<std::uint32_t> m_placeOf;  // per piece: its front end's place, kNone if none
@@ -439,8 +446,13 @@ void LinkOpenPolylines(std::vector<Polyline2d>& polylines, const MeetDistance& m
                        TwoPointPieces* twoPoint) {
     // Places of ends take 30 bits. That many pieces would take more than 32 GiB before linking
     // starts, so the case is one of exhausted memory.
-    if (polylines.size() >= kNoMate / 2) throw std::bad_alloc();
-    Linker(polylines, meet, twoPoint).Run();
+    if ((twoPoint ? twoPoint->Size() : polylines.size()) >= kNoMate / 2) throw std::bad_alloc();
+    if (twoPoint) return Linker(polylines, meet, *twoPoint).Run();
+    // Each piece is the polyline in its own place: none is ever made.
+    TwoPointPieces own;
+    own.Reserve(polylines.size());
+    for (std::size_t i = 0; i < polylines.size(); ++i) own.AddPolyline();
+    Linker(polylines, meet, own).Run();
 }
 
 }  // namespace Vexlor::Dxf

@@ -1,5 +1,5 @@
-// Open pieces of two points, the commonest of a drawing (a LINE each), held beside a list of
-// polylines without a vector of their own.
+// The pieces of an import in order, the open pieces of two points among them (the commonest of a
+// drawing: a LINE each) held flat, without a polyline or a vector of their own.
 // SPDX-License-Identifier: MIT
 #pragma once
 
@@ -14,78 +14,93 @@
 
 namespace Vexlor::Dxf {
 
-/// Polyline i of the list these pieces go with stands for the open piece of the two points At(i)
-/// while Holds(i); its own points are then empty and it is open. Such a piece behaves in every
-/// way as the polyline of those two points would: it only takes no allocation, and no pass over
-/// the pieces has to reach for its points elsewhere in memory. Give(polylines) turns them into
-/// polylines of their own.
+/// The pieces of an import in order. Each piece is one of:
+/// - held flat: the open piece of the two points At(i), which has no polyline;
+/// - a polyline of a list kept beside, number PolylineOf(i) there, the list holding the pieces
+///   that are not flat in their order;
+/// - emptied: a piece without points, which has no polyline either.
+/// A flat piece behaves in every way as the open polyline of its two points would: it only takes
+/// no allocation, and no pass over the pieces has to reach for its points elsewhere in memory.
 class TwoPointPieces {
 public:
-    /// The next polyline of the list stands for itself.
-    void AddNone() { m_slots.push_back(kNone); }
-    /// The next polyline of the list (its points left empty, open) stands for the piece from
-    /// `from` to `to`. Throws std::bad_alloc past 2^32 - 1 of them.
+    /// The next piece is the next polyline of the list.
+    void AddPolyline() {
+        if (m_polylines >= kLast) throw std::bad_alloc();
+        m_slots.push_back(kPolyline | m_polylines++);
+    }
+    /// The next piece is the open piece from `from` to `to`, held flat. Throws std::bad_alloc past
+    /// 2^31 - 1 of them.
     void Add(const Point2d& from, const Point2d& to) {
-        if (m_ends.size() >= kNone) throw std::bad_alloc();
+        if (m_ends.size() >= kLast) throw std::bad_alloc();
         m_slots.push_back(static_cast<std::uint32_t>(m_ends.size()));
         m_ends.push_back({from, to});
     }
-    /// Room for `pieces` polylines, any of them held.
+    /// Room for `pieces` pieces, any of them flat.
     void Reserve(std::size_t pieces) {
         m_slots.reserve(pieces);
         m_ends.reserve(pieces);
     }
 
-    bool Holds(std::size_t piece) const {
-        return piece < m_slots.size() && m_slots[piece] != kNone;
+    /// The number of pieces.
+    std::size_t Size() const { return m_slots.size(); }
+    /// Whether piece i is held flat.
+    bool Holds(std::size_t piece) const { return m_slots[piece] < kPolyline; }
+    /// Whether piece i is a polyline of the list.
+    bool HasPolyline(std::size_t piece) const {
+        return m_slots[piece] >= kPolyline && m_slots[piece] != kEmptied;
     }
-    /// Its two points, of a piece held.
+    /// Whether piece i was emptied.
+    bool Emptied(std::size_t piece) const { return m_slots[piece] == kEmptied; }
+    /// The two points of a piece held flat.
     const std::array<Point2d, 2>& At(std::size_t piece) const { return m_ends[m_slots[piece]]; }
-    std::array<Point2d, 2>& At(std::size_t piece) { return m_ends[m_slots[piece]]; }
-    /// The piece is no longer held: its polyline stands for itself.
-    void Release(std::size_t piece) {
-        if (piece < m_slots.size()) m_slots[piece] = kNone;
+    /// The place in the list of the polyline of a piece that has one.
+    std::size_t PolylineOf(std::size_t piece) const { return m_slots[piece] & ~kPolyline; }
+
+    /// Piece i has no points from here (a flat piece's two points are let go).
+    void Empty(std::size_t piece) { m_slots[piece] = kEmptied; }
+    /// Piece i is polyline `index` of the list from here.
+    void SetPolyline(std::size_t piece, std::size_t index) {
+        if (index >= kLast) throw std::bad_alloc();
+        m_slots[piece] = kPolyline | static_cast<std::uint32_t>(index);
     }
-    /// The points of a piece held, as a vector; it is released.
+    /// The points of a piece held flat, as a vector; the piece is emptied.
     std::vector<Point2d> Take(std::size_t piece) {
         const std::array<Point2d, 2>& ends = At(piece);
         std::vector<Point2d> points(ends.begin(), ends.end());
-        Release(piece);
+        Empty(piece);
         return points;
     }
-    /// Polyline `to` takes the place of polyline `from` (as a list is compacted).
-    void Move(std::size_t to, std::size_t from) {
-        if (to < m_slots.size()) m_slots[to] = from < m_slots.size() ? m_slots[from] : kNone;
-    }
-    /// The list was cut to `pieces`.
+    /// Piece `to` takes the place of piece `from` (as a list of pieces is compacted).
+    void Move(std::size_t to, std::size_t from) { m_slots[to] = m_slots[from]; }
+    /// The pieces were cut to `pieces`.
     void Resize(std::size_t pieces) {
         if (pieces < m_slots.size()) m_slots.resize(pieces);
     }
-    /// Every piece still held gets its two points in its own polyline of `polylines`, in place;
-    /// none is held after.
-    void Give(std::vector<Polyline2d>& polylines) {
-        for (std::size_t i = 0; i < m_slots.size() && i < polylines.size(); ++i) {
-            if (m_slots[i] != kNone) polylines[i].points = Take(i);
-        }
-        m_slots.clear();
-        m_ends.clear();
+    /// No pieces any more; the room for them is given back.
+    void Clear() {
+        decltype(m_slots)().swap(m_slots);
+        decltype(m_ends)().swap(m_ends);
+        m_polylines = 0;
     }
-    /// Calls `visit(point)` for both points of every piece held, in place.
+    /// Calls `visit(point)` for both points of every piece held flat, in place.
     template <typename Visit>
     void ForEachPoint(Visit&& visit) {
-        for (std::size_t i = 0; i < m_slots.size(); ++i) {
-            if (m_slots[i] == kNone) continue;
-            visit(m_ends[m_slots[i]][0]);
-            visit(m_ends[m_slots[i]][1]);
+        for (const std::uint32_t slot : m_slots) {
+            if (slot >= kPolyline) continue;
+            visit(m_ends[slot][0]);
+            visit(m_ends[slot][1]);
         }
     }
 
 private:
-    static constexpr std::uint32_t kNone = ~std::uint32_t{0};
-    // Per polyline: its place in m_ends, or kNone.
+    static constexpr std::uint32_t kPolyline = 1u << 31;  // with the polyline's place below it
+    static constexpr std::uint32_t kEmptied = ~std::uint32_t{0};
+    static constexpr std::uint32_t kLast = kPolyline - 1;  // places stay below it
+    // Per piece: its place in m_ends, kPolyline with its place in the list, or kEmptied.
     std::vector<std::uint32_t, LargeArrayAllocator<std::uint32_t>> m_slots;
-    // Filled one by one as a drawing is read, like the polylines beside them.
+    // Filled one by one as a drawing is read, like the pieces beside them.
     std::vector<std::array<Point2d, 2>, LargeArrayAllocator<std::array<Point2d, 2>>> m_ends;
+    std::uint32_t m_polylines = 0;  // added by AddPolyline
 };
 
 }  // namespace Vexlor::Dxf

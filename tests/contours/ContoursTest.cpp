@@ -120,15 +120,15 @@ TEST(Contours, PiecesOfTwoPointsHeldFlatFinishAsPolylines) {
             std::vector<std::size_t> plainOrigins;
             Dropped plainDropped;
             finish(plain, nullptr, link, plainOrigins, plainDropped);
-            Polylines flat = pieces;
+            Polylines flat;
             Vexlor::Dxf::TwoPointPieces twoPoint;
-            for (auto& piece : flat) {
+            for (const auto& piece : pieces) {
                 if (piece.closed || piece.points.size() != 2) {
-                    twoPoint.AddNone();
+                    twoPoint.AddPolyline();
+                    flat.push_back(piece);
                     continue;
                 }
                 twoPoint.Add(piece.points[0], piece.points[1]);
-                piece.points.clear();
                 ++held;
             }
             std::vector<std::size_t> flatOrigins;
@@ -137,7 +137,7 @@ TEST(Contours, PiecesOfTwoPointsHeldFlatFinishAsPolylines) {
             ASSERT_EQ(Describe(plain), Describe(flat)) << "round " << round;
             ASSERT_EQ(plainOrigins, flatOrigins) << "round " << round;
             ASSERT_EQ(plainDropped, flatDropped) << "round " << round;
-            for (std::size_t i = 0; i < flat.size(); ++i) ASSERT_FALSE(twoPoint.Holds(i));
+            ASSERT_EQ(twoPoint.Size(), 0u);
         }
     }
     EXPECT_GT(held, 5000);
@@ -164,15 +164,15 @@ TEST(Contours, OriginsNameThePiecesOnEntry) {
                           {{pieces[4], pieces[3]}, true, {0, 1}}};
     for (const Case& c : cases) {
         for (const bool held : {false, true}) {
-            Polylines finished = c.pieces;
+            Polylines finished;
             Vexlor::Dxf::TwoPointPieces twoPoint;
-            for (auto& piece : finished) {
+            for (const auto& piece : c.pieces) {
                 if (!held || piece.points.size() != 2) {
-                    twoPoint.AddNone();
+                    twoPoint.AddPolyline();
+                    finished.push_back(piece);
                     continue;
                 }
                 twoPoint.Add(piece.points[0], piece.points[1]);
-                piece.points.clear();
             }
             Vexlor::Dxf::FinishOptions options;
             options.link = c.link;

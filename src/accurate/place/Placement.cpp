@@ -74,7 +74,7 @@ void Placer::Place(double tolerance) {
         Flatten(shape, m_top, pieces.sources[slot].entity);
         // The piece itself was charged as it was read.
         m_budget.Spend(m_points.size() + EvaluationCost(shape));
-        pieces.polylines[slot].points.assign(m_points.begin(), m_points.end());
+        pieces.PolylineOf(slot).points.assign(m_points.begin(), m_points.end());
     });
     const std::uint32_t layer0 = m_drawing.LayerIndex("0");
     for (const Insert& insert : m_drawing.model.inserts) {

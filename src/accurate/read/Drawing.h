@@ -164,9 +164,10 @@ struct LayerState {
     bool off = false;
 };
 
-/// The pieces of contour in the drawing's order, with where each came from. A curve's piece
-/// stays empty until the tolerance is known. An open piece of two points is held by `twoPoint`
-/// rather than by its polyline, until finishing.
+/// The pieces of contour in the drawing's order, with where each came from. `twoPoint` lists
+/// them: an open piece of two points is held flat there, without a polyline, until finishing;
+/// the others are the polylines of `polylines`, in their order. A curve's piece stays empty until
+/// the tolerance is known.
 struct Pieces {
     std::vector<Polyline2d> polylines;
     std::vector<Source> sources;
@@ -176,17 +177,20 @@ struct Pieces {
     /// over all of them. Pieces placed later are not in it.
     std::vector<Box2d> layerBoxes;
 
+    /// Adds a piece; its index.
     std::size_t Add(std::vector<Point2d> points, bool closed, Source source) {
+        twoPoint.AddPolyline();
         polylines.push_back({std::move(points), closed});
         sources.push_back(std::move(source));
-        twoPoint.AddNone();
-        return polylines.size() - 1;
+        return sources.size() - 1;
     }
     void AddSegment(const Point2d& from, const Point2d& to, Source source) {
         twoPoint.Add(from, to);
-        polylines.push_back({{}, false});
         sources.push_back(std::move(source));
     }
+    /// The polyline of piece `piece`, one that Add made.
+    Polyline2d& PolylineOf(std::size_t piece) { return polylines[twoPoint.PolylineOf(piece)]; }
+    std::size_t Size() const { return sources.size(); }
     Box2d& LayerBox(std::uint32_t layer) {
         if (layer >= layerBoxes.size()) layerBoxes.resize(std::size_t{layer} + 1);
         return layerBoxes[layer];
