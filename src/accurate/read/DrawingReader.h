@@ -83,8 +83,11 @@ private:
         long long space = 0;
         double values[kCount] = {};
         std::string layer;
+        // The index of `layer`, kept while LINEs come on one layer, as they mostly do.
+        std::uint32_t layerIndex = kUnknownLayer;
         std::string handle;
         int errorSlot = kCount;
+        static constexpr std::uint32_t kUnknownLayer = ~std::uint32_t{0};
         std::optional<ReadError> error;
     };
     // Reads the groups of the LINE `entity` (reset, with no group of its own) up to the next

@@ -1,13 +1,28 @@
 // LINE, the commonest entity: read by a table of its groups in one pass, and in the model space
 // straight from the source, its numbers converted as they come.
 // SPDX-License-Identifier: MIT
-#include <array>    // std::array
-#include <utility>  // std::move
-#include <vector>   // std::vector
+#include <array>        // std::array
+#include <cstddef>      // std::size_t
+#include <string_view>  // std::string_view
+#include <utility>      // std::move
+#include <vector>       // std::vector
 
 #include "accurate/read/DrawingReader.h"
 
 namespace Vexlor::Dxf {
+
+namespace {
+
+// Whether two short texts, such as layer names, are equal: byte by byte, without a call.
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        if (a[k] != b[k]) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 // A LINE, the commonest entity, read by a table of its groups in one pass.
 void DrawingReader::Line(const Entity& entity) {
@@ -65,7 +80,11 @@ bool DrawingReader::ReadLine(GroupSource& source, const Entity& entity, Group& g
         if (line.found & bit) continue;  // the first group of each code counts, as everywhere
         line.found |= bit;
         if (slot == LineGroups::kLayer) {
-            line.layer.assign(Trim(group.value));
+            const std::string_view layer = Trim(group.value);
+            if (!SameText(layer, line.layer)) {
+                line.layer.assign(layer);
+                line.layerIndex = LineGroups::kUnknownLayer;
+            }
         } else if (slot == LineGroups::kHandle) {
             line.handle.assign(Trim(group.value));
         } else {
@@ -96,9 +115,11 @@ void DrawingReader::TakeLine(LineGroups& line) {
     const auto number = [&](int slot) { return has(slot) ? line.values[slot] : 0.0; };
     const Point2d from{number(LineGroups::kFromX), number(LineGroups::kFromY)};
     const Point2d to{number(LineGroups::kToX), number(LineGroups::kToY)};
+    if (has(LineGroups::kLayer) && line.layerIndex == LineGroups::kUnknownLayer) {
+        line.layerIndex = m_drawing.LayerIndex(line.layer);
+    }
     const Source source{
-        m_lineKind,
-        m_drawing.LayerIndex(has(LineGroups::kLayer) ? std::string_view(line.layer) : "0"),
+        m_lineKind, has(LineGroups::kLayer) ? line.layerIndex : m_drawing.LayerIndex("0"),
         m_drawing.HandleIndex(has(LineGroups::kHandle) ? std::string_view(line.handle)
                                                        : std::string_view())};
     // Seen from above in the world, the heights change nothing.
