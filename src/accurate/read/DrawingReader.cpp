@@ -40,17 +40,6 @@ std::string Called(const std::string& name) {
 
 }  // namespace
 
-bool DrawingReader::Next(GroupSource& source, Group& group) {
-    if (m_holding) {
-        m_holding = false;
-        group = m_held;
-        return true;
-    }
-    if (!source.Next(group)) return false;
-    m_last = group.position;
-    return true;
-}
-
 void DrawingReader::Unread(const Group& group) {
     m_held = group;
     m_holding = true;

@@ -47,8 +47,18 @@ private:
     bool Section(GroupSource& source, const std::string& name, std::size_t position, Group& group);
     // One header variable (group 9) and its value.
     void Header(const Group& group, GroupSource& source);
-    // The next group: the one given back by Unread, or the source's.
-    bool Next(GroupSource& source, Group& group);
+    // The next group: the one given back by Unread, or the source's. Inline: every group of
+    // every entity comes through here.
+    bool Next(GroupSource& source, Group& group) {
+        if (m_holding) {
+            m_holding = false;
+            group = m_held;
+            return true;
+        }
+        if (!source.Next(group)) return false;
+        m_last = group.position;
+        return true;
+    }
     // Gives `group` back, to be read again by the next Next; the source must not move before.
     void Unread(const Group& group);
     // Notes a recovery at `position`, charged to the budget.
