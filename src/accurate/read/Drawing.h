@@ -199,8 +199,11 @@ struct Pieces {
         polylines.reserve(count);
         sources.reserve(count);
         twoPoint.Reserve(count);
-        // Filled piece by piece as the drawing is read: a fault per 2 MiB rather than per 4 KiB.
+        // Filled piece by piece as the drawing is read: a fault per 2 MiB rather than per 4 KiB
+        // where they grow large. Their first pages stay small, so that a drawing of few pieces
+        // takes no huge page for them.
         AdviseHugePages(polylines.data(), polylines.capacity() * sizeof(Polyline2d));
+        AdviseHugePages(sources.data(), sources.capacity() * sizeof(Source));
     }
 };
 
