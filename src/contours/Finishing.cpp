@@ -57,8 +57,12 @@ void CutDegenerate(TwoPointPieces& pieces, const std::vector<Polyline2d>& polyli
 template <typename Settle>
 std::vector<Polyline2d> Gather(const TwoPointPieces& pieces, std::vector<Polyline2d>& polylines,
                                std::vector<std::size_t>* origins, Settle&& settle) {
+    // Room for every piece, most of it never touched where linking leaves few: the contours are
+    // moved once rather than again at each growth.
     std::vector<Polyline2d> contours;
+    contours.reserve(pieces.Size());
     std::vector<std::size_t> contourOrigins;
+    if (origins) contourOrigins.reserve(pieces.Size());
     for (std::size_t i = 0; i < pieces.Size(); ++i) {
         if (pieces.Holds(i)) {
             const std::array<Point2d, 2>& ends = pieces.At(i);
