@@ -285,6 +285,9 @@ private:
             ++m_next;
         }
         if (m_next == m_placeOf.size()) return kNone;
+        // The pieces after it are mostly read here next, one by one as they join, while the
+        // pass over the pieces asks ahead only for those that start a contour.
+        if (m_pieces.HasPolyline(m_next)) FetchAhead(m_polylines, m_pieces.PolylineOf(m_next));
         // Its ends read where the piece keeps them, which lie in the drawing's order as the
         // current piece's do, rather than at their places in the index. An end that is not
         // finite is not in the index, and meets none.
