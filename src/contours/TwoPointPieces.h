@@ -49,8 +49,6 @@ public:
     bool HasPolyline(std::size_t piece) const {
         return m_slots[piece] >= kPolyline && m_slots[piece] != kEmptied;
     }
-    /// Whether piece i was emptied.
-    bool Emptied(std::size_t piece) const { return m_slots[piece] == kEmptied; }
     /// The two points of a piece held flat.
     const std::array<Point2d, 2>& At(std::size_t piece) const { return m_ends[m_slots[piece]]; }
     /// The place in the list of the polyline of a piece that has one.
