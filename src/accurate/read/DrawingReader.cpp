@@ -33,6 +33,8 @@ bool IsLine(std::string_view type) {
     return type.size() == 4 && std::memcmp(type.data(), "LINE", 4) == 0;
 }
 
+bool IsCircle(std::string_view type) { return type == "ARC" || type == "CIRCLE"; }
+
 // A section as messages name it.
 std::string Called(const std::string& name) {
     return name.empty() ? std::string("the SECTION without a name") : "section " + Excerpt(name);
@@ -175,8 +177,10 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
         polyline.reset();
         vertices.clear();
     };
-    // A LINE of the model space read at once is taken when its entity would be (see ReadLine).
+    // A LINE, CIRCLE or ARC of the model space read at once is taken when its entity would be
+    // (see ReadLine and ReadCircle).
     bool lineRead = false;
+    bool circleRead = false;
     const auto finish = [&]() {
         if (open) {
             open = false;
@@ -184,6 +188,11 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
                 lineRead = false;
                 flushPolyline();
                 return TakeLine(m_line);
+            }
+            if (circleRead) {
+                circleRead = false;
+                flushPolyline();
+                return TakeCircle(entity);
             }
             if (entity.Type() == "VERTEX" && polyline) {
                 vertices.push_back(std::move(entity));
@@ -240,6 +249,10 @@ bool DrawingReader::Section(GroupSource& source, const std::string& name, std::s
                     lineRead = true;
                     if (!ReadLine(source, entity, group)) break;
                     pending = true;  // the next entity's group 0
+                } else if (m_part == Part::Entities && IsCircle(word) && !polyline) {
+                    circleRead = true;
+                    if (!ReadCircle(source, entity, group)) break;
+                    pending = true;
                 }
             }
             continue;

@@ -3,6 +3,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>     // std::array
 #include <cstddef>   // std::size_t
 #include <cstdint>   // std::uint32_t
 #include <optional>  // std::optional
@@ -13,6 +14,7 @@
 #include "accurate/place/Budget.h"
 #include "accurate/read/Drawing.h"
 #include "accurate/read/Entity.h"
+#include "accurate/read/EntityReaders.h"
 #include "accurate/source/GroupSource.h"
 
 namespace Vexlor::Dxf {
@@ -100,11 +102,49 @@ private:
         static constexpr std::uint32_t kUnknownLayer = ~std::uint32_t{0};
         std::optional<ReadError> error;
     };
+    // Reads groups up to the next group 0, left in `group`, and passes the first group of each
+    // code that `slots` gives a slot (one more than the slot; 0 for none) to `take(slot, group)`,
+    // `found` getting a bit per slot; false when the drawing ends first.
+    template <std::size_t Size, typename Take>
+    bool ReadSlots(GroupSource& source, Group& group, const std::array<unsigned char, Size>& slots,
+                   unsigned& found, Take&& take) {
+        bool more = false;
+        while ((more = Next(source, group)) && group.code != 0) {
+            const auto code = static_cast<unsigned>(group.code);
+            if (code >= Size || slots[code] == 0) continue;
+            const int slot = slots[code] - 1;
+            const unsigned bit = 1u << slot;
+            if (found & bit) continue;  // the first group of each code counts, as everywhere
+            found |= bit;
+            take(slot, group);
+        }
+        return more;
+    }
     // Reads the groups of the LINE `entity` (reset, with no group of its own) up to the next
     // group 0, left in `group`, into m_line; false when the drawing ends first.
     bool ReadLine(GroupSource& source, const Entity& entity, Group& group);
     // The LINE read by ReadLine, as Line takes it.
     void TakeLine(LineGroups& line);
+
+    // What a CIRCLE or ARC of the model space gives, read at once: the first group of each code
+    // it reads, and the error of each value that is no number, told only where the generic
+    // reading would tell it.
+    struct CircleGroups {
+        // The numbers in their CircleNumbers slots, then these.
+        enum { kSpace = CircleNumbers::kCount, kLayer, kHandle, kCount };
+        unsigned found = 0;   // a bit per slot
+        unsigned failed = 0;  // a bit per slot whose value is no number
+        long long space = 0;
+        double values[CircleNumbers::kCount] = {};
+        std::string layer;
+        std::string handle;
+        std::optional<ReadError> errors[kSpace + 1];  // of the numbers and the space
+    };
+    // Reads the groups of the CIRCLE or ARC `entity` (reset, with no group of its own) up to the
+    // next group 0, left in `group`, into m_circle; false when the drawing ends first.
+    bool ReadCircle(GroupSource& source, const Entity& entity, Group& group);
+    // The CIRCLE or ARC `entity` read by ReadCircle, as Take takes it.
+    void TakeCircle(const Entity& entity);
     void AddShape(Shape shape);
     Source SourceOf(const Entity& entity);
 
@@ -118,6 +158,7 @@ private:
     Block* m_block = nullptr;  // where entities go now: the model space, a block, or none
     Block m_discarded;         // a second definition of a block's name, read and left aside
     LineGroups m_line;         // the LINE of the model space read last
+    CircleGroups m_circle;     // the CIRCLE or ARC of the model space read last
     static constexpr std::uint32_t kNoKind = ~std::uint32_t{0};
     std::uint32_t m_lineKind = kNoKind;  // the index of the kind LINE, once a LINE is taken
 };

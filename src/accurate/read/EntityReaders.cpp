@@ -104,30 +104,17 @@ const char* Polyline(Entity& entity, const std::vector<Entity>& vertices, Shape&
 }
 
 // A circle or arc in its object coordinate system: center (10, 20, 30), radius, angles. Its
-// groups are found in one pass, the first of each code as everywhere, and read in a fixed order:
-// the radius, the extrusion, an arc's end and start angles, the center.
+// groups are found in one pass, the first of each code as everywhere.
 const char* Circle(const Entity& entity, bool arc, Shape& shape) {
-    enum { kRadius, kExtrusionX, kExtrusionY, kExtrusionZ, kEnd, kStart, kX, kY, kZ, kCount };
-    static constexpr auto kSlots = SlotsByCode<231>({40, 210, 220, 230, 51, 50, 10, 20, 30});
-    const Group* found[kCount];
+    static constexpr auto kSlots = SlotsByCode<231>(CircleNumbers::kCodes);
+    const Group* found[CircleNumbers::kCount];
     entity.FindFirst(kSlots, found);
-    const auto number = [&](int slot, double fallback) {
-        return found[slot] ? entity.Number(*found[slot]) : fallback;
-    };
-    const double radius = number(kRadius, 0);
-    if (radius < 0) entity.Fail("negative radius");
-    if (radius == 0) return arc ? "ARC of zero radius" : "CIRCLE of zero radius";
-    const double extrusionX = number(kExtrusionX, 0);
-    const double extrusionY = number(kExtrusionY, 0);
-    const double extrusionZ = number(kExtrusionZ, 1);
-    SetFrame(shape, {extrusionX, extrusionY, extrusionZ});
-    const double end = arc ? number(kEnd, 360) * kDegree : 0;
-    const double start = arc ? number(kStart, 0) * kDegree : 0;
-    const double x = number(kX, 0);
-    const double y = number(kY, 0);
-    const double z = number(kZ, 0);
-    CircleShape(shape, {x, y, z}, radius, start, end, arc);
-    return nullptr;
+    return CircleFrom(
+        arc,
+        [&](int slot, double fallback) {
+            return found[slot] ? entity.Number(*found[slot]) : fallback;
+        },
+        [&](const char* what) { entity.Fail(what); }, shape);
 }
 
 const char* Ellipse(Entity& entity, const std::vector<Entity>&, Shape& shape) {

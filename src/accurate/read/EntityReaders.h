@@ -37,6 +37,36 @@ void DropStraightBulges(Shape& shape);
 ConicArc& CircleShape(Shape& shape, const Point3d& center, double radius, double start, double end,
                       bool arc);
 
+/// The numbers of a CIRCLE or ARC, in the order in which CircleFrom reads them.
+struct CircleNumbers {
+    enum { kRadius, kExtrusionX, kExtrusionY, kExtrusionZ, kEnd, kStart, kX, kY, kZ, kCount };
+    /// Their group codes, in that order.
+    static constexpr int kCodes[kCount] = {40, 210, 220, 230, 51, 50, 10, 20, 30};
+};
+
+/// A circle or arc in its object coordinate system, made from its numbers: `number(slot,
+/// fallback)` gives each (a CircleNumbers slot; it throws for a value that is no number) in a
+/// fixed order, the radius, the extrusion, an arc's end and start angles, the center, and
+/// `fail(what)` throws for a negative radius. A reason when it gives no contour, else null.
+template <typename Number, typename Fail>
+const char* CircleFrom(bool arc, Number&& number, Fail&& fail, Shape& shape) {
+    using N = CircleNumbers;
+    const double radius = number(N::kRadius, 0);
+    if (radius < 0) fail("negative radius");
+    if (radius == 0) return arc ? "ARC of zero radius" : "CIRCLE of zero radius";
+    const double extrusionX = number(N::kExtrusionX, 0);
+    const double extrusionY = number(N::kExtrusionY, 0);
+    const double extrusionZ = number(N::kExtrusionZ, 1);
+    SetFrame(shape, {extrusionX, extrusionY, extrusionZ});
+    const double end = arc ? number(N::kEnd, 360) * kDegree : 0;
+    const double start = arc ? number(N::kStart, 0) * kDegree : 0;
+    const double x = number(N::kX, 0);
+    const double y = number(N::kY, 0);
+    const double z = number(N::kZ, 0);
+    CircleShape(shape, {x, y, z}, radius, start, end, arc);
+    return nullptr;
+}
+
 /// An INSERT or MINSERT, without its source.
 Insert ReadInsert(const Entity& entity);
 

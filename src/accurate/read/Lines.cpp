@@ -71,28 +71,21 @@ bool DrawingReader::ReadLine(GroupSource& source, const Entity& entity, Group& g
         slots[5] = LineGroups::kHandle + 1;
         return slots;
     }();
-    bool more = false;
-    while ((more = Next(source, group)) && group.code != 0) {
-        const auto code = static_cast<unsigned>(group.code);
-        if (code >= kSlots.size() || kSlots[code] == 0) continue;
-        const int slot = kSlots[code] - 1;
-        const unsigned bit = 1u << slot;
-        if (line.found & bit) continue;  // the first group of each code counts, as everywhere
-        line.found |= bit;
+    return ReadSlots(source, group, kSlots, line.found, [&](int slot, const Group& read) {
         if (slot == LineGroups::kLayer) {
-            const std::string_view layer = Trim(group.value);
+            const std::string_view layer = Trim(read.value);
             if (!SameText(layer, line.layer)) {
                 line.layer.assign(layer);
                 line.layerIndex = LineGroups::kUnknownLayer;
             }
         } else if (slot == LineGroups::kHandle) {
-            line.handle.assign(Trim(group.value));
+            line.handle.assign(Trim(read.value));
         } else {
             try {
                 if (slot == LineGroups::kSpace) {
-                    line.space = entity.Integer(group);
+                    line.space = entity.Integer(read);
                 } else {
-                    line.values[slot] = entity.Number(group);
+                    line.values[slot] = entity.Number(read);
                 }
             } catch (ReadError& error) {
                 // Told once the LINE is taken, in the order in which Line reads its groups.
@@ -102,8 +95,7 @@ bool DrawingReader::ReadLine(GroupSource& source, const Entity& entity, Group& g
                 }
             }
         }
-    }
-    return more;
+    });
 }
 
 void DrawingReader::TakeLine(LineGroups& line) {
