@@ -12,10 +12,7 @@ namespace Vexlor::Dxf {
 
 bool DrawingReader::ReadCircle(GroupSource& source, const Entity& entity, Group& group) {
     CircleGroups& circle = m_circle;
-    for (int slot = 0; slot <= CircleGroups::kSpace; ++slot) {
-        if (circle.failed >> slot & 1u) circle.errors[slot].reset();
-    }
-    circle.failed = 0;
+    circle.failed = 0;  // an error kept from before is only read under its bit
     circle.found = 0;
     // Each group's slot by its code, one more than the slot (0: a group it passes over).
     static constexpr auto kSlots = [] {
