@@ -245,7 +245,13 @@ int RunImport(const Arguments& arguments, const std::vector<Drawing>& drawings) 
         changed.notify_all();
     };
     std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+    if (count == 1) {
+        // One drawing is imported on this thread: the allocator's main arena grows faster than a
+        // worker thread's, whose every growth is a system call.
+        work();
+    } else {
+        for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+    }
 
     BatchProgress progress(batch && !arguments.quiet && StderrIsTerminal());
     std::vector<SummaryRow> rows;
