@@ -18,10 +18,11 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$' && [ "$(id -u)" -eq 0 ]; th
 fi
 
 # ezdxf and numpy for /usr/bin/python3, which the comparison with ezdxf on the corpus needs
-# (AccurateImport.MatchesEzdxfOnCorpus): root gets them installed, anyone else without them sees
-# that test skipped.
+# (AccurateImport.MatchesEzdxfOnCorpus), and GDAL's ogrinfo, which reads the written drawings
+# with ezdxf (Writers.ReadByEzdxfAndGdal): root gets them installed, anyone else without them
+# sees those tests skipped.
 if [ "$(id -u)" -eq 0 ]; then
-    need_packages python3-ezdxf python3-numpy
+    need_packages python3-ezdxf python3-numpy gdal-bin
 fi
 
 jobs="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
