@@ -118,7 +118,7 @@ private:
             for (Polyline2d& piece : m_drawing.pieces.polylines) {
                 for (Point2d& p : piece.points) scaled(p);
             }
-            m_drawing.pieces.twoPoint.ForEachPoint(scaled);
+            m_drawing.pieces.table.ForEachPoint(scaled);
             // Scaling by a positive factor keeps the order of coordinates, so the least and
             // greatest stay so.
             for (Box2d& box : m_drawing.pieces.layerBoxes) {
@@ -147,8 +147,8 @@ private:
         for (std::size_t i = 0; anyHidden && i < pieces.Size(); ++i) {
             if (const char* why = m_layers.Hidden(pieces.sources[i].layer)) {
                 ++m_drawing.skipped[why];
-                if (pieces.twoPoint.HasPolyline(i)) pieces.PolylineOf(i).points.clear();
-                pieces.twoPoint.Empty(i);
+                if (pieces.table.HasPolyline(i)) pieces.PolylineOf(i).points.clear();
+                pieces.table.Empty(i);
             }
         }
         FinishOptions finish;
@@ -163,7 +163,7 @@ private:
         std::vector<std::size_t> origins;
         std::vector<Polyline2d>& polylines = pieces.polylines;
         std::vector<DroppedPiece> dropped;
-        FinishContours(polylines, finish, &origins, &pieces.twoPoint, &dropped);
+        FinishContours(polylines, finish, &origins, &pieces.table, &dropped);
         ReportDropped(dropped);
         if (m_drawing.tiltedPolylines) {
             m_drawing

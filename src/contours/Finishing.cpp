@@ -22,7 +22,7 @@ std::size_t OriginOf(const std::vector<std::size_t>& origins, std::size_t i) {
 // Cuts off the pieces of fewer than two points, which go to `dropped` when it is given (a flat
 // piece of two equal points has one); the others move to the front in their order, their
 // origins with them. Only the pieces' places move: their polylines stay where they are.
-void CutDegenerate(TwoPointPieces& pieces, const std::vector<Polyline2d>& polylines,
+void CutDegenerate(PieceTable& pieces, const std::vector<Polyline2d>& polylines,
                    std::vector<std::size_t>* origins, std::vector<DroppedPiece>* dropped) {
     std::vector<std::size_t> keptOrigins;  // once one is cut off
     const std::size_t count = pieces.Size();
@@ -55,7 +55,7 @@ void CutDegenerate(TwoPointPieces& pieces, const std::vector<Polyline2d>& polyli
 // The pieces left with any point, in their order, each as a polyline of its own, settled by
 // `settle(polyline)` as it comes; `origins` become theirs.
 template <typename Settle>
-std::vector<Polyline2d> Gather(const TwoPointPieces& pieces, std::vector<Polyline2d>& polylines,
+std::vector<Polyline2d> Gather(const PieceTable& pieces, std::vector<Polyline2d>& polylines,
                                std::vector<std::size_t>* origins, Settle&& settle) {
     // Room for every piece, most of it never touched where linking leaves few: the contours are
     // moved once rather than again at each growth.
@@ -83,17 +83,17 @@ std::vector<Polyline2d> Gather(const TwoPointPieces& pieces, std::vector<Polylin
 }  // namespace
 
 void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& options,
-                    std::vector<std::size_t>* origins, TwoPointPieces* twoPoint,
+                    std::vector<std::size_t>* origins, PieceTable* table,
                     std::vector<DroppedPiece>* dropped) {
     const double squared = options.meet.squared;
     // Without pieces held flat, each piece is the polyline in its own place.
-    TwoPointPieces own;
-    if (!twoPoint) {
+    PieceTable own;
+    if (!table) {
         own.Reserve(polylines.size());
         for (std::size_t i = 0; i < polylines.size(); ++i) own.AddPolyline();
-        twoPoint = &own;
+        table = &own;
     }
-    TwoPointPieces& pieces = *twoPoint;
+    PieceTable& pieces = *table;
     if (origins) origins->clear();  // each where it is, until pieces are cut off
     // The polylines in the order of their pieces; flat pieces have nothing to reduce.
     for (std::size_t k = 0; k < polylines.size(); ++k) {

@@ -8,7 +8,7 @@
 #include <vector>   // std::vector
 
 #include "contours/Geometry.h"
-#include "contours/TwoPointPieces.h"
+#include "contours/PieceTable.h"
 
 namespace Vexlor::Dxf {
 
@@ -38,13 +38,13 @@ struct DroppedPiece {
 /// open pieces join (LinkOpenPolylines); with closeRings, an open contour of more than two points
 /// whose ends meet drops its last point and is closed; with negateY, y is negated; pieces left
 /// empty by joining go. The others keep their order. The pieces are `polylines`, one each, or
-/// when `twoPoint` is given, the pieces it lists, some held flat and the others naming their
-/// polylines in `polylines` (see TwoPointPieces). On return `polylines` holds the contours, each
-/// with its own points, and `twoPoint` no piece. `origins`, when given, receives for each contour
+/// when `table` is given, the pieces it lists, some held flat and the others naming their
+/// polylines in `polylines` (see PieceTable). On return `polylines` holds the contours, each
+/// with its own points, and `table` no piece. `origins`, when given, receives for each contour
 /// the index its piece had on entry. `dropped`, when given, receives the pieces dropped as no
 /// curve, in no particular order.
 void FinishContours(std::vector<Polyline2d>& polylines, const FinishOptions& options,
-                    std::vector<std::size_t>* origins = nullptr, TwoPointPieces* twoPoint = nullptr,
+                    std::vector<std::size_t>* origins = nullptr, PieceTable* table = nullptr,
                     std::vector<DroppedPiece>* dropped = nullptr);
 
 /// The box of every point of `polylines`.

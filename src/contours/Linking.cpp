@@ -138,7 +138,7 @@ private:
 
 class Linker {
 public:
-    Linker(std::vector<Polyline2d>& polylines, const MeetDistance& meet, TwoPointPieces& pieces)
+    Linker(std::vector<Polyline2d>& polylines, const MeetDistance& meet, PieceTable& pieces)
         : m_polylines(polylines),
           m_pieces(pieces),
           m_meet(meet),
@@ -426,7 +426,7 @@ private:
     }
 
     std::vector<Polyline2d>& m_polylines;  // of the pieces that are not flat
-    TwoPointPieces& m_pieces;
+    PieceTable& m_pieces;
     MeetDistance m_meet;
     std::vector<std::uint8_t> m_usedUp;    // per piece: joined into another or dropped
     std::vector<std::uint32_t> m_placeOf;  // per piece: its front end's place, kNone if none
@@ -446,13 +446,13 @@ private:
 }  // namespace
 
 void LinkOpenPolylines(std::vector<Polyline2d>& polylines, const MeetDistance& meet,
-                       TwoPointPieces* twoPoint) {
+                       PieceTable* table) {
     // Places of ends take 30 bits. That many pieces would take more than 32 GiB before linking
     // starts, so the case is one of exhausted memory.
-    if ((twoPoint ? twoPoint->Size() : polylines.size()) >= kNoMate / 2) throw std::bad_alloc();
-    if (twoPoint) return Linker(polylines, meet, *twoPoint).Run();
+    if ((table ? table->Size() : polylines.size()) >= kNoMate / 2) throw std::bad_alloc();
+    if (table) return Linker(polylines, meet, *table).Run();
     // Each piece is the polyline in its own place: none is ever made.
-    TwoPointPieces own;
+    PieceTable own;
     own.Reserve(polylines.size());
     for (std::size_t i = 0; i < polylines.size(); ++i) own.AddPolyline();
     Linker(polylines, meet, own).Run();

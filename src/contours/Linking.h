@@ -5,7 +5,7 @@
 #include <vector>  // std::vector
 
 #include "contours/Geometry.h"
-#include "contours/TwoPointPieces.h"
+#include "contours/PieceTable.h"
 
 namespace Vexlor::Dxf {
 
@@ -16,12 +16,12 @@ namespace Vexlor::Dxf {
 /// polylines take no part. A spatial index over the end points keeps the work near-linear in
 /// the number of pieces and points. Throws std::bad_alloc for 2^29 pieces or more, beyond what
 /// the index addresses (such a drawing would take more than 32 GiB before linking). Ends meet
-/// when they are less than `meet` apart, by default the polyline reader's 0.0001. When `twoPoint`
+/// when they are less than `meet` apart, by default the polyline reader's 0.0001. When `table`
 /// is given, the pieces are those it lists, the ones not held flat being the polylines of
-/// `polylines` (see TwoPointPieces): flat pieces take part as their open polylines would, one
+/// `polylines` (see PieceTable): flat pieces take part as their open polylines would, one
 /// that joins another or is dropped is emptied, and one that takes others in gets a polyline
 /// made for it at the end of `polylines`.
 void LinkOpenPolylines(std::vector<Polyline2d>& polylines, const MeetDistance& meet = {},
-                       TwoPointPieces* twoPoint = nullptr);
+                       PieceTable* table = nullptr);
 
 }  // namespace Vexlor::Dxf

@@ -21,7 +21,7 @@ namespace Vexlor::Dxf {
 /// - emptied: a piece without points, which has no polyline either.
 /// A flat piece behaves in every way as the open polyline of its two points would: it only takes
 /// no allocation, and no pass over the pieces has to reach for its points elsewhere in memory.
-class TwoPointPieces {
+class PieceTable {
 public:
     /// The next piece is the next polyline of the list.
     void AddPolyline() {

@@ -19,8 +19,8 @@
 #include "contours/Finishing.h"
 #include "contours/LargeArrayAllocator.h"
 #include "contours/Linking.h"
+#include "contours/PieceTable.h"
 #include "contours/Reduction.h"
-#include "contours/TwoPointPieces.h"
 
 namespace {
 
@@ -101,13 +101,13 @@ TEST(Contours, RandomPiecesLinkAndCrossAsTheScans) {
 TEST(Contours, PiecesOfTwoPointsHeldFlatFinishAsPolylines) {
     std::mt19937_64 random(2024);
     using Dropped = std::vector<std::pair<std::size_t, bool>>;
-    const auto finish = [](Polylines& pieces, Vexlor::Dxf::TwoPointPieces* twoPoint, bool link,
+    const auto finish = [](Polylines& pieces, Vexlor::Dxf::PieceTable* table, bool link,
                            std::vector<std::size_t>& origins, Dropped& dropped) {
         Vexlor::Dxf::FinishOptions options;
         options.link = link;
         options.closeRings = true;
         std::vector<Vexlor::Dxf::DroppedPiece> pieceDrops;
-        Vexlor::Dxf::FinishContours(pieces, options, &origins, twoPoint, &pieceDrops);
+        Vexlor::Dxf::FinishContours(pieces, options, &origins, table, &pieceDrops);
         dropped.clear();
         for (const auto& piece : pieceDrops) dropped.emplace_back(piece.index, piece.hadPoints);
         std::sort(dropped.begin(), dropped.end());
@@ -121,23 +121,23 @@ TEST(Contours, PiecesOfTwoPointsHeldFlatFinishAsPolylines) {
             Dropped plainDropped;
             finish(plain, nullptr, link, plainOrigins, plainDropped);
             Polylines flat;
-            Vexlor::Dxf::TwoPointPieces twoPoint;
+            Vexlor::Dxf::PieceTable table;
             for (const auto& piece : pieces) {
                 if (piece.closed || piece.points.size() != 2) {
-                    twoPoint.AddPolyline();
+                    table.AddPolyline();
                     flat.push_back(piece);
                     continue;
                 }
-                twoPoint.Add(piece.points[0], piece.points[1]);
+                table.Add(piece.points[0], piece.points[1]);
                 ++held;
             }
             std::vector<std::size_t> flatOrigins;
             Dropped flatDropped;
-            finish(flat, &twoPoint, link, flatOrigins, flatDropped);
+            finish(flat, &table, link, flatOrigins, flatDropped);
             ASSERT_EQ(Describe(plain), Describe(flat)) << "round " << round;
             ASSERT_EQ(plainOrigins, flatOrigins) << "round " << round;
             ASSERT_EQ(plainDropped, flatDropped) << "round " << round;
-            ASSERT_EQ(twoPoint.Size(), 0u);
+            ASSERT_EQ(table.Size(), 0u);
         }
     }
     EXPECT_GT(held, 5000);
@@ -165,19 +165,19 @@ TEST(Contours, OriginsNameThePiecesOnEntry) {
     for (const Case& c : cases) {
         for (const bool held : {false, true}) {
             Polylines finished;
-            Vexlor::Dxf::TwoPointPieces twoPoint;
+            Vexlor::Dxf::PieceTable table;
             for (const auto& piece : c.pieces) {
                 if (!held || piece.points.size() != 2) {
-                    twoPoint.AddPolyline();
+                    table.AddPolyline();
                     finished.push_back(piece);
                     continue;
                 }
-                twoPoint.Add(piece.points[0], piece.points[1]);
+                table.Add(piece.points[0], piece.points[1]);
             }
             Vexlor::Dxf::FinishOptions options;
             options.link = c.link;
             std::vector<std::size_t> origins = {7, 7, 7};  // replaced, not added to
-            Vexlor::Dxf::FinishContours(finished, options, &origins, held ? &twoPoint : nullptr);
+            Vexlor::Dxf::FinishContours(finished, options, &origins, held ? &table : nullptr);
             EXPECT_EQ(c.origins, origins)
                 << c.pieces.size() << " pieces, link " << c.link << ", held " << held;
         }

@@ -16,7 +16,7 @@
 #include "accurate/curves/Shapes.h"
 #include "accurate/text/TextEncoding.h"
 #include "contours/LargeArrayAllocator.h"
-#include "contours/TwoPointPieces.h"
+#include "contours/PieceTable.h"
 #include "geometry/Space.h"
 
 namespace Vexlor::Dxf {
@@ -164,14 +164,14 @@ struct LayerState {
     bool off = false;
 };
 
-/// The pieces of contour in the drawing's order, with where each came from. `twoPoint` lists
+/// The pieces of contour in the drawing's order, with where each came from. `table` lists
 /// them: an open piece of two points is held flat there, without a polyline, until finishing;
 /// the others are the polylines of `polylines`, in their order. A curve's piece stays empty until
 /// the tolerance is known.
 struct Pieces {
     std::vector<Polyline2d> polylines;
     std::vector<Source> sources;
-    TwoPointPieces twoPoint;
+    PieceTable table;
     /// By layer, the box of the points of the pieces read from the drawing (the reading keeps
     /// it, through LayerBox): taken as they come, while they are at hand, rather than in a pass
     /// over all of them. Pieces placed later are not in it.
@@ -179,17 +179,17 @@ struct Pieces {
 
     /// Adds a piece; its index.
     std::size_t Add(std::vector<Point2d> points, bool closed, Source source) {
-        twoPoint.AddPolyline();
+        table.AddPolyline();
         polylines.push_back({std::move(points), closed});
         sources.push_back(std::move(source));
         return sources.size() - 1;
     }
     void AddSegment(const Point2d& from, const Point2d& to, Source source) {
-        twoPoint.Add(from, to);
+        table.Add(from, to);
         sources.push_back(std::move(source));
     }
     /// The polyline of piece `piece`, one that Add made.
-    Polyline2d& PolylineOf(std::size_t piece) { return polylines[twoPoint.PolylineOf(piece)]; }
+    Polyline2d& PolylineOf(std::size_t piece) { return polylines[table.PolylineOf(piece)]; }
     std::size_t Size() const { return sources.size(); }
     Box2d& LayerBox(std::uint32_t layer) {
         if (layer >= layerBoxes.size()) layerBoxes.resize(std::size_t{layer} + 1);
@@ -198,7 +198,7 @@ struct Pieces {
     void Reserve(std::size_t count) {
         polylines.reserve(count);
         sources.reserve(count);
-        twoPoint.Reserve(count);
+        table.Reserve(count);
         // Filled piece by piece as the drawing is read: a fault per 2 MiB rather than per 4 KiB
         // where they grow large. Their first pages stay small, so that a drawing of few pieces
         // takes no huge page for them.
